@@ -1,0 +1,76 @@
+# Sourced by scripts: starts and stops the Wine test environment (an own Xvfb
+# display, a prefix in build/wine owned by the user Wine runs as, a persistent
+# wine server). Everything started here is stopped by PID in wine_env_stop.
+
+wine_env_repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+wine_env_xvfb_pid=
+
+# Whether this machine runs 32-bit programs under Wine: that needs a kernel that
+# executes 32-bit Linux programs, which some virtual machines do not.
+wine_env_runs_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+
+# The command prefix that runs a command as the user Wine runs as.
+if [ "$(id -u)" = 0 ] && id wineuser >/dev/null 2>&1; then
+  as_wine_user=(runuser -u wineuser -- env HOME=/home/wineuser USER=wineuser)
+else
+  as_wine_user=(env)
+fi
+
+# The unprivileged user must reach the build folder: grant traversal (not
+# listing) on each ancestor that lacks it.
+wine_env_grant_access() {
+  if [ "$(id -u)" != 0 ] || ! id wineuser >/dev/null 2>&1; then return 0; fi
+  local dir=$wine_env_repo/build
+  while [ "$dir" != / ]; do
+    if ! runuser -u wineuser -- test -x "$dir"; then chmod o+x "$dir"; fi
+    dir=$(dirname "$dir")
+  done
+  mkdir -p "$wine_env_repo/build/artifacts"
+  chmod 1777 "$wine_env_repo/build/artifacts"
+}
+
+wine_env_start() {
+  mkdir -p "$wine_env_repo/build"
+  wine_env_grant_access
+  local n=90
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  wine_env_xvfb_pid=$!
+  export DISPLAY=":$n"
+  local waited=0
+  until [ -e "/tmp/.X11-unix/X$n" ]; do
+    sleep 0.1; waited=$((waited + 1))
+    [ $waited -lt 100 ] || { echo "wine-env: Xvfb did not start" >&2; return 1; }
+  done
+
+  export UPDATE_WINEPREFIX=$wine_env_repo/build/wine
+  local settings=(WINELOADER=/usr/lib/wine/wine64 WINEPREFIX="$UPDATE_WINEPREFIX" WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 DISPLAY="$DISPLAY")
+  if [ ! -f "$UPDATE_WINEPREFIX/.ready" ]; then
+    rm -rf "$UPDATE_WINEPREFIX"
+    mkdir -p "$UPDATE_WINEPREFIX"
+    if [ "$(id -u)" = 0 ] && id wineuser >/dev/null 2>&1; then chown wineuser: "$UPDATE_WINEPREFIX"; fi
+    echo "wine-env: creating the Wine prefix (about 20 s)"
+    timeout 300 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+    # Without a window manager every hidden window waits 2 s unless unmanaged.
+    timeout 60 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' \
+      /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || return 1
+    timeout 60 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wineserver -w
+    "${as_wine_user[@]}" touch "$UPDATE_WINEPREFIX/.ready"
+  fi
+  # One server for the whole run instead of one per test program.
+  "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wineserver -p >/dev/null 2>&1
+  # Start Wine's own background processes now, detached from any caller's output:
+  # started by a test they would hold CTest's output pipe open.
+  timeout 60 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 </dev/null
+  return 0
+}
+
+wine_env_stop() {
+  if [ -n "${UPDATE_WINEPREFIX:-}" ]; then
+    "${as_wine_user[@]}" env WINEPREFIX="$UPDATE_WINEPREFIX" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+  fi
+  if [ -n "$wine_env_xvfb_pid" ]; then
+    kill "$wine_env_xvfb_pid" 2>/dev/null; wait "$wine_env_xvfb_pid" 2>/dev/null
+    wine_env_xvfb_pid=
+  fi
+}

@@ -1,0 +1,124 @@
+// The program's thin boundary to the operating system.
+//
+// The update logic and the update.ini reader call only these functions and never
+// include <windows.h>. Two backends implement them, chosen at link time:
+// platform_win32.cpp (the real Win32 ANSI calls, for the product) and
+// platform_memory.cpp (an in-memory machine for host tests).
+//
+// Status results follow the program's convention: 0 success, 1 failure.
+#ifndef UPDATE_PLATFORM_H
+#define UPDATE_PLATFORM_H
+
+#include <stddef.h>
+
+// A window handle; 0 is "none". Every window operation on none has no effect.
+typedef void* WindowHandle;
+
+// ---- Process --------------------------------------------------------------
+// The process command line as one text (never null).
+const char* PlatformCommandLine();
+int PlatformSetCurrentDirectory(const char* path);
+
+// ---- Message boxes --------------------------------------------------------
+enum {
+    BoxOk = 0x00000000,           // MB_OK
+    BoxIconWarning = 0x00000030,  // MB_ICONWARNING
+};
+// Modal box with an OK button; the answer is not used. owner may be none.
+void PlatformMessageBox(WindowHandle owner, const char* text, const char* title, unsigned type);
+
+// ---- Reading a file -------------------------------------------------------
+// Opened for reading with no sharing restriction; bytes arrive untranslated.
+typedef void* FileReader;
+int PlatformOpenFileForReading(const char* path, FileReader* reader);
+// Reads up to size bytes; returns the count read, 0 at end of file or on error.
+size_t PlatformReadFile(FileReader reader, void* buffer, size_t size);
+void PlatformCloseFile(FileReader reader);
+
+// ---- File system ----------------------------------------------------------
+enum {
+    FileAttributeReadOnly = 0x01,
+    FileAttributeHidden = 0x02,
+    FileAttributeSystem = 0x04,
+    FileAttributeDirectory = 0x10,
+    FileAttributeArchive = 0x20,
+    FileAttributeNormal = 0x80,
+};
+enum {
+    ErrorFileNotFound = 2,
+    ErrorPathNotFound = 3,
+    ErrorAccessDenied = 5,
+    ErrorAlreadyExists = 183,
+};
+
+// One entry of a directory search: its name and whether it is a directory.
+struct FoundFile {
+    char name[260];
+    int isDirectory;
+};
+typedef void* FileSearch;
+// Starts a search for a pattern such as "C:\\x\\*"; 0 and the first entry when found.
+int PlatformFindFirstFile(const char* pattern, FileSearch* search, FoundFile* entry);
+// 0 and the next entry; 1 when there is none.
+int PlatformFindNextFile(FileSearch search, FoundFile* entry);
+void PlatformFindClose(FileSearch search);
+
+// Copies source over destination (never fails because the destination exists).
+int PlatformCopyFile(const char* source, const char* destination);
+int PlatformDeleteFile(const char* path);
+// 0 and the attribute bits, or 1 when the path names nothing.
+int PlatformGetFileAttributes(const char* path, unsigned* attributes);
+int PlatformSetFileAttributes(const char* path, unsigned attributes);
+// 0 when created; else 1 and the system error code (ErrorAlreadyExists, ...).
+int PlatformCreateDirectory(const char* path, unsigned* error);
+
+// ---- Text -----------------------------------------------------------------
+// Whether a byte is a double-byte lead byte in the ANSI code page.
+int PlatformIsLeadByte(unsigned char byte);
+
+// ---- Registry (below HKEY_CURRENT_USER, read only) ------------------------
+enum {
+    RegistryString = 1,          // REG_SZ
+    RegistryExpandString = 2,    // REG_EXPAND_SZ
+    RegistryDword = 4,           // REG_DWORD
+};
+typedef void* RegistryKey;
+int PlatformOpenUserKey(const char* keyPath, RegistryKey* key);
+// Reads a value into buffer; size is the buffer size in, the byte count out.
+// Fails (1) when the value is missing or larger than the buffer.
+int PlatformQueryValue(RegistryKey key, const char* valueName, unsigned* type,
+                       void* buffer, unsigned* size);
+void PlatformFlushKey(RegistryKey key);
+void PlatformCloseKey(RegistryKey key);
+
+// ---- Windows --------------------------------------------------------------
+enum { ShowHide = 0, ShowShow = 5 };  // SW_HIDE, SW_SHOW
+void PlatformShowWindow(WindowHandle window, int command);
+void PlatformSetWindowText(WindowHandle window, const char* text);
+void PlatformSetFocus(WindowHandle window);
+void PlatformDestroyWindow(WindowHandle window);
+
+// ---- Fonts ----------------------------------------------------------------
+// The fields of a LOGFONTA, in its order.
+struct FontDescription {
+    int height;
+    int width;
+    int escapement;
+    int orientation;
+    int weight;
+    unsigned char italic;
+    unsigned char underline;
+    unsigned char strikeOut;
+    unsigned char charSet;
+    unsigned char outPrecision;
+    unsigned char clipPrecision;
+    unsigned char quality;
+    unsigned char pitchAndFamily;
+    char faceName[32];
+};
+typedef void* FontHandle;
+// The created font, or none (0) when creation failed.
+FontHandle PlatformCreateFont(const FontDescription* description);
+void PlatformDeleteFont(FontHandle font);
+
+#endif

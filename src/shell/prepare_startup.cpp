@@ -1,0 +1,23 @@
+#include "shell/prepare_startup.h"
+
+#include "description/update_description.h"
+#include "platform/platform.h"
+#include "shell/font_holder.h"
+#include "shell/program_folder.h"
+
+int PrepareStartup() {
+    if (LocateProgramFolder() != 0) {
+        // Without its own folder the program cannot know which update.ini is its own.
+        ReportDescriptionOpenFailure();
+        return 1;
+    }
+    PlatformSetCurrentDirectory(ProgramFolder);  // a failure is not fatal
+
+    // The constructor's 23 pixels are the class default; the window uses 13.
+    ControlFont.description.height = 13;
+    ControlFont.description.width = 0;
+    ControlFont.MakeFont();
+
+    if (LoadUpdateDescription() != 0) return 1;
+    return 0;
+}

@@ -1,0 +1,44 @@
+#include "shell/program_folder.h"
+
+#include <string.h>
+
+#include "platform/platform.h"
+
+char ProgramFolder[ProgramFolderSize];
+
+int LocateProgramFolder() {
+    const char* commandLine = PlatformCommandLine();
+    ProgramFolder[0] = '\0';
+
+    // The program path is the first token: quoted up to the closing quote,
+    // otherwise up to the first space. Arguments never take part.
+    const char* start = commandLine;
+    const char* end;
+    if (*start == '"') {
+        ++start;
+        end = strchr(start, '"');
+        if (!end) end = start + strlen(start);
+    } else {
+        end = start;
+        while (*end && *end != ' ' && *end != '\t') ++end;
+    }
+
+    if ((size_t)(end - start) >= ProgramFolderSize) return 1;
+
+    // Last backslash of the path, stepping over double-byte characters whose
+    // second byte happens to be 0x5C.
+    const char* lastSeparator = 0;
+    for (const char* p = start; p < end; ++p) {
+        if (PlatformIsLeadByte((unsigned char)*p) && p + 1 < end) {
+            ++p;
+        } else if (*p == '\\') {
+            lastSeparator = p;
+        }
+    }
+    if (!lastSeparator) return 0;
+
+    size_t length = (size_t)(lastSeparator - start);
+    memcpy(ProgramFolder, start, length);
+    ProgramFolder[length] = '\0';
+    return 0;
+}

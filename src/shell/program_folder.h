@@ -1,0 +1,15 @@
+// The folder the executable lies in, told from the process command line.
+#ifndef UPDATE_PROGRAM_FOLDER_H
+#define UPDATE_PROGRAM_FOLDER_H
+
+enum { ProgramFolderSize = 512 };
+
+// Without a trailing backslash; empty until LocateProgramFolder runs.
+extern char ProgramFolder[ProgramFolderSize];
+
+// Fills ProgramFolder from the command line's first token (the program path),
+// cut at its last backslash. 1 when that path does not fit ProgramFolder, which
+// is then left empty.
+int LocateProgramFolder();
+
+#endif

@@ -1,0 +1,3 @@
+#include "shell/window_handles.h"
+
+WindowHandlesRecord WindowHandles;

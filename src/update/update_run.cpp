@@ -1,0 +1,197 @@
+// The patch operation behind the Start button.
+#include "update/update_run.h"
+
+#include <string.h>
+
+#include "description/text.h"
+#include "description/update_description.h"
+#include "platform/platform.h"
+#include "shell/program_folder.h"
+#include "shell/scratch_buffers.h"
+#include "shell/window_handles.h"
+#include "update/update_tree.h"
+
+char GameFolder[GameFolderSize];
+char UpdateFolder[UpdateFolderSize];
+const char* const EngineExecutables[EngineExecutableCount] = {"Tessoran.exe", "kovent9d.exe", "kovent9m.exe"};
+
+namespace {
+
+const char ErrorTitle[] = "アップデートエラー";
+const char CopyFailureText[] = "ファイルのコピーに失敗しました。";
+const char ClosingText[] = "アップデートを終了します。";
+const char CompletionText[] = "アップデートが完了しました。";
+const char FinishedBodyText[] = "アップデートが完了しました。\n「終了」ボタンを押して終了して下さい。";
+
+// The run happens at most once per program start. Its message boxes keep
+// dispatching messages to the main window, so a second Start may arrive while
+// it is under way.
+bool RunStarted = false;
+
+void ShowBox(const char* text, const char* title, unsigned type) {
+    PlatformMessageBox(WindowHandles.MainWindow, text, title, type);
+}
+
+// GameName and Caption hold at most 511 bytes, so these texts always fit MessageBuffer.
+void ReportNotInstalled() {
+    FormatText(MessageBuffer, sizeof MessageBuffer, "%sがインストールされていません。", UpdateDescription.GameName);
+    ShowBox(MessageBuffer, UpdateDescription.Caption, BoxIconWarning);
+}
+
+void ReportCopyFailure() {
+    FormatText(MessageBuffer, sizeof MessageBuffer, "%s", CopyFailureText);
+    ShowBox(MessageBuffer, ErrorTitle, BoxIconWarning);
+}
+
+void ReportVerifyFailure() {
+    FormatText(MessageBuffer, sizeof MessageBuffer, "%s 注意", UpdateDescription.Caption);
+    ShowBox(UpdateDescription.Attention1, MessageBuffer, BoxIconWarning);
+    ShowBox(ClosingText, UpdateDescription.Caption, BoxOk);
+}
+
+int EndWithFailure() {
+    PlatformDestroyWindow(WindowHandles.MainWindow);
+    return 1;
+}
+
+int ReadGameFolder() {
+    if (ReadRegistryString(UpdateDescription.RegistryKeyPath, "SAV_FOLDER", GameFolder, sizeof GameFolder) != 0)
+        return 1;
+    RemoveTrailingBackslash(GameFolder);
+    return 0;
+}
+
+bool IsGameInstalled() {
+    for (const char* name : EngineExecutables)
+        if (FormatText(MessageBuffer, sizeof MessageBuffer, "%s\\%s", GameFolder, name) == 0 &&
+            ProbeFile(MessageBuffer) == 0)
+            return true;
+    return false;
+}
+
+// Copies the first engine executable the patch carries over its namesake. Unlike
+// the tree copy this leaves a read-only mark alone, so a read-only engine
+// executable in the game folder makes it fail.
+int ReplaceEngineExecutable() {
+    for (const char* name : EngineExecutables) {
+        if (FormatText(MessageBuffer, sizeof MessageBuffer, "%s\\update\\%s", ProgramFolder, name) != 0) return 1;
+        if (FormatText(TargetBuffer, sizeof TargetBuffer, "%s\\%s", GameFolder, name) != 0) return 1;
+        if (ProbeFile(MessageBuffer) == 0) return PlatformCopyFile(MessageBuffer, TargetBuffer);
+    }
+    return 0;
+}
+
+// A component made of dots and spaces with at least two dots ("..", "...", ".. ")
+// may lead out of the game folder once Windows has trimmed it. Both slashes
+// separate, and every byte is looked at: a 0x5C second byte of a double-byte
+// character then only splits a name more finely, which can skip an entry but
+// never miss a real "..".
+bool MayLeaveGameFolder(const char* entry) {
+    int dots = 0;
+    bool onlyDotsAndSpaces = true;
+    for (const char* p = entry;; ++p) {
+        if (*p == '\\' || *p == '/' || *p == '\0') {
+            if (onlyDotsAndSpaces && dots >= 2) return true;
+            if (*p == '\0') return false;
+            dots = 0;
+            onlyDotsAndSpaces = true;
+        } else if (*p == '.') {
+            ++dots;
+        } else if (*p != ' ') {
+            onlyDotsAndSpaces = false;
+        }
+    }
+}
+
+// Failures are ignored: a read-only file, a directory or a missing file stays as it is.
+void DeleteListedFiles() {
+    for (int i = 0; i < UpdateDescription.DelFileCount && i < FileListCapacity; ++i) {
+        const char* entry = UpdateDescription.DelFiles[i];
+        if (MayLeaveGameFolder(entry)) continue;
+        if (FormatText(MessageBuffer, sizeof MessageBuffer, "%s\\%s", GameFolder, entry) != 0) continue;
+        PlatformDeleteFile(MessageBuffer);
+    }
+}
+
+// Set on the hidden window just before the completion box.
+void ShowFinishedState() {
+    PlatformSetWindowText(WindowHandles.TopText, "");
+    PlatformSetWindowText(WindowHandles.BodyText, FinishedBodyText);
+    PlatformShowWindow(WindowHandles.StartButton, ShowHide);
+    PlatformShowWindow(WindowHandles.CancelButton, ShowHide);
+    PlatformShowWindow(WindowHandles.FinishButton, ShowShow);
+    PlatformSetFocus(WindowHandles.FinishButton);
+}
+
+// The value's bytes end at their first NUL; a value without one is terminated
+// after its last byte, which needs one byte of the buffer to spare.
+bool TerminateString(char* buffer, unsigned count, unsigned size) {
+    if (count > size) count = size;
+    if (memchr(buffer, '\0', count) != NULL) return true;
+    if (count == size) return false;
+    buffer[count] = '\0';
+    return true;
+}
+
+}  // namespace
+
+int RunUpdate() {
+    if (RunStarted) return 1;
+    RunStarted = true;
+
+    // Hidden for the rest of the run; the boxes below keep it as their owner.
+    PlatformShowWindow(WindowHandles.MainWindow, ShowHide);
+    if (ReadGameFolder() != 0 || !IsGameInstalled()) {
+        ReportNotInstalled();
+        return EndWithFailure();
+    }
+    if (ReplaceEngineExecutable() != 0) {
+        ReportCopyFailure();
+        return EndWithFailure();
+    }
+    // An update folder too long for its text fails verification, as a search
+    // pattern too long for the walker's text does. The engine executable stays
+    // replaced when verification fails.
+    if (FormatText(UpdateFolder, sizeof UpdateFolder, "%s\\update", ProgramFolder) != 0) UpdateFolder[0] = '\0';
+    if (UpdateFolder[0] == '\0' || WalkUpdateTree(UpdateFolder, "", Verify) != 0) {
+        ReportVerifyFailure();
+        return EndWithFailure();
+    }
+    // Nothing is undone when the copy fails part-way.
+    if (WalkUpdateTree(UpdateFolder, "", Copy) != 0) {
+        ReportCopyFailure();
+        return EndWithFailure();
+    }
+    DeleteListedFiles();
+    ShowFinishedState();
+    ShowBox(CompletionText, UpdateDescription.Caption, BoxOk);
+    PlatformDestroyWindow(WindowHandles.MainWindow);
+    return 0;
+}
+
+// The key is opened for reading only and flushed after a successful read.
+int ReadRegistryString(const char* keyPath, const char* valueName, char* buffer, unsigned size) {
+    if (size == 0) return 1;
+    RegistryKey key;
+    if (PlatformOpenUserKey(keyPath, &key) != 0) return 1;
+    unsigned type = 0;
+    unsigned count = size;
+    if (PlatformQueryValue(key, valueName, &type, buffer, &count) != 0) {
+        PlatformCloseKey(key);
+        buffer[0] = '\0';
+        return 1;
+    }
+    PlatformFlushKey(key);
+    PlatformCloseKey(key);
+    if ((type != RegistryString && type != RegistryExpandString) || !TerminateString(buffer, count, size)) {
+        buffer[0] = '\0';
+        return 1;
+    }
+    return 0;
+}
+
+void ResetUpdateRunForTests() {
+    RunStarted = false;
+    GameFolder[0] = '\0';
+    UpdateFolder[0] = '\0';
+}

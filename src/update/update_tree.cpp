@@ -1,0 +1,162 @@
+// Walks the update tree depth-first, verifying or copying it onto the game folder.
+#include "update/update_tree.h"
+
+#include <string.h>
+
+#include "description/text.h"
+#include "description/update_description.h"
+#include "platform/platform.h"
+#include "shell/scratch_buffers.h"
+#include "update/update_run.h"
+
+namespace {
+
+// Each level composes its destination directory, search pattern and verify
+// paths in one text of this size, and the child's relative path in another.
+enum { LevelTextSize = 512, ChainTextSize = 512 };
+
+bool IsDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
+
+// "base\name" at the top of the tree, "base\relative\name" below it.
+int ComposeBelow(char* buffer, size_t size, const char* base, const char* relativePath, const char* name) {
+    if (relativePath[0] == '\0') return FormatText(buffer, size, "%s\\%s", base, name);
+    return FormatText(buffer, size, "%s\\%s\\%s", base, relativePath, name);
+}
+
+// An entry's path relative to the update folder: the name alone at the top.
+int ComposeRelative(char* buffer, size_t size, const char* relativePath, const char* name) {
+    if (relativePath[0] == '\0') return FormatText(buffer, size, "%s", name);
+    return FormatText(buffer, size, "%s\\%s", relativePath, name);
+}
+
+bool IsListedAsNewFile(const char* relativeFile) {
+    for (int i = 0; i < UpdateDescription.AddFileCount && i < FileListCapacity; ++i)
+        if (EqualIgnoringAsciiCase(UpdateDescription.AddFiles[i], relativeFile)) return true;
+    return false;
+}
+
+// Neither result is checked: a destination that does not exist yet has no mark.
+void ClearReadOnlyMark(const char* path) {
+    unsigned attributes;
+    if (PlatformGetFileAttributes(path, &attributes) != 0) return;
+    attributes &= ~(unsigned)FileAttributeReadOnly;
+    // A file whose only mark was read-only is left with none, which Win32 spells NORMAL.
+    PlatformSetFileAttributes(path, attributes != 0 ? attributes : (unsigned)FileAttributeNormal);
+}
+
+// A file of the tree needs a counterpart in the game folder unless update.ini
+// lists it as new.
+int VerifyFile(const char* relativePath, const char* name, char* levelText) {
+    if (ComposeRelative(levelText, LevelTextSize, relativePath, name) != 0) return 1;
+    if (IsListedAsNewFile(levelText)) return 0;
+    if (ComposeBelow(levelText, LevelTextSize, GameFolder, relativePath, name) != 0) return 1;
+    return ProbeFile(levelText);
+}
+
+int CopyFileOver(const char* sourceRoot, const char* relativePath, const char* name) {
+    if (ComposeBelow(MessageBuffer, sizeof MessageBuffer, sourceRoot, relativePath, name) != 0) return 1;
+    if (ComposeBelow(TargetBuffer, sizeof TargetBuffer, GameFolder, relativePath, name) != 0) return 1;
+    ClearReadOnlyMark(TargetBuffer);
+    if (PlatformCopyFile(MessageBuffer, TargetBuffer) != 0) return 1;
+    // The copy carries the source's read-only mark over.
+    ClearReadOnlyMark(TargetBuffer);
+    return 0;
+}
+
+int VisitEntry(const char* sourceRoot, const char* relativePath, WalkMode mode, const FoundFile& entry,
+               char* levelText) {
+    if (entry.isDirectory) {
+        if (IsDotEntry(entry.name)) return 0;
+        char childPath[LevelTextSize];
+        if (ComposeRelative(childPath, sizeof childPath, relativePath, entry.name) != 0) return 1;
+        return WalkUpdateTree(sourceRoot, childPath, mode);
+    }
+    if (mode == Verify) return VerifyFile(relativePath, entry.name, levelText);
+    return CopyFileOver(sourceRoot, relativePath, entry.name);
+}
+
+bool IsAsciiLetter(unsigned char byte) { return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z'); }
+
+// How many leading bytes of path name its root, which the chain never creates:
+// "C:\" (or "C:" when relative to the drive's current folder), "\\server\share\"
+// for a network path, "\" for a path from the current drive's root, none for a
+// relative path.
+size_t RootLength(const char* path) {
+    if (IsAsciiLetter((unsigned char)path[0]) && path[1] == ':') return path[2] == '\\' ? 3 : 2;
+    if (path[0] != '\\') return 0;
+    if (path[1] != '\\') return 1;
+    // Server and share: up to and including the backslash that ends the share.
+    int separators = 0;
+    size_t i = 2;
+    while (path[i] != '\0') {
+        if (path[i] == '\\' && ++separators == 2) return i + 1;
+        i += CharacterLength(path + i);
+    }
+    return i;
+}
+
+// Upper-cases the ASCII letters, leaving double-byte characters whole.
+void UpperCaseAsciiLetters(char* text) {
+    for (size_t i = 0; text[i] != '\0'; i += CharacterLength(text + i))
+        if (text[i] >= 'a' && text[i] <= 'z') text[i] = (char)(text[i] - 'a' + 'A');
+}
+
+// Creates the directory named by the first length bytes of path, upper-cased.
+int CreatePrefix(const char* path, size_t length) {
+    char prefix[ChainTextSize];
+    memcpy(prefix, path, length);
+    prefix[length] = '\0';
+    UpperCaseAsciiLetters(prefix);
+    unsigned error = 0;
+    if (PlatformCreateDirectory(prefix, &error) == 0) return 0;
+    return error == ErrorAlreadyExists ? 0 : 1;
+}
+
+}  // namespace
+
+int WalkUpdateTree(const char* sourceRoot, const char* relativePath, WalkMode mode) {
+    char levelText[LevelTextSize];
+    int tooLong;
+    if (mode == Copy) {
+        if (relativePath[0] == '\0') tooLong = FormatText(levelText, sizeof levelText, "%s", GameFolder);
+        else tooLong = FormatText(levelText, sizeof levelText, "%s\\%s", GameFolder, relativePath);
+        if (tooLong || MakeDirectoryChain(levelText) != 0) return 1;
+    }
+    if (relativePath[0] == '\0') tooLong = FormatText(levelText, sizeof levelText, "%s\\*", sourceRoot);
+    else tooLong = FormatText(levelText, sizeof levelText, "%s\\%s\\*", sourceRoot, relativePath);
+    if (tooLong) return 1;
+
+    FileSearch search;
+    FoundFile entry;
+    if (PlatformFindFirstFile(levelText, &search, &entry) != 0) return 0;
+    int result;
+    do {
+        result = VisitEntry(sourceRoot, relativePath, mode, entry, levelText);
+    } while (result == 0 && PlatformFindNextFile(search, &entry) == 0);
+    PlatformFindClose(search);
+    return result;
+}
+
+// Every prefix that ends before a backslash outside the root, and the whole path,
+// is created in turn. Backslashes are looked for character by character, so the
+// second byte of a double-byte character never cuts a prefix.
+int MakeDirectoryChain(const char* path) {
+    size_t length = strlen(path);
+    if (length >= ChainTextSize) return 1;
+    size_t root = RootLength(path);
+    bool endsInSeparator = false;
+    for (size_t i = 0; i < length; i += CharacterLength(path + i)) {
+        endsInSeparator = path[i] == '\\';
+        if (endsInSeparator && i >= root && CreatePrefix(path, i) != 0) return 1;
+    }
+    if (!endsInSeparator && length > root) return CreatePrefix(path, length);
+    return 0;
+}
+
+int ProbeFile(const char* path) {
+    FileSearch search;
+    FoundFile entry;
+    if (PlatformFindFirstFile(path, &search, &entry) != 0) return 1;
+    PlatformFindClose(search);
+    return entry.isDirectory ? 1 : 0;
+}

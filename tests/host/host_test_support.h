@@ -1,0 +1,14 @@
+// Shared set-up for host tests: a fresh in-memory machine and program state.
+#ifndef UPDATE_HOST_TEST_SUPPORT_H
+#define UPDATE_HOST_TEST_SUPPORT_H
+
+#include <string>
+
+// Clears the in-memory machine and every global of the program.
+void ResetProgramState();
+
+// Writes update.ini into the program folder C:\Patch and points the command line
+// at C:\Patch\setup.exe.
+void InstallDescription(const std::string& content);
+
+#endif

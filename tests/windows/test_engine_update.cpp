@@ -1,0 +1,227 @@
+// The update engine on the real file system and registry, through the Win32
+// platform backend: name resolution without regard to case, folders created
+// upper-cased, read-only marks, and the SAV_FOLDER read.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "description/update_description.h"
+#include "program_driver.h"
+#include "shell/program_folder.h"
+#include "update/update_run.h"
+#include "update/update_tree.h"
+
+namespace {
+
+// Stored name of the last component, as the file system reports it.
+std::string StoredName(const std::string& path) {
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(path.c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return "";
+    FindClose(search);
+    return data.cFileName;
+}
+
+std::string Content(const std::string& path) {
+    std::string bytes;
+    return ReadFileBytes(path, &bytes) ? bytes : "<missing>";
+}
+
+bool IsReadOnly(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+}
+
+bool MakeFile(const std::string& path, const std::string& bytes, DWORD attributes = 0) {
+    return WriteFileBytes(path, bytes) && (attributes == 0 || SetFileAttributesA(path.c_str(), attributes));
+}
+
+// Answers this process's message boxes from a second thread, recording each
+// box's title and text.
+class BoxAnswerer {
+public:
+    BoxAnswerer() : stop_(false), thread_([this] { Run(); }) {}
+    ~BoxAnswerer() {
+        stop_ = true;
+        thread_.join();
+    }
+    std::vector<std::string> Seen() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return seen_;
+    }
+
+private:
+    static BOOL CALLBACK FindBox(HWND window, LPARAM found) {
+        char className[16];
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+        if (!GetClassNameA(window, className, sizeof className) || strcmp(className, "#32770") != 0) return TRUE;
+        *(HWND*)found = window;
+        return FALSE;
+    }
+    void Run() {
+        while (!stop_) {
+            HWND box = NULL;
+            EnumWindows(FindBox, (LPARAM)&box);
+            if (box) {
+                char title[512] = "", text[1024] = "";
+                GetWindowTextA(box, title, sizeof title);
+                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+                {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    seen_.push_back(std::string(title) + "|" + text);
+                }
+                PostMessageA(box, WM_COMMAND, IDOK, 0);
+                for (int i = 0; i < 500 && IsWindow(box); ++i) Sleep(10);
+            }
+            Sleep(10);
+        }
+    }
+    std::atomic<bool> stop_;
+    std::mutex mutex_;
+    std::vector<std::string> seen_;
+    std::thread thread_;
+};
+
+class EngineOnWindows : public ::testing::Test {
+protected:
+    void SetUp() override {
+        game_ = MakeTempFolder("engine-game");
+        patch_ = MakeTempFolder("engine-patch");
+        ASSERT_FALSE(game_.empty());
+        ASSERT_FALSE(patch_.empty());
+        ASSERT_TRUE(CreateDirectoryA((patch_ + "\\update").c_str(), NULL));
+        static int counter = 0;
+        keyPath_ = "Software\\UpdateEngineTest-" + std::to_string(GetCurrentProcessId()) + "-" +
+                   std::to_string(++counter);
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, keyPath_.c_str(), 0, NULL, 0, KEY_ALL_ACCESS,
+                                                 NULL, &key_, NULL));
+
+        ResetUpdateDescription();
+        ResetUpdateRunForTests();
+        strcpy(ProgramFolder, patch_.c_str());
+        strcpy(UpdateDescription.RegistryKeyPath, keyPath_.c_str());
+        strcpy(UpdateDescription.Caption, "Patch");
+        strcpy(UpdateDescription.GameName, "Game");
+    }
+    void TearDown() override {
+        if (key_) RegCloseKey(key_);
+        RegDeleteKeyA(HKEY_CURRENT_USER, keyPath_.c_str());
+        RemoveTree(game_);
+        RemoveTree(patch_);
+    }
+    // Stores the first count bytes (all by default). The Win32 call adds a
+    // terminator the caller forgot when a NUL follows the data, so a value meant
+    // to lack one is given a further non-NUL byte that is not stored.
+    void SetValue(const char* name, DWORD type, const std::string& bytes, size_t count = std::string::npos) {
+        if (count == std::string::npos) count = bytes.size();
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key_, name, 0, type, (const BYTE*)bytes.data(), (DWORD)count));
+    }
+    std::string Game(const std::string& relative) const { return game_ + "\\" + relative; }
+    std::string Patch(const std::string& relative) const { return patch_ + "\\update\\" + relative; }
+
+    std::string game_, patch_, keyPath_;
+    HKEY key_ = NULL;
+};
+
+TEST_F(EngineOnWindows, ACompleteRunResolvesCaseClearsReadOnlyAndUpperCasesNewFolders) {
+    SetValue("SAV_FOLDER", REG_SZ, game_ + "\\" + std::string(1, '\0'));
+    ASSERT_TRUE(CreateDirectoryA(Game("data").c_str(), NULL));
+    ASSERT_TRUE(MakeFile(Game("kovent9m.exe"), "old engine"));
+    ASSERT_TRUE(MakeFile(Game("data\\a.dat"), "old a", FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(MakeFile(Game("old.dat"), "obsolete"));
+    ASSERT_TRUE(MakeFile(Game("locked.dat"), "locked", FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(CreateDirectoryA(Patch("Data").c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryA(Patch("New").c_str(), NULL));
+    ASSERT_TRUE(MakeFile(Patch("KOVENT9M.EXE"), "new engine"));
+    ASSERT_TRUE(MakeFile(Patch("Data\\A.DAT"), "new a"));
+    ASSERT_TRUE(MakeFile(Patch("New\\x.dat"), "new x", FILE_ATTRIBUTE_READONLY));
+    strcpy(UpdateDescription.AddFiles[UpdateDescription.AddFileCount++], "new\\X.DAT");
+    strcpy(UpdateDescription.DelFiles[UpdateDescription.DelFileCount++], "OLD.DAT");
+    strcpy(UpdateDescription.DelFiles[UpdateDescription.DelFileCount++], "locked.dat");
+    strcpy(UpdateDescription.DelFiles[UpdateDescription.DelFileCount++], "data");
+
+    int result;
+    std::vector<std::string> boxes;
+    {
+        BoxAnswerer answerer;
+        result = RunUpdate();
+        boxes = answerer.Seen();
+    }
+
+    EXPECT_EQ(0, result);
+    EXPECT_EQ(std::vector<std::string>({"Patch|アップデートが完了しました。"}), boxes);
+    EXPECT_EQ(game_, GameFolder);
+    EXPECT_EQ("new engine", Content(Game("kovent9m.exe")));
+    EXPECT_EQ("new a", Content(Game("data\\a.dat")));
+    EXPECT_FALSE(IsReadOnly(Game("data\\a.dat")));
+    EXPECT_EQ("data", StoredName(Game("DATA")));
+    EXPECT_EQ("NEW", StoredName(Game("new")));
+    EXPECT_EQ("x.dat", StoredName(Game("new\\x.dat")));
+    EXPECT_EQ("new x", Content(Game("new\\x.dat")));
+    EXPECT_FALSE(IsReadOnly(Game("new\\x.dat")));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(Game("old.dat").c_str()));
+    // Deletion failures are ignored: a read-only file and a folder stay.
+    EXPECT_EQ("locked", Content(Game("locked.dat")));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(Game("data").c_str()));
+}
+
+TEST_F(EngineOnWindows, AReadOnlyEngineExecutableFailsTheEngineCopy) {
+    SetValue("SAV_FOLDER", REG_SZ, game_ + std::string(1, '\0'));
+    ASSERT_TRUE(MakeFile(Game("kovent9m.exe"), "old engine", FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(MakeFile(Patch("kovent9m.exe"), "new engine"));
+
+    int result;
+    std::vector<std::string> boxes;
+    {
+        BoxAnswerer answerer;
+        result = RunUpdate();
+        boxes = answerer.Seen();
+    }
+
+    EXPECT_EQ(1, result);
+    EXPECT_EQ(std::vector<std::string>({"アップデートエラー|ファイルのコピーに失敗しました。"}), boxes);
+    EXPECT_EQ("old engine", Content(Game("kovent9m.exe")));
+    EXPECT_TRUE(IsReadOnly(Game("kovent9m.exe")));
+}
+
+TEST_F(EngineOnWindows, TheChainStepsOverDoubleByteCharactersOfTheAnsiCodePage) {
+    ASSERT_EQ(932u, GetACP());
+    // 表 is 95 5C in code page 932.
+    std::string path = game_ + "\\表\\sub\\表";
+    EXPECT_EQ(0, MakeDirectoryChain(path.c_str()));
+    EXPECT_EQ("表", StoredName(game_ + "\\表"));
+    EXPECT_EQ("SUB", StoredName(game_ + "\\表\\sub"));
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_EQ(1, ProbeFile((game_ + "\\表").c_str()));  // a directory is no file
+}
+
+TEST_F(EngineOnWindows, RegistryStringsAreReadOnlyWhenTheyAreStringsThatFit) {
+    char buffer[512];
+    SetValue("S", REG_SZ, "C:\\Games\\Title\\" + std::string(1, '\0'));
+    EXPECT_EQ(0, ReadRegistryString(keyPath_.c_str(), "S", buffer, sizeof buffer));
+    EXPECT_STREQ("C:\\Games\\Title\\", buffer);
+    SetValue("E", REG_EXPAND_SZ, "%TEMP%" + std::string(1, '\0'));
+    EXPECT_EQ(0, ReadRegistryString(keyPath_.c_str(), "E", buffer, sizeof buffer));
+    EXPECT_STREQ("%TEMP%", buffer);
+    SetValue("Unterminated", REG_SZ, std::string(511, 'u') + "x", 511);
+    EXPECT_EQ(0, ReadRegistryString(keyPath_.c_str(), "Unterminated", buffer, sizeof buffer));
+    EXPECT_EQ(std::string(511, 'u'), buffer);
+    SetValue("Full", REG_SZ, std::string(512, 'f') + "x", 512);
+    EXPECT_EQ(1, ReadRegistryString(keyPath_.c_str(), "Full", buffer, sizeof buffer));
+    SetValue("Long", REG_SZ, std::string(600, 'l') + std::string(1, '\0'));
+    EXPECT_EQ(1, ReadRegistryString(keyPath_.c_str(), "Long", buffer, sizeof buffer));
+    SetValue("D", REG_DWORD, std::string("\x01\0\0\0", 4));
+    EXPECT_EQ(1, ReadRegistryString(keyPath_.c_str(), "D", buffer, sizeof buffer));
+    EXPECT_EQ(1, ReadRegistryString(keyPath_.c_str(), "Missing", buffer, sizeof buffer));
+    EXPECT_EQ(1, ReadRegistryString((keyPath_ + "\\None").c_str(), "S", buffer, sizeof buffer));
+}
+
+}  // namespace
