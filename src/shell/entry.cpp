@@ -1,0 +1,20 @@
+// The program's entry point: start-up, the main window and the message loop.
+#include <windows.h>
+
+#include "shell/main_window.h"
+#include "shell/prepare_startup.h"
+#include "shell/window_handles.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    ProgramInstance = instance;
+    // A missing or faulty update.ini has been reported already.
+    if (PrepareStartup() == 1) return 0;
+    RegisterMainWindowClass();
+    if (BuildMainWindow() != 0) return 0;
+    HWND window = static_cast<HWND>(WindowHandles.MainWindow);
+    // The show command passed in is not used: the window always appears.
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    RunMessageLoop();
+    return 0;
+}
