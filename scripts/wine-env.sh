@@ -5,9 +5,16 @@
 wine_env_repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 wine_env_xvfb_pid=
 
+wine_env_keeper_pid=
+
 # Whether this machine runs 32-bit programs under Wine: that needs a kernel that
-# executes 32-bit Linux programs, which some virtual machines do not.
-wine_env_runs_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+# executes 32-bit Linux programs natively, which some virtual machines do not.
+# (Through a registered qemu-i386 emulator the loader starts, but a Windows
+# program takes minutes, so that does not count.)
+wine_env_runs_32bit() {
+  if [ "$(head -n 1 /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null)" = enabled ]; then return 1; fi
+  /usr/lib/wine/wine --version >/dev/null 2>&1
+}
 
 # The command prefix that runs a command as the user Wine runs as.
 if [ "$(id -u)" = 0 ] && id wineuser >/dev/null 2>&1; then
@@ -62,10 +69,21 @@ wine_env_start() {
   # Start Wine's own background processes now, detached from any caller's output:
   # started by a test they would hold CTest's output pipe open.
   timeout 60 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 </dev/null
+  # Keep one idle Wine program (a console waiting on its input) for the whole run:
+  # while one runs, Wine keeps its desktop process, and a program starts in about
+  # 0.2 s instead of 2 s.
+  { sleep 86400 | "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wine64 cmd.exe >/dev/null 2>&1; } &
+  wine_env_keeper_pid=$!
   return 0
 }
 
 wine_env_stop() {
+  if [ -n "$wine_env_keeper_pid" ]; then
+    pkill -P "$wine_env_keeper_pid" 2>/dev/null
+    kill "$wine_env_keeper_pid" 2>/dev/null
+    wait "$wine_env_keeper_pid" 2>/dev/null
+    wine_env_keeper_pid=
+  fi
   if [ -n "${UPDATE_WINEPREFIX:-}" ]; then
     "${as_wine_user[@]}" env WINEPREFIX="$UPDATE_WINEPREFIX" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
   fi

@@ -1,0 +1,538 @@
+#include "case_run.h"
+
+#include <windows.h>
+
+#include <stdlib.h>
+
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "case_layout.h"
+#include "case_report.h"
+#include "desktop.h"
+#include "program_driver.h"
+#include "report_text.h"
+
+namespace {
+
+const DWORD AppearLimitMs = 10000;  // a window or a box to show
+const DWORD ExitLimitMs = 10000;    // the program to end
+const DWORD AnswerLimitMs = 3000;   // a box to go once answered
+const DWORD FocusLimitMs = 3000;    // the focus to arrive
+const DWORD PersonLimitMs = 3600000;  // a person using the program
+
+const int TopTextId = 1000;
+const int BodyTextId = 1001;
+
+struct Button {
+    const char* name;
+    int id;
+};
+const Button Buttons[] = {{"Start", 2000}, {"Cancel", 2001}, {"Finish", 2002}};
+
+std::string WindowTextOf(HWND window) {
+    char text[2048] = "";
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+std::string Quoted(const std::string& ansi) { return "\"" + Visible(AnsiToUtf8(ansi)) + "\""; }
+
+struct WindowFinder {
+    DWORD processId;
+    HWND mainWindow;
+    HWND box;
+    const std::set<HWND>* skip;
+};
+
+BOOL CALLBACK FindWindows(HWND window, LPARAM parameter) {
+    WindowFinder* finder = (WindowFinder*)parameter;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != finder->processId || !IsWindowVisible(window)) return TRUE;
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (strcmp(name, "update") == 0 && !finder->mainWindow) finder->mainWindow = window;
+    if (strcmp(name, "#32770") == 0 && !finder->box && !finder->skip->count(window)) finder->box = window;
+    return TRUE;
+}
+
+class CaseRun {
+public:
+    CaseRun(const TestCase& testCase, const RunOptions& options)
+        : case_(testCase), options_(options), layout_(testCase, options, &report_) {}
+
+    bool Run() {
+        Print("== case " + case_.name + (case_.about.empty() ? "" : ": " + case_.about) + "\n");
+        if (GetACP() != 932) {
+            Printf("   FAIL: the ANSI code page is %u, not 932 (run under a Japanese locale)\n", GetACP());
+            return false;
+        }
+        if (!layout_.Build()) {
+            layout_.Remove();
+            return false;
+        }
+        if (options_.interactive) {
+            RunForPerson();
+        } else {
+            RunSteps();
+        }
+        // A program still running is ended before its folders go.
+        EndProgram();
+        report_.line = 0;
+        layout_.CheckGameFolder(!options_.interactive);
+        layout_.Remove();
+        if (!options_.interactive)
+            Print(report_.failures == 0 ? "result: PASS\n" : "result: FAIL (" + std::to_string(report_.failures) + ")\n");
+        return report_.failures == 0;
+    }
+
+private:
+    // ---- Reporting ----
+
+    void Fail(const std::string& message) { report_.Fail(message); }
+
+    void Check(const std::string& what, const std::string& expectedAnsi, const std::string& actualAnsi) {
+        if (expectedAnsi != actualAnsi) Fail(what + ": expected " + Quoted(expectedAnsi) + ", found " + Quoted(actualAnsi));
+    }
+    // ---- The program ----
+
+    // Waits for the main window or a box that was not answered yet, whichever shows first.
+    bool WaitForSight(DWORD limitMs, HWND* mainWindow, HWND* box) {
+        *mainWindow = *box = NULL;
+        if (!program_) return false;
+        DWORD start = GetTickCount();
+        for (;;) {
+            WindowFinder finder = {program_->ProcessId(), NULL, NULL, &answered_};
+            EnumWindows(FindWindows, (LPARAM)&finder);
+            *mainWindow = finder.mainWindow;
+            *box = finder.box;
+            if (*mainWindow || *box) return true;
+            DWORD code;
+            if (exited_ || GetTickCount() - start >= limitMs) return false;
+            if (program_->WaitForExit(&code, 20)) {
+                exited_ = true;
+                exitCode_ = code;
+            }
+        }
+    }
+
+    // Ends the program if it still runs (by its process handle) and forgets it.
+    void EndProgram() {
+        program_.reset();
+        exited_ = true;
+    }
+
+    bool StartProgram() {
+        program_.reset(new DrivenProgram);
+        started_ = program_->Start(layout_.Program());
+        if (!started_) Fail("cannot start " + layout_.Program());
+        return started_;
+    }
+
+    void Screenshot(HWND window, const std::string& what) {
+        if (options_.shotsUnix.empty()) return;
+        std::string file = options_.shotsUnix + "/" + case_.name + "-" + what + ".png";
+        Sleep(300);  // let the window finish painting
+        if (SaveScreenshot(window, file)) Print("   screenshot: " + file + "\n");
+        else Fail("no screenshot was saved at " + file);
+    }
+
+    // Prints a text as a person reads it, line by line below a heading.
+    static void PrintLines(const std::string& heading, const std::string& ansi) {
+        Print(heading + "\n");
+        std::string text = AnsiToUtf8(ansi);
+        size_t start = 0;
+        do {
+            size_t end = text.find('\n', start);
+            Print("   | " + text.substr(start, end == std::string::npos ? std::string::npos : end - start) + "\n");
+            start = end == std::string::npos ? std::string::npos : end + 1;
+        } while (start != std::string::npos);
+    }
+
+    void ShowWindowContents() {
+        Print("-- window " + Quoted(WindowTextOf(main_)) + "\n");
+        PrintLines("   upper text:", WindowTextOf(GetDlgItem(main_, TopTextId)));
+        PrintLines("   lower text:", WindowTextOf(GetDlgItem(main_, BodyTextId)));
+        std::string shown;
+        for (const Button& button : Buttons) {
+            HWND handle = GetDlgItem(main_, button.id);
+            if (handle && IsWindowVisible(handle)) shown += (shown.empty() ? "" : ", ") + Quoted(WindowTextOf(handle));
+        }
+        Print("   buttons: " + shown + "\n");
+        Screenshot(main_, "window");
+    }
+
+    HWND ButtonWindow(const std::string& name) {
+        for (const Button& button : Buttons)
+            if (name == button.name) return GetDlgItem(main_, button.id);
+        return NULL;
+    }
+
+    std::string NameOf(HWND window) {
+        if (!window) return "nothing";
+        for (const Button& button : Buttons)
+            if (GetDlgItem(main_, button.id) == window) return button.name;
+        char name[64] = "";
+        GetClassNameA(window, name, sizeof name);
+        return std::string("a window of class ") + name;
+    }
+
+    void ShowBox(HWND box, std::string* iconKind, HWND* owner) {
+        std::string title = WindowTextOf(box);
+        char text[2048] = "";
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        *owner = GetWindow(box, GW_OWNER);
+        *iconKind = BoxIconKind(box);
+        std::string ownerName = !*owner ? "no owner" : *owner == main_ ? "owned by the main window" : "owned by another window";
+        PrintLines("-- box " + std::to_string(++boxes_) + ": " + Quoted(title) + " (" +
+                       (*iconKind == "none" ? std::string("no icon") : *iconKind + " icon") + ", " + ownerName + ")",
+                   text);
+        Screenshot(box, "box-" + std::to_string(boxes_));
+    }
+
+    bool AnswerBox(HWND box) {
+        answered_.insert(box);
+        // A person reads the box and presses Enter on its OK button.
+        BringToFront(box, 1000);
+        PressKeys("Enter");
+        DWORD start = GetTickCount();
+        while (GetTickCount() - start < AnswerLimitMs) {
+            if (!IsWindow(box) || !IsWindowVisible(box)) return true;
+            Sleep(20);
+        }
+        Fail("the box did not go on Enter; closing it with its OK button");
+        DrivenProgram::Dismiss(SeenBox{box, NULL, "", "", false});
+        return false;
+    }
+
+    // ---- Steps ----
+
+    bool Step(const CaseStep& step) {
+        report_.line = step.line;
+        const std::string& verb = step.verb;
+        std::string argument = Utf8ToAnsi(Unescape(step.argument));
+        if (verb == "window") return StepWindow();
+        if (verb == "title" || verb == "top" || verb == "body") {
+            if (!NeedWindow()) return false;
+            HWND control = verb == "title" ? main_ : GetDlgItem(main_, verb == "top" ? TopTextId : BodyTextId);
+            Check(verb == "title" ? "window title" : verb == "top" ? "upper text" : "lower text", argument,
+                  WindowTextOf(control));
+            return true;
+        }
+        if (verb == "buttons") return StepButtons(step.argument);
+        if (verb == "focus") return StepFocus(step.argument);
+        if (verb == "key") {
+            Print("-- key " + step.argument + "\n");
+            if (main_ && IsWindowVisible(main_) && !BringToFront(main_)) Fail("the window did not come to the front");
+            if (!PressKeys(step.argument)) {
+                Fail("unknown key " + step.argument);
+                return false;
+            }
+            return true;
+        }
+        if (verb == "click") return StepClick(step.argument);
+        if (verb == "switch") return StepSwitch();
+        if (verb == "restore") return StepRestore();
+        if (verb == "box") return StepBox(step.argument);
+        if (verb == "answer") {
+            if (!currentBox_) {
+                Fail("no box to answer");
+                return false;
+            }
+            Print("-- answer: Enter\n");
+            HWND box = currentBox_;
+            currentBox_ = NULL;
+            return AnswerBox(box);
+        }
+        if (verb == "hidden" || verb == "shown") {
+            if (!NeedWindow()) return false;
+            bool visible = IsWindowVisible(main_) != 0;
+            if (visible != (verb == "shown")) Fail(std::string("the window is ") + (visible ? "shown" : "hidden"));
+            return true;
+        }
+        if (verb == "present" || verb == "absent") {
+            bool exists = GetFileAttributesA(layout_.Place(argument).c_str()) != INVALID_FILE_ATTRIBUTES;
+            Print("-- " + step.argument + (exists ? " exists\n" : " does not exist\n"));
+            if (exists != (verb == "present")) Fail(step.argument + (exists ? " exists" : " does not exist"));
+            return true;
+        }
+        if (verb == "still") return StepStill(atoi(step.argument.c_str()));
+        if (verb == "exit") return StepExit();
+        Fail("unknown step " + verb);
+        return false;
+    }
+
+    bool NeedWindow() {
+        if (!main_) Fail("no window was seen before this step");
+        return main_ != NULL;
+    }
+
+    bool StepWindow() {
+        if (!started_ && !StartProgram()) return false;
+        HWND window, box;
+        if (!WaitForSight(AppearLimitMs, &window, &box)) {
+            Fail(exited_ ? "the program ended without showing its window" : "no window within the limit");
+            return false;
+        }
+        if (!window) {
+            char text[2048] = "";
+            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+            Fail("a box showed instead of the window: " + Quoted(WindowTextOf(box)) + " " + Quoted(text));
+            return false;
+        }
+        main_ = window;
+        ShowWindowContents();
+        return true;
+    }
+
+    bool StepButtons(const std::string& names) {
+        if (!NeedWindow()) return false;
+        std::string shown;
+        for (const Button& button : Buttons) {
+            HWND handle = GetDlgItem(main_, button.id);
+            // The window itself may be hidden; the buttons' own visibility counts.
+            if (handle && (GetWindowLongA(handle, GWL_STYLE) & WS_VISIBLE))
+                shown += (shown.empty() ? "" : " ") + std::string(button.name);
+        }
+        if (shown != names) Fail("visible buttons: expected " + names + ", found " + shown);
+        return true;
+    }
+
+    bool StepFocus(const std::string& name) {
+        if (!NeedWindow()) return false;
+        HWND wanted = name == "none" ? NULL : ButtonWindow(name);
+        if (name != "none" && !wanted) {
+            Fail("unknown control " + name);
+            return false;
+        }
+        DWORD start = GetTickCount();
+        HWND focus = FocusOfThread(main_);
+        while (focus != wanted && GetTickCount() - start < FocusLimitMs) {
+            Sleep(20);
+            focus = FocusOfThread(main_);
+        }
+        Print("   focus: " + NameOf(focus) + "\n");
+        if (focus != wanted) Fail("the focus is on " + NameOf(focus) + ", not on " + name);
+        return true;
+    }
+
+    bool StepClick(const std::string& name) {
+        if (!NeedWindow()) return false;
+        Print("-- click " + name + "\n");
+        POINT point;
+        if (name == "close" || name == "minimize") {
+            if (!FindCaptionButton(main_, name == "close" ? HTCLOSE : HTMINBUTTON, &point)) {
+                Fail("the window has no " + name + " box");
+                return false;
+            }
+        } else {
+            HWND button = ButtonWindow(name);
+            RECT rect;
+            if (!button || !GetWindowRect(button, &rect)) {
+                Fail("unknown control " + name);
+                return false;
+            }
+            point.x = (rect.left + rect.right) / 2;
+            point.y = (rect.top + rect.bottom) / 2;
+        }
+        BringToFront(main_);
+        ClickAt(point);
+        return true;
+    }
+
+    // The person clicks another program's window, then the lower text of this
+    // program's window to come back to it.
+    bool StepSwitch() {
+        if (!NeedWindow()) return false;
+        Print("-- switch to another program and back with clicks\n");
+        OtherProgramWindow other;
+        RECT rect;
+        GetWindowRect(other.Window(), &rect);
+        POINT away = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+        ClickAt(away);
+        DWORD start = GetTickCount();
+        while (GetForegroundWindow() != other.Window() && GetTickCount() - start < FocusLimitMs) OtherProgramWindow::Pump(20);
+        if (GetForegroundWindow() != other.Window()) Fail("the other program did not come to the front");
+        OtherProgramWindow::Pump(200);
+        GetWindowRect(GetDlgItem(main_, BodyTextId), &rect);
+        POINT back = {(rect.left + rect.right) / 2, rect.bottom - 4};
+        ClickAt(back);
+        start = GetTickCount();
+        while (GetForegroundWindow() != main_ && GetTickCount() - start < FocusLimitMs) OtherProgramWindow::Pump(20);
+        if (GetForegroundWindow() != main_) Fail("the window did not come back to the front");
+        return true;
+    }
+
+    // A minimised window is restored from the taskbar, which sends the window
+    // the system command SC_RESTORE; the driver sends it the same way.
+    bool StepRestore() {
+        if (!NeedWindow()) return false;
+        Print("-- restore the window (as from the taskbar)\n");
+        DWORD start = GetTickCount();
+        while (!IsIconic(main_) && GetTickCount() - start < FocusLimitMs) Sleep(20);
+        if (!IsIconic(main_)) Fail("the window was not minimised");
+        PostMessageA(main_, WM_SYSCOMMAND, SC_RESTORE, 0);
+        start = GetTickCount();
+        while (IsIconic(main_) && GetTickCount() - start < FocusLimitMs) Sleep(20);
+        if (IsIconic(main_)) Fail("the window was not restored");
+        BringToFront(main_);
+        return true;
+    }
+
+    // "box <icon> <owner> | <title> | <text>"
+    bool StepBox(const std::string& expectation) {
+        if (!started_ && !StartProgram()) return false;
+        size_t first = expectation.find(" | ");
+        size_t second = first == std::string::npos ? first : expectation.find(" | ", first + 3);
+        if (second == std::string::npos) {
+            Fail("a box step reads: box <icon> <owner> | <title> | <text>");
+            return false;
+        }
+        std::string head = expectation.substr(0, first);
+        std::string icon = head.substr(0, head.find(' '));
+        std::string owner = head.find(' ') == std::string::npos ? "" : head.substr(head.find(' ') + 1);
+        std::string title = Utf8ToAnsi(Unescape(expectation.substr(first + 3, second - first - 3)));
+        std::string text = Utf8ToAnsi(Unescape(expectation.substr(second + 3)));
+
+        HWND window, box = NULL;
+        DWORD start = GetTickCount();
+        while (!box) {
+            DWORD spent = GetTickCount() - start;
+            if (spent >= AppearLimitMs || !WaitForSight(AppearLimitMs - spent, &window, &box)) {
+                Fail(exited_ ? "the program ended without this box: " + Quoted(text) : "no box within the limit: " + Quoted(text));
+                return false;
+            }
+            if (!box) Sleep(20);  // only the window is there yet
+        }
+        currentBox_ = box;
+        std::string iconKind;
+        HWND boxOwner;
+        ShowBox(box, &iconKind, &boxOwner);
+        Check("box title", title, WindowTextOf(box));
+        char shown[2048] = "";
+        GetDlgItemTextA(box, 0xFFFF, shown, sizeof shown);
+        Check("box text", text, shown);
+        if (icon != iconKind) Fail("box icon: expected " + icon + ", found " + iconKind);
+        if (owner == "main" ? (!main_ || boxOwner != main_) : owner == "none" ? boxOwner != NULL : true)
+            Fail("box owner: expected " + owner + ", found " +
+                 (!boxOwner ? std::string("none") : boxOwner == main_ ? std::string("main") : NameOf(boxOwner)));
+        if (owner != "main" && owner != "none") Fail("box owner must be main or none, not " + owner);
+        return true;
+    }
+
+    bool StepStill(int milliseconds) {
+        if (!started_) {
+            Fail("the program was not started");
+            return false;
+        }
+        Print("-- nothing happens for " + std::to_string(milliseconds) + " ms\n");
+        DWORD start = GetTickCount();
+        while (GetTickCount() - start < (DWORD)milliseconds) {
+            HWND window, box;
+            WaitForSight(0, &window, &box);
+            if (exited_) {
+                Fail("the program ended");
+                return false;
+            }
+            if (box) {
+                Fail("a box showed: " + Quoted(WindowTextOf(box)));
+                return false;
+            }
+            if (main_ && !IsWindowVisible(main_)) {
+                Fail("the window was hidden");
+                return false;
+            }
+            Sleep(20);
+        }
+        return true;
+    }
+
+    bool StepExit() {
+        if (!started_ && !StartProgram()) return false;
+        if (currentBox_) {
+            Fail("a box is still standing and was never answered");
+            HWND box = currentBox_;
+            currentBox_ = NULL;
+            AnswerBox(box);
+        }
+        DWORD start = GetTickCount();
+        while (!exited_) {
+            DWORD code;
+            if (program_->WaitForExit(&code, 20)) {
+                exited_ = true;
+                exitCode_ = code;
+                break;
+            }
+            if (GetTickCount() - start >= ExitLimitMs) {
+                Fail("the program did not end within the limit; it is ended now");
+                EndProgram();
+                return false;
+            }
+            HWND window, box;
+            WaitForSight(0, &window, &box);
+            if (box) {
+                std::string iconKind;
+                HWND owner;
+                Fail("an unexpected box showed:");
+                ShowBox(box, &iconKind, &owner);
+                AnswerBox(box);
+            }
+            if (window && window != main_) {
+                Fail("an unexpected window showed: " + Quoted(WindowTextOf(window)));
+                main_ = window;
+                PostMessageA(window, WM_CLOSE, 0, 0);
+            }
+        }
+        Printf("-- the program ended with exit code %lu\n", exitCode_);
+        if (exitCode_ != 0) Fail("the exit code is " + std::to_string(exitCode_) + ", not 0");
+        return true;
+    }
+
+    void RunSteps() {
+        for (const CaseStep& step : case_.steps)
+            if (!Step(step)) break;
+        report_.line = 0;
+        if (started_ && !exited_) {
+            DWORD code;
+            if (!program_->WaitForExit(&code, 0)) Fail("the program still ran after the last step; it is ended now");
+            EndProgram();
+        }
+    }
+
+    // The person uses the program; the driver waits for its end.
+    void RunForPerson() {
+        if (!StartProgram()) return;
+        HWND window, box;
+        if (WaitForSight(AppearLimitMs, &window, &box) && window) {
+            main_ = window;
+            ShowWindowContents();
+        }
+        Print("-- the program is yours now: press its buttons; the driver waits for it to end\n");
+        DWORD code = 0;
+        if (program_->WaitForExit(&code, PersonLimitMs)) {
+            exited_ = true;
+            Printf("-- the program ended with exit code %lu\n", code);
+        } else {
+            Fail("the program still ran after an hour; it is ended now");
+        }
+    }
+
+    const TestCase& case_;
+    const RunOptions& options_;
+    CaseReport report_;
+    CaseLayout layout_;
+    int boxes_ = 0;
+    std::unique_ptr<DrivenProgram> program_;
+    bool started_ = false;
+    bool exited_ = false;
+    DWORD exitCode_ = 0;
+    HWND main_ = NULL;
+    HWND currentBox_ = NULL;
+    std::set<HWND> answered_;
+};
+
+}  // namespace
+
+bool RunCase(const TestCase& testCase, const RunOptions& options) { return CaseRun(testCase, options).Run(); }

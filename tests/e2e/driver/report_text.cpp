@@ -1,0 +1,94 @@
+#include "report_text.h"
+
+#include <windows.h>
+
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+namespace {
+
+std::wstring ToWide(const std::string& text, UINT codePage) {
+    if (text.empty()) return std::wstring();
+    int count = MultiByteToWideChar(codePage, 0, text.data(), (int)text.size(), NULL, 0);
+    std::wstring wide(count, L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), (int)text.size(), &wide[0], count);
+    return wide;
+}
+
+std::string FromWide(const std::wstring& wide, UINT codePage) {
+    if (wide.empty()) return std::string();
+    int count = WideCharToMultiByte(codePage, 0, wide.data(), (int)wide.size(), NULL, 0, NULL, NULL);
+    std::string text(count, '\0');
+    WideCharToMultiByte(codePage, 0, wide.data(), (int)wide.size(), &text[0], count, NULL, NULL);
+    return text;
+}
+
+}  // namespace
+
+std::string Utf8ToAnsi(const std::string& text) { return FromWide(ToWide(text, CP_UTF8), CP_ACP); }
+
+std::string AnsiToUtf8(const std::string& text) { return FromWide(ToWide(text, CP_ACP), CP_UTF8); }
+
+void Print(const std::string& utf8) {
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (GetConsoleMode(output, &mode)) {
+        // A console takes UTF-16 and shows it in the terminal's own encoding.
+        std::wstring wide = ToWide(utf8, CP_UTF8);
+        WriteConsoleW(output, wide.data(), (DWORD)wide.size(), &written, NULL);
+    } else {
+        WriteFile(output, utf8.data(), (DWORD)utf8.size(), &written, NULL);
+    }
+}
+
+void Printf(const char* format, ...) {
+    char buffer[8192];
+    va_list arguments;
+    va_start(arguments, format);
+    int length = vsnprintf(buffer, sizeof buffer, format, arguments);
+    va_end(arguments);
+    if (length < 0) return;
+    if ((size_t)length >= sizeof buffer) length = sizeof buffer - 1;
+    Print(std::string(buffer, length));
+}
+
+std::string Visible(const std::string& utf8) {
+    std::string shown;
+    for (char c : utf8) {
+        if (c == '\n') shown += "\\n";
+        else if (c == '\r') shown += "\\r";
+        else if (c == '\t') shown += "\\t";
+        else shown += c;
+    }
+    return shown;
+}
+
+std::string Unescape(const std::string& text) {
+    std::string result;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\\' && i + 1 < text.size()) {
+            char next = text[i + 1];
+            if (next == 'n') { result += '\n'; ++i; continue; }
+            if (next == 'r') { result += '\r'; ++i; continue; }
+            if (next == 't') { result += '\t'; ++i; continue; }
+            if (next == '\\') { result += '\\'; ++i; continue; }
+        }
+        // {x*600}: a long run of one character without writing it out.
+        if (c == '{' && i + 3 < text.size() && text[i + 2] == '*') {
+            size_t close = text.find('}', i + 3);
+            if (close != std::string::npos) {
+                std::string digits = text.substr(i + 3, close - i - 3);
+                if (!digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos) {
+                    result.append((size_t)atoi(digits.c_str()), text[i + 1]);
+                    i = close;
+                    continue;
+                }
+            }
+        }
+        result += c;
+    }
+    return result;
+}
