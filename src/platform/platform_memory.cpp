@@ -101,20 +101,25 @@ bool DirectoryExists(const std::string& path) {
 bool Injected(Operation operation, const std::string& path, unsigned* error) {
     ++State().counts[operation];
     auto& injections = State().injections;
-    for (auto it = injections.begin(); it != injections.end(); ++it) {
-        if (it->operation != operation) continue;
-        if (it->path.empty()) {
-            if (--it->countdown > 0) continue;
-            if (error) *error = it->error;
-            injections.erase(it);
-            return true;
-        }
-        if (Lower(it->path) == Lower(path)) {
-            if (error) *error = it->error;
-            return true;
+    // Every count-based injection of the operation counts this call, whichever fires.
+    bool fails = false;
+    for (auto it = injections.begin(); it != injections.end();) {
+        if (it->operation == operation && it->path.empty() && --it->countdown <= 0) {
+            if (!fails && error) *error = it->error;
+            fails = true;
+            it = injections.erase(it);
+        } else {
+            ++it;
         }
     }
-    return false;
+    for (const Injection& injection : injections) {
+        if (fails) break;
+        if (injection.operation == operation && !injection.path.empty() && Lower(injection.path) == Lower(path)) {
+            if (error) *error = injection.error;
+            fails = true;
+        }
+    }
+    return fails;
 }
 
 void Put(const std::string& path, bool directory, const std::string& content, unsigned attributes) {

@@ -36,9 +36,12 @@ bool IsListedAsNewFile(const char* relativeFile) {
 }
 
 // Neither result is checked: a destination that does not exist yet has no mark.
+// Attributes without the mark are not written back unchanged: that write is one
+// of the dearest calls per file.
 void ClearReadOnlyMark(const char* path) {
     unsigned attributes;
     if (PlatformGetFileAttributes(path, &attributes) != 0) return;
+    if (!(attributes & FileAttributeReadOnly)) return;
     attributes &= ~(unsigned)FileAttributeReadOnly;
     // A file whose only mark was read-only is left with none, which Win32 spells NORMAL.
     PlatformSetFileAttributes(path, attributes != 0 ? attributes : (unsigned)FileAttributeNormal);

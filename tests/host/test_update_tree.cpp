@@ -136,6 +136,8 @@ TEST_F(UpdateTreeTest, CopyClearsReadOnlyMarksOnBothSides) {
     EXPECT_EQ(0u, mp::Attributes(Game("marked.dat")) & FileAttributeReadOnly);
     // The source keeps its mark.
     EXPECT_EQ(unsigned(FileAttributeReadOnly), mp::Attributes(Patch("marked.dat")));
+    // Only marks that are there are cleared: before the first copy and after the second.
+    EXPECT_EQ(2, mp::OperationCount(Operation::SetAttributes));
 }
 
 TEST_F(UpdateTreeTest, AFailedCopyStopsTheWalkAndKeepsWhatWasDone) {

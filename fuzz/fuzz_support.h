@@ -1,0 +1,20 @@
+// Shared set-up for the fuzz targets: a fresh in-memory machine and program state
+// for every input, and a check that stops the run with a readable reason.
+#ifndef UPDATE_FUZZ_SUPPORT_H
+#define UPDATE_FUZZ_SUPPORT_H
+
+#include <string>
+
+// Clears the in-memory machine and every global the program keeps.
+void ResetForInput();
+
+// Aborts with the reason when the condition does not hold; libFuzzer then keeps
+// the input as a crash.
+void Require(bool condition, const char* what, const std::string& detail = "");
+
+// Whether a fixed-size field holds its terminator.
+bool IsTerminatedWithin(const char* field, size_t size);
+
+std::string LowerAscii(const std::string& text);
+
+#endif
