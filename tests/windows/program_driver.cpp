@@ -65,6 +65,28 @@ bool ReadFileBytes(const std::string& path, std::string* bytes) {
     return true;
 }
 
+bool RunUnixCommandForFile(const std::string& shellCommand, const std::string& unixFile,
+                           DWORD timeoutMs, DWORD minimumSize) {
+    std::string windowsFile = WindowsPath(unixFile);
+    DeleteFileA(windowsFile.c_str());
+    std::string command = "/bin/sh -c \"" + shellCommand + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) return false;
+    // A Unix process gives no handle to wait on; the file tells the end.
+    if (process.hProcess) CloseHandle(process.hProcess);
+    if (process.hThread) CloseHandle(process.hThread);
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (GetFileAttributesExA(windowsFile.c_str(), GetFileExInfoStandard, &data))
+            return data.nFileSizeLow > minimumSize;
+        Sleep(50);
+    }
+    return false;
+}
+
 DrivenProgram::DrivenProgram() : process_(), running_(false) {}
 
 DrivenProgram::~DrivenProgram() {

@@ -20,6 +20,12 @@ void RemoveTree(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 bool ReadFileBytes(const std::string& path, std::string* bytes);
 
+// Runs a Unix shell command (Wine starts Unix programs by path) that writes
+// unixFile, and waits until the file appears with more than minimumSize bytes.
+// The command should write elsewhere and rename, so the file appears complete.
+bool RunUnixCommandForFile(const std::string& shellCommand, const std::string& unixFile,
+                           DWORD timeoutMs, DWORD minimumSize = 0);
+
 struct SeenBox {
     HWND handle;
     HWND owner;

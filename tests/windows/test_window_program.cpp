@@ -72,24 +72,9 @@ std::string ArtifactsFolder() {
 bool TakeScreenshot(const std::string& name) {
     std::string folder = ArtifactsFolder();
     std::string file = folder + "/" + name;
-    DeleteFileA(WindowsPath(file).c_str());
-    std::string command = "/bin/sh -c \"mkdir -p '" + folder + "' && import -window root '" + file +
-                          ".tmp.png' && mv '" + file + ".tmp.png' '" + file + "'\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) return false;
-    // A Unix process gives no handle to wait on; the file tells the end.
-    if (process.hProcess) CloseHandle(process.hProcess);
-    if (process.hThread) CloseHandle(process.hThread);
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < 20000) {
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (GetFileAttributesExA(WindowsPath(file).c_str(), GetFileExInfoStandard, &data))
-            return data.nFileSizeLow > 1000;
-        Sleep(50);
-    }
-    return false;
+    return RunUnixCommandForFile("mkdir -p '" + folder + "' && import -window root '" + file + ".tmp.png' && mv '" +
+                                     file + ".tmp.png' '" + file + "'",
+                                 file, 20000, 1000);
 }
 
 std::string Architecture() { return sizeof(void*) == 8 ? "win64" : "win32"; }

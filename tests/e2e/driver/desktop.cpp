@@ -230,25 +230,12 @@ HWND FocusOfThread(HWND window) {
 bool SaveScreenshot(HWND window, const std::string& unixFile) {
     RECT rect;
     if (!GetWindowRect(window, &rect)) return false;
-    DeleteFileA(WindowsPath(unixFile).c_str());
     char geometry[64];
     snprintf(geometry, sizeof geometry, "%ldx%ld+%ld+%ld", rect.right - rect.left, rect.bottom - rect.top,
              rect.left, rect.top);
-    std::string command = "/bin/sh -c \"import -window root -crop " + std::string(geometry) + " +repage '" +
-                          unixFile + ".tmp.png' && mv '" + unixFile + ".tmp.png' '" + unixFile + "'\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) return false;
-    // A Unix process gives no handle to wait on; the file tells the end.
-    if (process.hProcess) CloseHandle(process.hProcess);
-    if (process.hThread) CloseHandle(process.hThread);
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < 15000) {
-        if (GetFileAttributesA(WindowsPath(unixFile).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-        Sleep(50);
-    }
-    return false;
+    return RunUnixCommandForFile("import -window root -crop " + std::string(geometry) + " +repage '" + unixFile +
+                                     ".tmp.png' && mv '" + unixFile + ".tmp.png' '" + unixFile + "'",
+                                 unixFile, 15000);
 }
 
 std::string BoxIconKind(HWND box) {
