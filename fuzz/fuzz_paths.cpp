@@ -297,8 +297,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     "a failed copy writes nothing but update files", key);
         }
     }
-    // A search that fails counts as an empty folder, so its files are skipped
-    // without a failure; the completed-run check then does not apply.
+    // A failed search of the update folder itself counts as an empty patch, so its
+    // files are skipped without a failure; the completed-run check then does not apply.
     bool searchFailed = false;
     for (const auto& [letter, n] : input.failures)
         searchFailed = searchFailed || (letter == 'f' && n >= 1 && mp::OperationCount(mp::Operation::FindFirst) >= n);

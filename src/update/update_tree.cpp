@@ -131,7 +131,10 @@ int WalkUpdateTree(const char* sourceRoot, const char* relativePath, WalkMode mo
 
     FileSearch search;
     FoundFile entry;
-    if (PlatformFindFirstFile(levelText, &search, &entry) != 0) return 0;
+    // A missing update folder is a patch with nothing to copy. A subfolder was
+    // just listed by its parent, though: a search that fails there would skip
+    // its files silently and let the run report success.
+    if (PlatformFindFirstFile(levelText, &search, &entry) != 0) return relativePath[0] == '\0' ? 0 : 1;
     int result;
     do {
         result = VisitEntry(sourceRoot, relativePath, mode, entry, levelText);

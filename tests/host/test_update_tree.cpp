@@ -155,6 +155,15 @@ TEST_F(UpdateTreeTest, AFailedCopyStopsTheWalkAndKeepsWhatWasDone) {
     EXPECT_FALSE(mp::IsFile(Game("c.dat")));
 }
 
+TEST_F(UpdateTreeTest, ASubfolderThatCannotBeSearchedFailsTheWalkInsteadOfBeingSkipped) {
+    mp::AddFile(Patch("Data\\a.dat"), "new");
+    mp::AddFile(Game("Data\\a.dat"), "old");
+    mp::FailOperation(Operation::FindFirst, Patch("Data\\*"));
+    EXPECT_EQ(1, WalkUpdateTree(Source, "", Verify));
+    EXPECT_EQ(1, WalkUpdateTree(Source, "", Copy));
+    EXPECT_EQ("old", mp::FileContent(Game("Data\\a.dat")));
+}
+
 TEST_F(UpdateTreeTest, AFailureInASubfolderEndsTheWholeWalk) {
     mp::AddFile(Patch("a\\x.dat"), "x");
     mp::AddFile(Patch("b.dat"), "b");
