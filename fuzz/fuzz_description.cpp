@@ -164,7 +164,7 @@ void RequireList(const char (*list)[NameFieldSize], int count, const std::vector
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    ResetForInput();
+    ResetProgramState();
     strcpy(ProgramFolder, "C:\\Patch");
     memory_platform::AddFile("C:\\Patch\\update.ini", std::string((const char*)data, size));
 

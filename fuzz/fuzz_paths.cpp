@@ -171,7 +171,7 @@ mp::Operation OperationFor(char letter, bool* known) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    ResetForInput();
+    ResetProgramState();
     Input input = Parse(data, size);
 
     // ---- Start-up: the program folder from the command line ----

@@ -1,12 +1,14 @@
-// Shared set-up for the fuzz targets: a fresh in-memory machine and program state
-// for every input, and a check that stops the run with a readable reason.
+// Shared set-up for the fuzz targets: the host tests' fresh machine and program
+// state for every input, and a check that stops the run with a readable reason.
 #ifndef UPDATE_FUZZ_SUPPORT_H
 #define UPDATE_FUZZ_SUPPORT_H
 
+#include <stddef.h>
+
 #include <string>
 
-// Clears the in-memory machine and every global the program keeps.
-void ResetForInput();
+// ResetProgramState clears the in-memory machine and every global the program keeps.
+#include "host_test_support.h"
 
 // Aborts with the reason when the condition does not hold; libFuzzer then keeps
 // the input as a crash.

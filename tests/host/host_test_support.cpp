@@ -8,6 +8,7 @@
 #include "shell/program_folder.h"
 #include "shell/scratch_buffers.h"
 #include "shell/window_handles.h"
+#include "update/update_run.h"
 
 // The executable defines the control font beside the controls; the tests need one too.
 FontHolder ControlFont;
@@ -15,6 +16,7 @@ FontHolder ControlFont;
 void ResetProgramState() {
     memory_platform::Reset();
     ResetUpdateDescription();
+    ResetUpdateRunForTests();
     memset(ProgramFolder, 0, sizeof ProgramFolder);
     memset(MessageBuffer, 0, sizeof MessageBuffer);
     memset(TargetBuffer, 0, sizeof TargetBuffer);

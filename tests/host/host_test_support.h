@@ -4,7 +4,8 @@
 
 #include <string>
 
-// Clears the in-memory machine and every global of the program.
+// Clears the in-memory machine and every global of the program (the update run
+// may run again).
 void ResetProgramState();
 
 // Writes update.ini into the program folder C:\Patch and points the command line
