@@ -73,6 +73,16 @@ protected:
         Pump(expected ? 50 : 300, nullptr, &pumped_, hold_);
     }
 
+    // Enter on the focused button ends the program: the quit message comes and
+    // the main window is gone.
+    void ExpectEnterEndsTheProgram() {
+        pumped_.clear();
+        PressKey(VK_RETURN);
+        Pump(3000, [this] { return QuitSeen(); }, &pumped_);
+        EXPECT_TRUE(QuitSeen());
+        EXPECT_FALSE(IsWindow(Main()));
+    }
+
     bool QuitSeen() const {
         for (const PumpedMessage& message : pumped_)
             if (message.message == WM_QUIT) return true;
@@ -313,11 +323,7 @@ TEST_F(MainWindowTest, EnterOnCancelEndsTheProgram) {
     ASSERT_NO_FATAL_FAILURE(Open());
     Press(VK_TAB, Cancel());
     ASSERT_EQ(GetFocus(), Cancel());
-    pumped_.clear();
-    PressKey(VK_RETURN);
-    Pump(3000, [this] { return QuitSeen(); }, &pumped_);
-    EXPECT_TRUE(QuitSeen());
-    EXPECT_FALSE(IsWindow(Main()));
+    ExpectEnterEndsTheProgram();
 }
 
 TEST_F(MainWindowTest, EnterOnFinishEndsTheProgram) {
@@ -327,11 +333,7 @@ TEST_F(MainWindowTest, EnterOnFinishEndsTheProgram) {
     ShowWindow(Finish(), SW_SHOW);
     SetFocus(Finish());
     ASSERT_TRUE(WaitForFocus(Finish()));
-    pumped_.clear();
-    PressKey(VK_RETURN);
-    Pump(3000, [this] { return QuitSeen(); }, &pumped_);
-    EXPECT_TRUE(QuitSeen());
-    EXPECT_FALSE(IsWindow(Main()));
+    ExpectEnterEndsTheProgram();
 }
 
 TEST_F(MainWindowTest, EscapeDoesNothing) {
