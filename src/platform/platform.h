@@ -45,7 +45,6 @@ enum {
     FileAttributeNormal = 0x80,
 };
 enum {
-    ErrorFileNotFound = 2,
     ErrorPathNotFound = 3,
     ErrorAccessDenied = 5,
     ErrorAlreadyExists = 183,
