@@ -207,6 +207,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     strcpy(d.GameName, "Game");
     strcpy(d.Attention1, "Differs.");
     for (const auto& [tag, value] : input.entries) {
+        // A file entry over a folder already made would leave the machine with a
+        // file that has children, which no real file system has.
+        const std::string& root = strchr("URW", tag) ? updateRoot : gameRoot;
+        if (strchr("URWGOH", tag) && mp::IsDirectory(Join(root, value))) continue;
         switch (tag) {
         case 'U': mp::AddFile(Join(updateRoot, value), ContentMark + value); break;
         case 'R': mp::AddFile(Join(updateRoot, value), ContentMark + value, FileAttributeReadOnly); break;
