@@ -73,6 +73,15 @@ protected:
         Pump(expected ? 50 : 300, nullptr, &pumped_, hold_);
     }
 
+    // The finished state as the update run leaves it: only Finish shown, with the focus.
+    void ShowFinishedState() {
+        ShowWindow(Start(), SW_HIDE);
+        ShowWindow(Cancel(), SW_HIDE);
+        ShowWindow(Finish(), SW_SHOW);
+        SetFocus(Finish());
+        ASSERT_TRUE(WaitForFocus(Finish()));
+    }
+
     // Enter on the focused button ends the program: the quit message comes and
     // the main window is gone.
     void ExpectEnterEndsTheProgram() {
@@ -270,12 +279,7 @@ TEST_F(MainWindowTest, TabAndArrowsMoveBetweenStartAndCancel) {
 
 TEST_F(MainWindowTest, FocusStaysOnFinish) {
     ASSERT_NO_FATAL_FAILURE(Open());
-    // The finished state, as the update run leaves it.
-    ShowWindow(Start(), SW_HIDE);
-    ShowWindow(Cancel(), SW_HIDE);
-    ShowWindow(Finish(), SW_SHOW);
-    SetFocus(Finish());
-    ASSERT_TRUE(WaitForFocus(Finish()));
+    ASSERT_NO_FATAL_FAILURE(ShowFinishedState());
     const WORD keys[] = {VK_TAB, VK_UP, VK_DOWN, VK_LEFT, VK_RIGHT};
     for (WORD key : keys) {
         Press(key);
@@ -328,11 +332,7 @@ TEST_F(MainWindowTest, EnterOnCancelEndsTheProgram) {
 
 TEST_F(MainWindowTest, EnterOnFinishEndsTheProgram) {
     ASSERT_NO_FATAL_FAILURE(Open());
-    ShowWindow(Start(), SW_HIDE);
-    ShowWindow(Cancel(), SW_HIDE);
-    ShowWindow(Finish(), SW_SHOW);
-    SetFocus(Finish());
-    ASSERT_TRUE(WaitForFocus(Finish()));
+    ASSERT_NO_FATAL_FAILURE(ShowFinishedState());
     ExpectEnterEndsTheProgram();
 }
 
