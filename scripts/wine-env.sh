@@ -50,8 +50,13 @@ wine_env_start() {
     [ $waited -lt 100 ] || { echo "wine-env: Xvfb did not start" >&2; return 1; }
   done
 
-  export UPDATE_WINEPREFIX=$wine_env_repo/build/wine
-  local settings=(WINELOADER=/usr/lib/wine/wine64 WINEPREFIX="$UPDATE_WINEPREFIX" WINEDEBUG=-all LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 DISPLAY="$DISPLAY")
+  # One prefix per language: UPDATE_WINE_LANG (default ja_JP.UTF-8, ANSI code
+  # page 932; en_US.UTF-8 gives code page 1252).
+  export UPDATE_WINE_LANG=${UPDATE_WINE_LANG:-ja_JP.UTF-8}
+  local suffix=
+  [ "$UPDATE_WINE_LANG" = ja_JP.UTF-8 ] || suffix=-${UPDATE_WINE_LANG%%.*}
+  export UPDATE_WINEPREFIX=$wine_env_repo/build/wine$suffix
+  local settings=(WINELOADER=/usr/lib/wine/wine64 WINEPREFIX="$UPDATE_WINEPREFIX" WINEDEBUG=-all LANG="$UPDATE_WINE_LANG" LC_ALL="$UPDATE_WINE_LANG" DISPLAY="$DISPLAY")
   if [ ! -f "$UPDATE_WINEPREFIX/.ready" ]; then
     rm -rf "$UPDATE_WINEPREFIX"
     mkdir -p "$UPDATE_WINEPREFIX"
