@@ -1,8 +1,11 @@
 # Sourced by scripts: starts and stops the Wine test environment (an own Xvfb
-# display, a prefix in build/wine owned by the user Wine runs as, a persistent
-# wine server). Everything started here is stopped by PID in wine_env_stop.
+# display, a prefix per language in the stage of scripts/stage.sh, owned by the
+# user Wine runs as, a persistent wine server). Everything started here is
+# stopped by PID in wine_env_stop. Nothing outside the checkout changes but the
+# stage under /tmp.
 
 wine_env_repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+. "$wine_env_repo/scripts/stage.sh"
 wine_env_xvfb_pid=
 
 wine_env_keeper_pid=
@@ -16,29 +19,8 @@ wine_env_runs_32bit() {
   /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
-# The command prefix that runs a command as the user Wine runs as.
-if [ "$(id -u)" = 0 ] && id wineuser >/dev/null 2>&1; then
-  as_wine_user=(runuser -u wineuser -- env HOME=/home/wineuser USER=wineuser)
-else
-  as_wine_user=(env)
-fi
-
-# The unprivileged user must reach the build folder: grant traversal (not
-# listing) on each ancestor that lacks it.
-wine_env_grant_access() {
-  if [ "$(id -u)" != 0 ] || ! id wineuser >/dev/null 2>&1; then return 0; fi
-  local dir=$wine_env_repo/build
-  while [ "$dir" != / ]; do
-    if ! runuser -u wineuser -- test -x "$dir"; then chmod o+x "$dir"; fi
-    dir=$(dirname "$dir")
-  done
-  mkdir -p "$wine_env_repo/build/artifacts"
-  chmod 1777 "$wine_env_repo/build/artifacts"
-}
-
 wine_env_start() {
-  mkdir -p "$wine_env_repo/build"
-  wine_env_grant_access
+  stage_make || { echo "wine-env: the stage $stage_root could not be made" >&2; return 1; }
   local n=90
   while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
   Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
@@ -53,19 +35,19 @@ wine_env_start() {
   # One prefix per language: UPDATE_WINE_LANG (default ja_JP.UTF-8, ANSI code
   # page 932; en_US.UTF-8 gives code page 1252).
   export UPDATE_WINE_LANG=${UPDATE_WINE_LANG:-ja_JP.UTF-8}
-  local suffix=
-  [ "$UPDATE_WINE_LANG" = ja_JP.UTF-8 ] || suffix=-${UPDATE_WINE_LANG%%.*}
-  export UPDATE_WINEPREFIX=$wine_env_repo/build/wine$suffix
+  export UPDATE_WINEPREFIX=$stage_root/wine-${UPDATE_WINE_LANG%%.*}
   local settings=(WINELOADER=/usr/lib/wine/wine64 WINEPREFIX="$UPDATE_WINEPREFIX" WINEDEBUG=-all LANG="$UPDATE_WINE_LANG" LC_ALL="$UPDATE_WINE_LANG" DISPLAY="$DISPLAY")
+  # Wine programs start in the stage: the Wine user may not enter the checkout.
+  local back=$PWD
+  cd "$stage_root" || return 1
   if [ ! -f "$UPDATE_WINEPREFIX/.ready" ]; then
     rm -rf "$UPDATE_WINEPREFIX"
-    mkdir -p "$UPDATE_WINEPREFIX"
-    if [ "$(id -u)" = 0 ] && id wineuser >/dev/null 2>&1; then chown wineuser: "$UPDATE_WINEPREFIX"; fi
+    "${as_wine_user[@]}" mkdir -p "$UPDATE_WINEPREFIX"
     echo "wine-env: creating the Wine prefix (about 20 s)"
     timeout 300 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
     # Without a window manager every hidden window waits 2 s unless unmanaged.
     timeout 60 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' \
-      /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || return 1
+      /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || { cd "$back"; return 1; }
     timeout 60 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wineserver -w
     "${as_wine_user[@]}" touch "$UPDATE_WINEPREFIX/.ready"
   fi
@@ -79,6 +61,7 @@ wine_env_start() {
   # 0.2 s instead of 2 s.
   { sleep 86400 | "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wine64 cmd.exe >/dev/null 2>&1; } &
   wine_env_keeper_pid=$!
+  cd "$back"
   return 0
 }
 

@@ -40,6 +40,7 @@ struct Machine {
     std::map<std::string, Node> nodes;  // by lower-cased path
     std::vector<Injection> injections;
     std::map<Operation, int> counts;
+    std::map<Operation, std::vector<std::string>> requests;
     std::map<int, std::vector<FoundFile>> searches;
     int nextSearch = 1;
     std::map<std::string, std::map<std::string, RegistryValue>> registry;
@@ -100,6 +101,7 @@ bool DirectoryExists(const std::string& path) {
 // Counts the call and tells whether an injected failure hits it.
 bool Injected(Operation operation, const std::string& path, unsigned* error) {
     ++State().counts[operation];
+    State().requests[operation].push_back(path);
     auto& injections = State().injections;
     // Every count-based injection of the operation counts this call, whichever fires.
     bool fails = false;
@@ -204,6 +206,8 @@ void FailNthOperation(Operation op, int n, unsigned error) {
 }
 
 int OperationCount(Operation op) { return State().counts[op]; }
+
+const std::vector<std::string>& RequestedPaths(Operation op) { return State().requests[op]; }
 
 void AddRegistryKey(const std::string& keyPath) { State().registry[Lower(keyPath)]; }
 

@@ -54,6 +54,8 @@ void FailOperation(Operation op, const std::string& path, unsigned error = 5);
 void FailNthOperation(Operation op, int n, unsigned error = 5);
 // How many calls of op were made since Reset.
 int OperationCount(Operation op);
+// The paths of those calls as the program spelled them, in order.
+const std::vector<std::string>& RequestedPaths(Operation op);
 
 // ---- Registry (HKEY_CURRENT_USER) ----
 void AddRegistryKey(const std::string& keyPath);

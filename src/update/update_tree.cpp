@@ -104,12 +104,16 @@ void UpperCaseAsciiLetters(char* text) {
         if (text[i] >= 'a' && text[i] <= 'z') text[i] = (char)(text[i] - 'a' + 'A');
 }
 
-// Creates the directory named by the first length bytes of path, upper-cased.
-int CreatePrefix(const char* path, size_t length) {
+// Creates the directory named by the first length bytes of path, upper-cased
+// past its first keptLength bytes. Asking for an existing folder in another
+// case makes the system search its parent for the name, which a parent that may
+// be entered but not listed refuses; the game folder's own path is therefore
+// asked for exactly as the registry spells it.
+int CreatePrefix(const char* path, size_t length, size_t keptLength) {
     char prefix[ChainTextSize];
     memcpy(prefix, path, length);
     prefix[length] = '\0';
-    UpperCaseAsciiLetters(prefix);
+    if (keptLength < length) UpperCaseAsciiLetters(prefix + keptLength);
     unsigned error = 0;
     if (PlatformCreateDirectory(prefix, &error) == 0) return 0;
     return error == ErrorAlreadyExists ? 0 : 1;
@@ -123,7 +127,7 @@ int WalkUpdateTree(const char* sourceRoot, const char* relativePath, WalkMode mo
     if (mode == Copy) {
         if (relativePath[0] == '\0') tooLong = FormatText(levelText, sizeof levelText, "%s", GameFolder);
         else tooLong = FormatText(levelText, sizeof levelText, "%s\\%s", GameFolder, relativePath);
-        if (tooLong || MakeDirectoryChain(levelText) != 0) return 1;
+        if (tooLong || MakeDirectoryChain(levelText, strlen(GameFolder)) != 0) return 1;
     }
     if (relativePath[0] == '\0') tooLong = FormatText(levelText, sizeof levelText, "%s\\*", sourceRoot);
     else tooLong = FormatText(levelText, sizeof levelText, "%s\\%s\\*", sourceRoot, relativePath);
@@ -146,16 +150,16 @@ int WalkUpdateTree(const char* sourceRoot, const char* relativePath, WalkMode mo
 // Every prefix that ends before a backslash outside the root, and the whole path,
 // is created in turn. Backslashes are looked for character by character, so the
 // second byte of a double-byte character never cuts a prefix.
-int MakeDirectoryChain(const char* path) {
+int MakeDirectoryChain(const char* path, size_t keptLength) {
     size_t length = strlen(path);
     if (length >= ChainTextSize) return 1;
     size_t root = RootLength(path);
     bool endsInSeparator = false;
     for (size_t i = 0; i < length; i += CharacterLength(path + i)) {
         endsInSeparator = path[i] == '\\';
-        if (endsInSeparator && i >= root && CreatePrefix(path, i) != 0) return 1;
+        if (endsInSeparator && i >= root && CreatePrefix(path, i, keptLength) != 0) return 1;
     }
-    if (!endsInSeparator && length > root) return CreatePrefix(path, length);
+    if (!endsInSeparator && length > root) return CreatePrefix(path, length, keptLength);
     return 0;
 }
 

@@ -99,7 +99,8 @@ TEST_F(UpdateTreeTest, MissingOrEmptyUpdateFolderPassesAndCopyStillMakesTheGameF
     mp::AddDirectory("C:\\Games");
     strcpy(GameFolder, "C:\\Games\\New Title");
     EXPECT_EQ(0, WalkUpdateTree(Source, "", Copy));
-    EXPECT_EQ("NEW TITLE", mp::StoredName("C:\\Games\\New Title"));
+    // The game folder is the registry's: spelled as given, never upper-cased.
+    EXPECT_EQ("New Title", mp::StoredName("C:\\Games\\New Title"));
     EXPECT_EQ("Games", mp::StoredName("C:\\Games"));
 }
 
@@ -212,6 +213,28 @@ TEST_F(UpdateTreeTest, ChainCreatesMissingFoldersUpperCasedAndKeepsExistingNames
     EXPECT_EQ("games", mp::StoredName("C:\\Games"));
     EXPECT_EQ("TITLE", mp::StoredName("C:\\Games\\Title"));
     EXPECT_EQ("SAVE", mp::StoredName("C:\\Games\\Title\\save"));
+}
+
+TEST_F(UpdateTreeTest, CopyAsksForTheGameFolderAsTheRegistrySpellsItAndUpperCasesOnlyBelowIt) {
+    // A folder above the game that the program's user may enter but not list
+    // refuses every name in another case (Wine resolves case by listing), so
+    // nothing at or above the game folder may be asked for in another case.
+    UseGameFolder("C:\\root\\Games\\表 title");
+    mp::AddFile(Patch("new\\sub\\a.dat"), "a");
+    ListAsNew("new\\sub\\a.dat");
+
+    EXPECT_EQ(0, WalkUpdateTree(Source, "", Copy));
+    std::vector<std::string> asked = mp::RequestedPaths(Operation::CreateDirectory);
+    const std::string game = GameFolder;
+    // Every prefix of the game folder as given (表 ends in 0x5C, yet is no
+    // separator), then the new folders upper-cased; the chain is asked anew per level.
+    EXPECT_EQ(std::vector<std::string>({"C:\\root", "C:\\root\\Games", game,
+                                        "C:\\root", "C:\\root\\Games", game, game + "\\NEW",
+                                        "C:\\root", "C:\\root\\Games", game, game + "\\NEW",
+                                        game + "\\NEW\\SUB"}),
+              asked);
+    EXPECT_EQ("a", mp::FileContent(Game("NEW\\SUB\\a.dat")));
+    EXPECT_EQ("表 title", mp::StoredName(game));
 }
 
 TEST_F(UpdateTreeTest, ChainStepsOverDoubleByteCharacters) {

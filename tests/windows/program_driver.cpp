@@ -1,6 +1,8 @@
 #include "program_driver.h"
 
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 #ifndef UPDATE_EXE_PATH
 #error "UPDATE_EXE_PATH names the built update.exe"
@@ -14,7 +16,16 @@ std::string WindowsPath(const std::string& path) {
     return converted;
 }
 
-std::string UpdateExePath() { return WindowsPath(UPDATE_EXE_PATH); }
+std::string StagedUnixPath(const std::string& path) {
+    const char* checkout = getenv("UPDATE_CHECKOUT");
+    const char* stage = getenv("UPDATE_STAGE");
+    if (!checkout || !stage || !checkout[0]) return path;
+    size_t length = strlen(checkout);
+    if (path.compare(0, length, checkout) != 0 || (path.size() > length && path[length] != '/')) return path;
+    return stage + path.substr(length);
+}
+
+std::string UpdateExePath() { return WindowsPath(StagedUnixPath(UPDATE_EXE_PATH)); }
 
 std::string MakeTempFolder(const std::string& stem) {
     char base[MAX_PATH];

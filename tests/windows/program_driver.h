@@ -11,6 +11,11 @@
 // A Unix path as Wine sees it (Z:\...), other paths unchanged.
 std::string WindowsPath(const std::string& path);
 
+// A Unix path in the checkout as the test programs read it: its staged copy when
+// the scripts stage the checkout for the user Wine runs as (UPDATE_CHECKOUT,
+// UPDATE_STAGE); any other path as it is.
+std::string StagedUnixPath(const std::string& path);
+
 // The built update.exe.
 std::string UpdateExePath();
 

@@ -62,7 +62,7 @@ std::string TextOf(HWND window) {
 // The folder for files a person looks at after the run: build/artifacts beside
 // the build folders (a Unix path; update.exe lies in <build>/src/shell).
 std::string ArtifactsFolder() {
-    std::string path = UPDATE_EXE_PATH;
+    std::string path = StagedUnixPath(UPDATE_EXE_PATH);
     for (int i = 0; i < 4; ++i) path = path.substr(0, path.rfind('/'));
     return path + "/artifacts";
 }
