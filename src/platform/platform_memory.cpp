@@ -58,6 +58,7 @@ struct Machine {
     std::vector<MessageBoxRecord> boxes;
     std::map<std::string, std::unique_ptr<Node>> roots;  // "c:", ... by folded name
     std::vector<JournalEntry> journal;
+    std::vector<DeleteRequest> deleteRequests;
     std::vector<Injection> injections;
     std::map<Operation, int> counts;
     std::map<int, Search> searches;
@@ -449,6 +450,8 @@ uint64_t BytesCopied() {
     return total;
 }
 
+const std::vector<DeleteRequest>& DeleteRequests() { return State().deleteRequests; }
+
 void FailOperation(Operation op, const std::string& path, unsigned error) {
     State().injections.push_back(Injection{op, path, 0, error});
 }
@@ -573,11 +576,13 @@ int PlatformCopyFile(const char* source, const char* destination) {
 }
 
 int PlatformDeleteFile(const char* path) {
+    State().deleteRequests.push_back(DeleteRequest{path, false});
     if (Injected(Operation::DeleteFile, path, nullptr)) return 1;
     Node* node = Find(path);
     if (!node || IsRoot(node) || node->directory || (node->attributes & FileAttributeReadOnly)) return 1;
     Journal(ChangeKind::Delete, node, node->size);
     node->parent->children.erase(Fold(node->name));
+    State().deleteRequests.back().deleted = true;
     return 0;
 }
 

@@ -87,6 +87,12 @@ struct Change {
 std::vector<Change> ChangesBelow(const std::string& root);
 // Bytes written by every copy made, repeated copies included.
 uint64_t BytesCopied();
+// Every path the program asked to delete, in order, and whether it went.
+struct DeleteRequest {
+    std::string path;
+    bool deleted;
+};
+const std::vector<DeleteRequest>& DeleteRequests();
 
 // ---- Failure injection ----
 enum class Operation { FindFirst, CopyFile, DeleteFile, SetAttributes, CreateDirectory, OpenFile };
