@@ -60,7 +60,7 @@ def main():
     arguments = sys.argv[1:]
     wine_run, update = None, False
     if arguments[:1] == ["--wine"]:
-        wine_run, arguments = arguments[1], arguments[2:]
+        wine_run, arguments = os.path.abspath(arguments[1]), arguments[2:]
     if arguments[:1] == ["--update"]:
         update, arguments = True, arguments[1:]
     checker, fixtures = os.path.abspath(arguments[0]), arguments[1]
