@@ -48,11 +48,9 @@ void RecordOutcome(const std::string& gameFolder, CheckReport* report) {
         report->changes.push_back(GameChange{change.kind, change.path, change.size, engine});
     }
     report->bytesWritten = mp::BytesCopied();
-    for (const std::string& path : mp::ListTree(gameFolder)) {
-        std::string full = gameFolder + "\\" + path;
-        report->after.push_back(ObjectAfter{path, mp::IsDirectory(full), mp::FileSize(full),
-                                            (mp::Attributes(full) & FileAttributeReadOnly) != 0});
-    }
+    for (const mp::TreeEntry& object : mp::DescribeTree(gameFolder))
+        report->after.push_back(ObjectAfter{object.relativePath + (object.directory ? "\\" : ""), object.directory,
+                                            object.size, (object.attributes & FileAttributeReadOnly) != 0});
 }
 
 }  // namespace

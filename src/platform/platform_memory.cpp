@@ -380,6 +380,28 @@ std::vector<std::string> ListTree(const std::string& root) {
     return listed;
 }
 
+std::vector<TreeEntry> DescribeTree(const std::string& root) {
+    std::vector<std::pair<std::string, TreeEntry>> keyed;  // by folded path
+    Node* folder = Find(root);
+    if (folder && folder->directory) {
+        std::vector<std::pair<const Node*, std::string>> pending = {{folder, ""}};
+        while (!pending.empty()) {
+            auto [node, prefix] = pending.back();
+            pending.pop_back();
+            for (const auto& [key, child] : node->children) {
+                std::string relative = prefix + child->name;
+                keyed.push_back({Fold(relative), TreeEntry{relative, child->directory, child->size, child->attributes}});
+                if (child->directory) pending.push_back({child.get(), relative + "\\"});
+            }
+        }
+    }
+    std::sort(keyed.begin(), keyed.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<TreeEntry> described;
+    for (auto& [key, entry] : keyed) described.push_back(std::move(entry));
+    return described;
+}
+
 bool SameName(const std::string& left, const std::string& right) { return Fold(left) == Fold(right); }
 
 int LoadTree(const std::string& root, const std::vector<TreeEntry>& entries, std::string* problem) {

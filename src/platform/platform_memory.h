@@ -72,6 +72,9 @@ struct TreeEntry {
 // name is already taken in its folder under any letter case, is refused: 0 when
 // all were placed, else 1 and "relative\\path: what is wrong" in problem.
 int LoadTree(const std::string& root, const std::vector<TreeEntry>& entries, std::string* problem);
+// Every object below root as LoadTree takes it (relative paths without a
+// trailing separator), sorted without regard to case.
+std::vector<TreeEntry> DescribeTree(const std::string& root);
 
 // ---- What changed ----
 // Every successful change the program made through the boundary is journalled.
