@@ -11,6 +11,8 @@
 #include <sys/xattr.h>
 
 #include <algorithm>
+#include <set>
+#include <utility>
 
 #include "check/text_conversion.h"
 
@@ -30,8 +32,12 @@ std::string Shown(const std::string& relative) {
     return shown.empty() ? "." : shown;
 }
 
+// Folders reached so far, by device and inode: a link back up the tree would
+// otherwise be walked without end.
+using FolderIdentity = std::pair<dev_t, ino_t>;
+
 int Walk(const std::string& disk, const std::string& relativeUtf8, const std::string& relativeSjis,
-         const std::string& keptName, FolderRead* read, std::string* problem) {
+         const std::string& keptName, FolderRead* read, std::set<FolderIdentity>* seen, std::string* problem) {
     DIR* directory = opendir(disk.c_str());
     if (!directory) {
         *problem = Shown(relativeUtf8) + ": cannot be read (" + strerror(errno) + ")";
@@ -66,7 +72,11 @@ int Walk(const std::string& disk, const std::string& relativeUtf8, const std::st
         if (!folder && !(status.st_mode & S_IWUSR)) attributes |= FileAttributeReadOnly;
         read->entries.push_back(memory_platform::TreeEntry{sjis, folder, folder ? 0 : (uint64_t)status.st_size, attributes});
         if (folder) {
-            if (Walk(path, utf8, sjis, keptName, read, problem) != 0) return 1;
+            if (!seen->insert({status.st_dev, status.st_ino}).second) {
+                *problem = Shown(utf8) + ": a link leads back to a folder already read";
+                return 1;
+            }
+            if (Walk(path, utf8, sjis, keptName, read, seen, problem) != 0) return 1;
         } else if (relativeSjis.empty() && memory_platform::SameName(sjisName, keptName)) {
             FILE* file = fopen(path.c_str(), "rb");
             if (!file) {
@@ -91,5 +101,6 @@ int ReadFolder(const std::string& folder, const std::string& keptName, FolderRea
         *problem = "is not a folder";
         return 1;
     }
-    return Walk(folder, "", "", keptName, read, problem);
+    std::set<FolderIdentity> seen = {{status.st_dev, status.st_ino}};
+    return Walk(folder, "", "", keptName, read, &seen, problem);
 }

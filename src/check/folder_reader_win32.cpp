@@ -12,6 +12,11 @@ namespace {
 
 const unsigned KeptMarks = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
+// A \\?\ path is taken as it stands: no doubled separator after a drive root.
+std::wstring Below(const std::wstring& folder, const std::wstring& name) {
+    return folder + (!folder.empty() && folder.back() == L'\\' ? L"" : L"\\") + name;
+}
+
 std::string Shown(const std::wstring& relative) { return relative.empty() ? "." : WideToUtf8(relative); }
 
 std::string ErrorText(DWORD error) {
@@ -38,7 +43,7 @@ int ReadContent(const std::wstring& path, std::string* content) {
 int Walk(const std::wstring& disk, const std::wstring& relativeWide, const std::string& relativeSjis,
          const std::string& keptName, FolderRead* read, std::string* problem) {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((disk + L"\\*").c_str(), &found);
+    HANDLE search = FindFirstFileW(Below(disk, L"*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         *problem = Shown(relativeWide) + ": cannot be read (" + ErrorText(GetLastError()) + ")";
         return 1;
@@ -64,7 +69,7 @@ int Walk(const std::wstring& disk, const std::wstring& relativeWide, const std::
         unsigned attributes = entry.dwFileAttributes & KeptMarks;
         if (folder) attributes &= ~(unsigned)FILE_ATTRIBUTE_READONLY;
         read->entries.push_back(memory_platform::TreeEntry{sjis, folder, size, attributes});
-        std::wstring path = disk + L"\\" + name;
+        std::wstring path = Below(disk, name);
         if (folder) {
             if (Walk(path, wide, sjis, keptName, read, problem) != 0) return 1;
         } else if (relativeSjis.empty() && memory_platform::SameName(sjisName, keptName)) {
@@ -86,7 +91,15 @@ int ReadFolder(const std::string& folder, const std::string& keptName, FolderRea
         *problem = "the path is not valid text";
         return 1;
     }
-    while (wide.size() > 3 && (wide.back() == L'\\' || wide.back() == L'/')) wide.pop_back();
+    // A full path with the \\?\ prefix reaches folders deeper than MAX_PATH.
+    DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (length > 0) {
+        std::wstring full(length, L'\0');
+        length = GetFullPathNameW(wide.c_str(), length, &full[0], nullptr);
+        full.resize(length);
+        if (full.size() >= 3 && full[1] == L':') wide = L"\\\\?\\" + full;
+    }
+    while (wide.size() > 7 && wide.back() == L'\\') wide.pop_back();
     DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         *problem = "is not a folder";
