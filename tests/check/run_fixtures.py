@@ -4,7 +4,8 @@
 A fixture holds patch/ (update.ini and update/), game/, fixture.txt and
 expected.txt: the output (stdout, then stderr) and the exit status, compared
 whole. fixture.txt lines: `about: ...`, `args: ...` (options before the two
-folders), `readonly: game\\x` or `readonly: patch\\x` (the mark git cannot keep).
+folders), `readonly: game\\x` or `readonly: patch\\x` (the mark git cannot keep),
+`hidden: game\\x` (the hidden bit of Wine's user.DOSATTRIB attribute).
 
     run_fixtures.py [--wine WINE_RUN] [--update] CHECKER FIXTURES [NAME...]
 
@@ -22,7 +23,7 @@ import tempfile
 
 
 def settings(folder):
-    args, readonly = [], []
+    args, readonly, hidden = [], [], []
     with open(os.path.join(folder, "fixture.txt"), encoding="utf-8") as f:
         for line in f:
             name, _, value = line.rstrip("\n").partition(":")
@@ -30,11 +31,13 @@ def settings(folder):
                 args = shlex.split(value.strip(), posix=False)
             elif name == "readonly":
                 readonly.append(value.strip())
-    return args, readonly
+            elif name == "hidden":
+                hidden.append(value.strip())
+    return args, readonly, hidden
 
 
 def run(fixture, checker, wine_run):
-    args, readonly = settings(fixture)
+    args, readonly, hidden = settings(fixture)
     work = tempfile.mkdtemp(prefix="update-check-")
     try:
         for part in ("patch", "game"):
@@ -42,6 +45,8 @@ def run(fixture, checker, wine_run):
         for relative in readonly:
             target = os.path.join(work, relative.replace("\\", "/"))
             os.chmod(target, stat.S_IMODE(os.stat(target).st_mode) & ~(stat.S_IWUSR | stat.S_IWGRP | stat.S_IWOTH))
+        for relative in hidden:
+            os.setxattr(os.path.join(work, relative.replace("\\", "/")), "user.DOSATTRIB", b"0x2")
         # Wine runs as another user, who must read the copy.
         for root, dirs, _ in os.walk(work):
             os.chmod(root, 0o755)
