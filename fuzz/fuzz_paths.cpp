@@ -114,13 +114,14 @@ bool StartsWithFolder(const std::string& path, const std::string& folder) {
     return p.compare(0, f.size(), f) == 0;
 }
 
-// Every object on the machine's drive C: with its content and marks.
+// Every object on the machine's drive C: with its content and marks, by its
+// stored path (the machine keeps one name per folded name).
 std::map<std::string, std::string> Snapshot() {
     std::map<std::string, std::string> objects;
     for (const auto& relative : mp::ListTree("C:")) {
         std::string path = Join("C:", relative);
-        objects[LowerAscii(relative)] = (mp::IsDirectory(path) ? "dir" : "file:" + mp::FileContent(path)) + "/" +
-                                        std::to_string(mp::Attributes(path));
+        objects[relative] =
+            (mp::IsDirectory(path) ? "dir" : "file:" + mp::FileContent(path)) + "/" + std::to_string(mp::Attributes(path));
     }
     return objects;
 }
@@ -285,7 +286,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (found != before.end() && found->second == value) continue;
             bool engine = false;
             for (const char* name : EngineExecutables)
-                engine = engine || key == LowerAscii(Join(gameFolder, name)).substr(3);
+                engine = engine || LowerAscii(key) == LowerAscii(Join(gameFolder, name)).substr(3);
             Require(engine, "a failed verification changes nothing but the engine executable", key);
         }
         Require(before.size() <= after.size(), "a failed verification deletes nothing");

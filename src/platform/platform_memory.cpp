@@ -1,19 +1,27 @@
-// The platform boundary on an in-memory machine, for host tests. It mirrors the
-// Win32 behaviour the program relies on and nothing more.
+// The platform boundary on an in-memory machine. It mirrors the Win32 behaviour
+// the program relies on and nothing more; the file system is a tree whose
+// folders index their entries by folded name, so a lookup costs one map search
+// per path component whatever the size of the tree.
 #include "platform_memory.h"
 
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <set>
+
+#include <string.h>
 
 namespace memory_platform {
 namespace {
 
 struct Node {
-    std::string path;  // full path in its stored letter case
-    bool directory;
+    std::string name;  // stored letter case
+    bool directory = false;
     std::string content;
-    unsigned attributes;  // read-only, hidden, system
+    uint64_t size = 0;
+    unsigned attributes = 0;  // read-only, hidden, system
+    Node* parent = nullptr;
+    std::map<std::string, std::unique_ptr<Node>> children;  // by folded name
 };
 
 struct Injection {
@@ -28,20 +36,33 @@ struct OpenReader {
     size_t position;
 };
 
+struct Search {
+    std::vector<FoundFile> entries;
+    size_t next;
+};
+
 struct RegistryValue {
     unsigned type;
     std::string bytes;
+};
+
+struct JournalEntry {
+    ChangeKind kind;
+    std::string path;  // full path, stored case
+    uint64_t size;
 };
 
 struct Machine {
     std::string commandLine;
     std::string currentDirectory;
     std::vector<MessageBoxRecord> boxes;
-    std::map<std::string, Node> nodes;  // by lower-cased path
+    std::map<std::string, std::unique_ptr<Node>> roots;  // "c:", ... by folded name
+    std::vector<JournalEntry> journal;
+    std::vector<DeleteRequest> deleteRequests;
     std::vector<Injection> injections;
     std::map<Operation, int> counts;
     std::map<Operation, std::vector<std::string>> requests;
-    std::map<int, std::vector<FoundFile>> searches;
+    std::map<int, Search> searches;
     int nextSearch = 1;
     std::map<std::string, std::map<std::string, RegistryValue>> registry;
     int openKeys = 0;
@@ -61,39 +82,145 @@ const unsigned KeptAttributes = FileAttributeReadOnly | FileAttributeHidden | Fi
 
 bool IsLead(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
-std::string Lower(const std::string& text) {
+// Upper- and lower-case double-byte letters of code page 932 that NTFS takes as
+// one: full-width Latin, Greek and Cyrillic. Folded to the lower-case form.
+unsigned FoldDoubleByte(unsigned code) {
+    if (code >= 0x8260 && code <= 0x8279) return code + 0x21;  // Ａ-Ｚ
+    if (code >= 0x839F && code <= 0x83B6) return code + 0x20;  // Α-Ω
+    if (code >= 0x8440 && code <= 0x8460) {                    // А-Я; 0x847F is no character
+        unsigned lower = 0x8470 + (code - 0x8440);
+        return lower >= 0x847F ? lower + 1 : lower;
+    }
+    return code;
+}
+
+std::string Fold(const std::string& name) {
+    std::string folded = name;
+    for (size_t i = 0; i < folded.size(); ++i) {
+        unsigned char byte = (unsigned char)folded[i];
+        if (IsLead(byte) && i + 1 < folded.size()) {
+            unsigned code = FoldDoubleByte((unsigned)byte << 8 | (unsigned char)folded[i + 1]);
+            folded[i] = (char)(code >> 8);
+            folded[i + 1] = (char)(code & 0xFF);
+            ++i;
+        } else if (byte >= 'A' && byte <= 'Z') {
+            folded[i] = (char)(byte - 'A' + 'a');
+        }
+    }
+    return folded;
+}
+
+// The ASCII folding of the registry, which compares key names byte by byte.
+std::string LowerAscii(const std::string& text) {
     std::string folded = text;
     for (char& c : folded)
         if (c >= 'A' && c <= 'Z') c = (char)(c - 'A' + 'a');
     return folded;
 }
 
-// Position of the last separator, stepping over double-byte characters.
-size_t LastSeparator(const std::string& path) {
-    size_t last = std::string::npos;
-    for (size_t i = 0; i < path.size(); ++i) {
-        if (IsLead((unsigned char)path[i])) ++i;
-        else if (path[i] == '\\') last = i;
+bool IsDriveName(const std::string& name) {
+    return name.size() == 2 && name[1] == ':' && ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
+}
+
+// A parsed path: the root ("C:", or whatever the text starts with) and the
+// names below it, resolved as Win32 resolves them before the file system sees them.
+struct ParsedPath {
+    std::string root;
+    std::vector<std::string> names;
+    bool endsInSeparator = false;
+};
+
+std::string TrimTrailingDotsAndSpaces(const std::string& name) {
+    size_t end = name.size();
+    while (end > 0 && (name[end - 1] == '.' || name[end - 1] == ' ')) --end;
+    return name.substr(0, end);
+}
+
+ParsedPath Parse(const std::string& path) {
+    ParsedPath parsed;
+    std::vector<std::string> raw;
+    std::string part;
+    bool rootDone = false;
+    for (size_t i = 0; i <= path.size(); ++i) {
+        unsigned char byte = i < path.size() ? (unsigned char)path[i] : 0;
+        if (i < path.size() && IsLead(byte) && i + 1 < path.size()) {
+            part += path[i];
+            part += path[++i];
+            continue;
+        }
+        if (byte == '\\' || byte == '/' || i == path.size()) {
+            // The second byte of a double-byte character never gets here.
+            if (i + 1 == path.size()) parsed.endsInSeparator = true;
+            if (!rootDone) {
+                parsed.root = part;
+                rootDone = true;
+            } else if (!part.empty()) {
+                raw.push_back(part);
+            }
+            part.clear();
+            continue;
+        }
+        part += (char)byte;
     }
-    return last;
+    for (const std::string& name : raw) {
+        if (name == ".") continue;
+        if (name == "..") {
+            if (!parsed.names.empty()) parsed.names.pop_back();
+            continue;
+        }
+        std::string trimmed = TrimTrailingDotsAndSpaces(name);
+        if (!trimmed.empty()) parsed.names.push_back(trimmed);
+    }
+    return parsed;
 }
 
-std::string ParentOf(const std::string& path) {
-    size_t separator = LastSeparator(path);
-    return separator == std::string::npos ? std::string() : path.substr(0, separator);
+// The root node; drive roots come into being when first named.
+Node* RootOf(const std::string& root, bool create) {
+    auto& roots = State().roots;
+    std::string key = Fold(root);
+    auto found = roots.find(key);
+    if (found != roots.end()) return found->second.get();
+    if (!create && !IsDriveName(root)) return nullptr;
+    auto node = std::make_unique<Node>();
+    node->name = root;
+    node->directory = true;
+    Node* raw = node.get();
+    roots[key] = std::move(node);
+    return raw;
 }
 
-bool IsDriveRoot(const std::string& path) {
-    return (path.size() == 2 && path[1] == ':') || (path.size() == 3 && path[1] == ':' && path[2] == '\\');
+Node* Child(Node* folder, const std::string& name) {
+    auto found = folder->children.find(Fold(name));
+    return found == folder->children.end() ? nullptr : found->second.get();
 }
 
+// The node a path names, or none. The first `drop` names at the end are left
+// off (1: the parent).
+Node* Resolve(const ParsedPath& parsed, size_t drop = 0) {
+    if (parsed.names.size() < drop) return nullptr;
+    Node* node = RootOf(parsed.root, false);
+    for (size_t i = 0; node && i + drop < parsed.names.size(); ++i) {
+        if (!node->directory) return nullptr;
+        node = Child(node, parsed.names[i]);
+    }
+    return node;
+}
+
+// A file named with a separator after it is not found, as on Windows.
 Node* Find(const std::string& path) {
-    auto found = State().nodes.find(Lower(path));
-    return found == State().nodes.end() ? nullptr : &found->second;
+    ParsedPath parsed = Parse(path);
+    Node* node = Resolve(parsed);
+    return node && parsed.endsInSeparator && !node->directory ? nullptr : node;
+}
+
+bool IsRoot(const Node* node) { return node && !node->parent; }
+
+std::string FullPath(const Node* node) {
+    if (!node->parent) return node->name;
+    return FullPath(node->parent) + "\\" + node->name;
 }
 
 bool DirectoryExists(const std::string& path) {
-    if (IsDriveRoot(path)) return true;
     Node* node = Find(path);
     return node && node->directory;
 }
@@ -116,7 +243,8 @@ bool Injected(Operation operation, const std::string& path, unsigned* error) {
     }
     for (const Injection& injection : injections) {
         if (fails) break;
-        if (injection.operation == operation && !injection.path.empty() && Lower(injection.path) == Lower(path)) {
+        if (injection.operation == operation && !injection.path.empty() &&
+            LowerAscii(injection.path) == LowerAscii(path)) {
             if (error) *error = injection.error;
             fails = true;
         }
@@ -124,16 +252,34 @@ bool Injected(Operation operation, const std::string& path, unsigned* error) {
     return fails;
 }
 
-void Put(const std::string& path, bool directory, const std::string& content, unsigned attributes) {
-    Node* existing = Find(path);
-    std::string stored = existing ? existing->path : path;
-    State().nodes[Lower(path)] = Node{stored, directory, content, attributes};
+// A new entry of folder, or the existing one under any letter case, which keeps
+// its stored name.
+Node* Place(Node* folder, const std::string& name) {
+    auto& slot = folder->children[Fold(name)];
+    if (!slot) {
+        slot = std::make_unique<Node>();
+        slot->name = name;
+        slot->parent = folder;
+    }
+    return slot.get();
 }
 
-void EnsureDirectoryChain(const std::string& path) {
-    if (path.empty() || IsDriveRoot(path) || DirectoryExists(path)) return;
-    EnsureDirectoryChain(ParentOf(path));
-    Put(path, true, "", 0);
+// The folder of a path's parent, created with every missing folder above it.
+Node* EnsureParent(const ParsedPath& parsed) {
+    Node* node = RootOf(parsed.root, true);
+    for (size_t i = 0; i + 1 < parsed.names.size(); ++i) {
+        node = Place(node, parsed.names[i]);
+        node->directory = true;
+    }
+    return node;
+}
+
+void PutFile(Node* node, const std::string& content, uint64_t size, unsigned attributes) {
+    node->directory = false;
+    node->children.clear();
+    node->content = content;
+    node->size = size;
+    node->attributes = attributes & KeptAttributes;
 }
 
 FoundFile EntryFor(const std::string& name, bool directory) {
@@ -143,9 +289,34 @@ FoundFile EntryFor(const std::string& name, bool directory) {
     return entry;
 }
 
-std::string LastComponent(const std::string& path) {
-    size_t separator = LastSeparator(path);
-    return separator == std::string::npos ? path : path.substr(separator + 1);
+void Journal(ChangeKind kind, const Node* node, uint64_t size) {
+    State().journal.push_back(JournalEntry{kind, FullPath(node), size});
+}
+
+void ListBelow(const Node* folder, const std::string& prefix, std::vector<std::string>* listed) {
+    for (const auto& [key, child] : folder->children) {
+        std::string relative = prefix + child->name;
+        listed->push_back(relative + (child->directory ? "\\" : ""));
+        if (child->directory) ListBelow(child.get(), relative + "\\", listed);
+    }
+}
+
+// Characters no Windows name holds, and names Windows reserves for devices.
+bool IsValidWindowsName(const std::string& name) {
+    if (name.empty() || name == "." || name == ".." || TrimTrailingDotsAndSpaces(name) != name) return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        unsigned char byte = (unsigned char)name[i];
+        if (IsLead(byte) && i + 1 < name.size()) {
+            ++i;
+            continue;
+        }
+        if (byte < 0x20 || strchr("<>:\"/\\|?*", byte)) return false;
+    }
+    std::string stem = LowerAscii(name.substr(0, name.find('.')));
+    static const std::set<std::string> devices = {"con", "prn", "aux", "nul", "com1", "com2", "com3", "com4",
+                                                  "com5", "com6", "com7", "com8", "com9", "lpt1", "lpt2",
+                                                  "lpt3", "lpt4", "lpt5", "lpt6", "lpt7", "lpt8", "lpt9"};
+    return devices.count(stem) == 0;
 }
 
 }  // namespace
@@ -156,11 +327,22 @@ void SetCommandLine(const std::string& commandLine) { State().commandLine = comm
 const std::string& CurrentDirectory() { return State().currentDirectory; }
 const std::vector<MessageBoxRecord>& MessageBoxes() { return State().boxes; }
 
-void AddDirectory(const std::string& path) { EnsureDirectoryChain(path); }
+void AddDirectory(const std::string& path) {
+    ParsedPath parsed = Parse(path);
+    if (parsed.names.empty()) {
+        RootOf(parsed.root, true);
+        return;
+    }
+    Node* node = Place(EnsureParent(parsed), parsed.names.back());
+    if (node->directory) return;
+    PutFile(node, "", 0, 0);
+    node->directory = true;
+}
 
 void AddFile(const std::string& path, const std::string& content, unsigned attributes) {
-    EnsureDirectoryChain(ParentOf(path));
-    Put(path, false, content, attributes & KeptAttributes);
+    ParsedPath parsed = Parse(path);
+    if (parsed.names.empty()) return;
+    PutFile(Place(EnsureParent(parsed), parsed.names.back()), content, content.size(), attributes);
 }
 
 bool IsFile(const std::string& path) {
@@ -175,6 +357,11 @@ std::string FileContent(const std::string& path) {
     return node ? node->content : std::string();
 }
 
+uint64_t FileSize(const std::string& path) {
+    Node* node = Find(path);
+    return node && !node->directory ? node->size : 0;
+}
+
 unsigned Attributes(const std::string& path) {
     Node* node = Find(path);
     return node ? node->attributes : 0;
@@ -182,20 +369,112 @@ unsigned Attributes(const std::string& path) {
 
 std::string StoredName(const std::string& path) {
     Node* node = Find(path);
-    return node ? LastComponent(node->path) : std::string();
+    return node ? node->name : std::string();
 }
 
 std::vector<std::string> ListTree(const std::string& root) {
-    std::string prefix = Lower(root) + "\\";
     std::vector<std::string> listed;
-    for (const auto& [key, node] : State().nodes) {
-        if (key.compare(0, prefix.size(), prefix) != 0) continue;
-        listed.push_back(node.path.substr(prefix.size()) + (node.directory ? "\\" : ""));
-    }
+    Node* folder = Find(root);
+    if (!folder || !folder->directory) return listed;
+    ListBelow(folder, "", &listed);
     std::sort(listed.begin(), listed.end(),
-              [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+              [](const std::string& a, const std::string& b) { return Fold(a) < Fold(b); });
     return listed;
 }
+
+std::vector<TreeEntry> DescribeTree(const std::string& root) {
+    std::vector<std::pair<std::string, TreeEntry>> keyed;  // by folded path
+    Node* folder = Find(root);
+    if (folder && folder->directory) {
+        std::vector<std::pair<const Node*, std::string>> pending = {{folder, ""}};
+        while (!pending.empty()) {
+            auto [node, prefix] = pending.back();
+            pending.pop_back();
+            for (const auto& [key, child] : node->children) {
+                std::string relative = prefix + child->name;
+                keyed.push_back({Fold(relative), TreeEntry{relative, child->directory, child->size, child->attributes}});
+                if (child->directory) pending.push_back({child.get(), relative + "\\"});
+            }
+        }
+    }
+    std::sort(keyed.begin(), keyed.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<TreeEntry> described;
+    for (auto& [key, entry] : keyed) described.push_back(std::move(entry));
+    return described;
+}
+
+bool SameName(const std::string& left, const std::string& right) { return Fold(left) == Fold(right); }
+
+int LoadTree(const std::string& root, const std::vector<TreeEntry>& entries, std::string* problem) {
+    AddDirectory(root);
+    Node* top = Find(root);
+    for (const TreeEntry& entry : entries) {
+        // Every name must reach the file system as it stands: no name that Win32
+        // would trim, resolve or refuse.
+        ParsedPath relative = Parse("X:\\" + entry.relativePath);
+        std::string rebuilt;
+        bool valid = !relative.names.empty() && !relative.endsInSeparator;
+        for (const std::string& name : relative.names) {
+            rebuilt += (rebuilt.empty() ? "" : "\\") + name;
+            valid = valid && IsValidWindowsName(name);
+        }
+        if (!valid || rebuilt != entry.relativePath) {
+            if (problem) *problem = entry.relativePath + ": the name cannot exist on Windows";
+            return 1;
+        }
+        Node* folder = top;
+        for (size_t i = 0; folder && i + 1 < relative.names.size(); ++i) {
+            Node* next = Child(folder, relative.names[i]);
+            if (!next) {
+                next = Place(folder, relative.names[i]);
+                next->directory = true;
+            }
+            folder = next->directory ? next : nullptr;
+        }
+        if (!folder || Child(folder, relative.names.back())) {
+            if (problem) *problem = entry.relativePath + ": another name of its folder differs from it only in letter case";
+            return 1;
+        }
+        Node* node = Place(folder, relative.names.back());
+        if (entry.directory) {
+            node->directory = true;
+            node->attributes = entry.attributes & KeptAttributes;
+        } else {
+            PutFile(node, "", entry.size, entry.attributes);
+        }
+    }
+    return 0;
+}
+
+std::vector<Change> ChangesBelow(const std::string& root) {
+    Node* top = Find(root);
+    std::string prefix = top ? Fold(FullPath(top)) + "\\" : Fold(root) + "\\";
+    std::vector<Change> changes;
+    std::set<std::string> copied;  // folded paths written by a copy
+    std::set<std::pair<int, std::string>> seen;
+    for (const JournalEntry& entry : State().journal) {
+        std::string key = Fold(entry.path);
+        bool isCopy = entry.kind == ChangeKind::Replace || entry.kind == ChangeKind::Add;
+        bool alreadyCopied = copied.count(key) != 0;
+        if (isCopy) copied.insert(key);
+        if (entry.kind == ChangeKind::Delete) copied.erase(key);
+        if (key.compare(0, prefix.size(), prefix) != 0) continue;
+        if ((isCopy && alreadyCopied) || (entry.kind == ChangeKind::ClearReadOnly && alreadyCopied)) continue;
+        if (!seen.insert({(int)entry.kind, key}).second) continue;
+        changes.push_back(Change{entry.kind, entry.path.substr(prefix.size()), entry.size});
+    }
+    return changes;
+}
+
+uint64_t BytesCopied() {
+    uint64_t total = 0;
+    for (const JournalEntry& entry : State().journal)
+        if (entry.kind == ChangeKind::Replace || entry.kind == ChangeKind::Add) total += entry.size;
+    return total;
+}
+
+const std::vector<DeleteRequest>& DeleteRequests() { return State().deleteRequests; }
 
 void FailOperation(Operation op, const std::string& path, unsigned error) {
     State().injections.push_back(Injection{op, path, 0, error});
@@ -209,11 +488,11 @@ int OperationCount(Operation op) { return State().counts[op]; }
 
 const std::vector<std::string>& RequestedPaths(Operation op) { return State().requests[op]; }
 
-void AddRegistryKey(const std::string& keyPath) { State().registry[Lower(keyPath)]; }
+void AddRegistryKey(const std::string& keyPath) { State().registry[LowerAscii(keyPath)]; }
 
 void SetRegistryValue(const std::string& keyPath, const std::string& name, unsigned type,
                       const std::string& bytes) {
-    State().registry[Lower(keyPath)][Lower(name)] = RegistryValue{type, bytes};
+    State().registry[LowerAscii(keyPath)][LowerAscii(name)] = RegistryValue{type, bytes};
 }
 
 void SetRegistryString(const std::string& keyPath, const std::string& name, const std::string& text) {
@@ -269,38 +548,33 @@ int PlatformFindFirstFile(const char* pattern, FileSearch* search, FoundFile* en
     std::string text = pattern;
     if (Injected(Operation::FindFirst, text, nullptr)) return 1;
     std::vector<FoundFile> found;
-    if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\\*") == 0) {
-        std::string directory = text.substr(0, text.size() - 2);
-        if (!DirectoryExists(directory)) return 1;
-        if (!IsDriveRoot(directory)) {
+    ParsedPath parsed = Parse(text);
+    if (!parsed.names.empty() && parsed.names.back() == "*" && !parsed.endsInSeparator) {
+        Node* folder = Resolve(parsed, 1);
+        if (!folder || !folder->directory) return 1;
+        if (!IsRoot(folder)) {
             found.push_back(EntryFor(".", true));
             found.push_back(EntryFor("..", true));
         }
-        std::vector<const Node*> children;
-        for (const auto& [key, node] : State().nodes)
-            if (Lower(ParentOf(node.path)) == Lower(directory)) children.push_back(&node);
-        std::sort(children.begin(), children.end(),
-                  [](const Node* a, const Node* b) { return Lower(a->path) < Lower(b->path); });
-        for (const Node* child : children) found.push_back(EntryFor(LastComponent(child->path), child->directory));
+        for (const auto& [key, child] : folder->children) found.push_back(EntryFor(child->name, child->directory));
     } else {
-        Node* node = Find(text);
-        if (!node) return 1;
-        found.push_back(EntryFor(LastComponent(node->path), node->directory));
+        // A name ending in a separator is no name to search for.
+        Node* node = parsed.endsInSeparator ? nullptr : Resolve(parsed);
+        if (!node || IsRoot(node)) return 1;
+        found.push_back(EntryFor(node->name, node->directory));
     }
     if (found.empty()) return 1;
     *entry = found.front();
-    found.erase(found.begin());
     int id = State().nextSearch++;
-    State().searches[id] = found;
+    State().searches[id] = Search{std::move(found), 1};
     *search = (FileSearch)(intptr_t)id;
     return 0;
 }
 
 int PlatformFindNextFile(FileSearch search, FoundFile* entry) {
-    auto& pending = State().searches.at((int)(intptr_t)search);
-    if (pending.empty()) return 1;
-    *entry = pending.front();
-    pending.erase(pending.begin());
+    Search& pending = State().searches.at((int)(intptr_t)search);
+    if (pending.next >= pending.entries.size()) return 1;
+    *entry = pending.entries[pending.next++];
     return 0;
 }
 
@@ -310,46 +584,57 @@ int PlatformCopyFile(const char* source, const char* destination) {
     if (Injected(Operation::CopyFile, source, nullptr)) return 1;
     Node* from = Find(source);
     if (!from || from->directory) return 1;
-    if (!DirectoryExists(ParentOf(destination))) return 1;
-    Node* to = Find(destination);
+    ParsedPath target = Parse(destination);
+    Node* folder = Resolve(target, 1);
+    if (target.names.empty() || target.endsInSeparator || !folder || !folder->directory) return 1;
+    Node* to = Child(folder, target.names.back());
     if (to && (to->directory || (to->attributes & (FileAttributeReadOnly | FileAttributeHidden)))) return 1;
+    bool replacing = to != nullptr;
+    // The source may be the destination's own node; keep what is copied first.
+    std::string content = from->content;
+    uint64_t size = from->size;
+    unsigned attributes = from->attributes;
+    to = Place(folder, target.names.back());
     // As on Windows, the copy takes the source's attributes.
-    Put(destination, false, from->content, from->attributes);
+    PutFile(to, content, size, attributes);
+    Journal(replacing ? ChangeKind::Replace : ChangeKind::Add, to, size);
     return 0;
 }
 
 int PlatformDeleteFile(const char* path) {
+    State().deleteRequests.push_back(DeleteRequest{path, false});
     if (Injected(Operation::DeleteFile, path, nullptr)) return 1;
     Node* node = Find(path);
-    if (!node || node->directory || (node->attributes & FileAttributeReadOnly)) return 1;
-    State().nodes.erase(Lower(path));
+    if (!node || IsRoot(node) || node->directory || (node->attributes & FileAttributeReadOnly)) return 1;
+    Journal(ChangeKind::Delete, node, node->size);
+    node->parent->children.erase(Fold(node->name));
+    State().deleteRequests.back().deleted = true;
     return 0;
 }
 
 int PlatformGetFileAttributes(const char* path, unsigned* attributes) {
-    if (IsDriveRoot(path)) {
-        *attributes = FileAttributeDirectory;
-        return 0;
-    }
     Node* node = Find(path);
     if (!node) return 1;
-    unsigned bits = node->attributes | (node->directory ? FileAttributeDirectory : FileAttributeArchive);
-    *attributes = bits;
+    *attributes = node->attributes | (node->directory ? FileAttributeDirectory : FileAttributeArchive);
     return 0;
 }
 
 int PlatformSetFileAttributes(const char* path, unsigned attributes) {
     if (Injected(Operation::SetAttributes, path, nullptr)) return 1;
     Node* node = Find(path);
-    if (!node) return 1;
+    if (!node || IsRoot(node)) return 1;
+    unsigned before = node->attributes;
     node->attributes = attributes & KeptAttributes;
+    if ((before & FileAttributeReadOnly) && !(node->attributes & FileAttributeReadOnly))
+        Journal(ChangeKind::ClearReadOnly, node, node->size);
     return 0;
 }
 
 int PlatformCreateDirectory(const char* path, unsigned* error) {
     std::string text = path;
     if (Injected(Operation::CreateDirectory, text, error)) return 1;
-    if (IsDriveRoot(text) || Find(text)) {
+    ParsedPath parsed = Parse(text);
+    if (parsed.names.empty() || Find(text)) {
         *error = ErrorAlreadyExists;
         return 1;
     }
@@ -357,18 +642,21 @@ int PlatformCreateDirectory(const char* path, unsigned* error) {
         *error = 123;  // ERROR_INVALID_NAME
         return 1;
     }
-    if (!DirectoryExists(ParentOf(text))) {
+    Node* folder = Resolve(parsed, 1);
+    if (!folder || !folder->directory) {
         *error = ErrorPathNotFound;
         return 1;
     }
-    Put(text, true, "", 0);
+    Node* created = Place(folder, parsed.names.back());
+    created->directory = true;
+    Journal(ChangeKind::CreateFolder, created, 0);
     return 0;
 }
 
 int PlatformIsLeadByte(unsigned char byte) { return IsLead(byte) ? 1 : 0; }
 
 int PlatformOpenUserKey(const char* keyPath, RegistryKey* key) {
-    std::string wanted = Lower(keyPath);
+    std::string wanted = LowerAscii(keyPath);
     bool exists = wanted.empty();
     for (const auto& [path, values] : State().registry)
         if (path == wanted || path.compare(0, wanted.size() + 1, wanted + "\\") == 0) exists = true;
@@ -382,7 +670,7 @@ int PlatformQueryValue(RegistryKey key, const char* valueName, unsigned* type, v
                        unsigned* size) {
     auto keyFound = State().registry.find(*(std::string*)key);
     if (keyFound == State().registry.end()) return 1;
-    auto valueFound = keyFound->second.find(Lower(valueName));
+    auto valueFound = keyFound->second.find(LowerAscii(valueName));
     if (valueFound == keyFound->second.end()) return 1;
     const RegistryValue& value = valueFound->second;
     if (value.bytes.size() > *size) return 1;  // ERROR_MORE_DATA; the buffer stays untouched

@@ -1,12 +1,22 @@
-// Control of the in-memory platform backend, for host tests only.
+// Control of the in-memory platform backend: the host tests' machine and the
+// model that update-check runs the program on.
 //
 // The backend models the parts of Win32 the program relies on: a command line,
 // a current directory, message boxes (recorded, answered at once), a file tree
-// with attributes whose names resolve without regard to ASCII case, a registry
-// below HKEY_CURRENT_USER, and the window calls (recorded). Any file-system call
-// can be made to fail on purpose.
+// with attributes, a registry below HKEY_CURRENT_USER, and the window calls
+// (recorded). Any file-system call can be made to fail on purpose.
+//
+// File names are Shift-JIS. Like NTFS they resolve without regard to letter
+// case: ASCII letters and the double-byte full-width Latin, Greek and Cyrillic
+// letters fold to one case, while the second byte of a double-byte character is
+// never folded. Each folder indexes its entries by folded name. Paths are
+// parsed as Win32 parses them: '\' and '/' separate, runs of separators count as
+// one, "." and ".." components are resolved, and trailing dots and spaces of
+// the last component are dropped.
 #ifndef UPDATE_PLATFORM_MEMORY_H
 #define UPDATE_PLATFORM_MEMORY_H
+
+#include <stdint.h>
 
 #include <string>
 #include <vector>
@@ -37,13 +47,55 @@ void AddFile(const std::string& path, const std::string& content, unsigned attri
 bool IsFile(const std::string& path);
 bool IsDirectory(const std::string& path);
 std::string FileContent(const std::string& path);
+// The size of a file: its content's, or the size it was loaded with.
+uint64_t FileSize(const std::string& path);
 unsigned Attributes(const std::string& path);
 // The name of the last component as stored (its letter case).
 std::string StoredName(const std::string& path);
 // Every object below root, as "rel\\path" (directories end in '\\'), in the
 // stored case, sorted without regard to case.
 std::vector<std::string> ListTree(const std::string& root);
-// Bytes that update.ini-style reads deliver for a path (same as FileContent).
+// Whether two names are one on this file system.
+bool SameName(const std::string& left, const std::string& right);
+
+// ---- Loading a real folder ----
+// One object of a folder read from a disk: its path relative to the folder,
+// with '\\' separators, and for a file its size; no content is kept.
+struct TreeEntry {
+    std::string relativePath;
+    bool directory;
+    uint64_t size;
+    unsigned attributes;  // read-only, hidden, system
+};
+// Places the entries below root (created when missing), parents before their
+// children. An entry whose name Windows would not keep as it stands, or whose
+// name is already taken in its folder under any letter case, is refused: 0 when
+// all were placed, else 1 and "relative\\path: what is wrong" in problem.
+int LoadTree(const std::string& root, const std::vector<TreeEntry>& entries, std::string* problem);
+// Every object below root as LoadTree takes it (relative paths without a
+// trailing separator), sorted without regard to case.
+std::vector<TreeEntry> DescribeTree(const std::string& root);
+
+// ---- What changed ----
+// Every successful change the program made through the boundary is journalled.
+enum class ChangeKind { Replace, Add, CreateFolder, Delete, ClearReadOnly };
+struct Change {
+    ChangeKind kind;
+    std::string path;  // relative to the root asked for, in the stored case
+    uint64_t size;     // a copied file's new size, a deleted file's size
+};
+// The changes below root, in the order they were made, each object once per
+// kind: a file copied twice is one replacement (or addition), and a read-only
+// mark that a copy brought along and that was then cleared is no change.
+std::vector<Change> ChangesBelow(const std::string& root);
+// Bytes written by every copy made, repeated copies included.
+uint64_t BytesCopied();
+// Every path the program asked to delete, in order, and whether it went.
+struct DeleteRequest {
+    std::string path;
+    bool deleted;
+};
+const std::vector<DeleteRequest>& DeleteRequests();
 
 // ---- Failure injection ----
 enum class Operation { FindFirst, CopyFile, DeleteFile, SetAttributes, CreateDirectory, OpenFile };

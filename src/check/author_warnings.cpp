@@ -1,0 +1,147 @@
+// The warnings ask the program's own pieces (the [AddFile] comparison, the
+// probe and the verify walk) and the machine's record of the run; they apply
+// no rule of their own to the folders.
+#include "check/author_warnings.h"
+
+#include <string.h>
+
+#include "description/text.h"
+#include "description/update_description.h"
+#include "update/update_run.h"
+#include "update/update_tree.h"
+
+namespace mp = memory_platform;
+
+namespace {
+
+// The walker's per-level text, which holds a destination path while verifying.
+const size_t VerifyPathLimit = 511;
+
+bool IsDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
+
+// The files of the update tree relative to it, in the order the walk meets them.
+void ListUpdateFiles(const std::string& root, const std::string& relative, std::vector<std::string>* files) {
+    std::string pattern = relative.empty() ? root + "\\*" : root + "\\" + relative + "\\*";
+    FileSearch search;
+    FoundFile entry;
+    if (PlatformFindFirstFile(pattern.c_str(), &search, &entry) != 0) return;
+    do {
+        if (IsDotEntry(entry.name)) continue;
+        std::string child = relative.empty() ? entry.name : relative + "\\" + entry.name;
+        if (entry.isDirectory) ListUpdateFiles(root, child, files);
+        else files->push_back(child);
+    } while (PlatformFindNextFile(search, &entry) == 0);
+    PlatformFindClose(search);
+}
+
+bool IsListedAsNewFile(const std::string& relative) {
+    for (int i = 0; i < UpdateDescription.AddFileCount && i < FileListCapacity; ++i)
+        if (EqualIgnoringAsciiCase(UpdateDescription.AddFiles[i], relative.c_str())) return true;
+    return false;
+}
+
+void Warn(std::vector<AuthorWarning>* warnings, const char* kind, const std::string& path, const std::string& message) {
+    warnings->push_back(AuthorWarning{kind, path, message});
+}
+
+void WarnAboutNewFiles(const std::string& updateFolder, const std::string& gameFolder,
+                       const std::vector<std::string>& files, std::vector<AuthorWarning>* warnings) {
+    for (int i = 0; i < UpdateDescription.AddFileCount && i < FileListCapacity; ++i) {
+        const char* entry = UpdateDescription.AddFiles[i];
+        const std::string* match = nullptr;
+        for (const std::string& file : files)
+            if (EqualIgnoringAsciiCase(entry, file.c_str())) {
+                match = &file;
+                break;
+            }
+        std::string named = updateFolder + "\\" + entry;
+        if (match && mp::IsFile(gameFolder + "\\" + *match))
+            Warn(warnings, "addfile-exists", entry, "the game already has this file; the entry excuses nothing");
+        else if (match)
+            continue;
+        else if (mp::IsDirectory(named))
+            Warn(warnings, "addfile-unmatched", entry,
+                 "names a folder of update\\; a folder entry does not cover the files in it, list each file");
+        else if (mp::IsFile(named))
+            Warn(warnings, "addfile-unmatched", entry,
+                 "names a file of update\\ in a form that never matches: write its path relative to update\\ "
+                 "with backslashes, without a leading backslash, . or ..");
+        else
+            Warn(warnings, "addfile-unmatched", entry, "matches no file of update\\");
+    }
+}
+
+void WarnAboutVerification(const std::string& updateFolder, std::vector<AuthorWarning>* warnings) {
+    std::vector<std::string> files;
+    ListUpdateFiles(updateFolder, "", &files);
+    for (const std::string& file : files) {
+        if (IsListedAsNewFile(file)) continue;
+        std::string destination = std::string(GameFolder) + "\\" + file;
+        if (destination.size() > VerifyPathLimit)
+            Warn(warnings, "verify-fails", file,
+                 "its path in the game folder has " + std::to_string(destination.size()) +
+                     " bytes, more than the program's 511");
+        else if (mp::IsDirectory(destination))
+            Warn(warnings, "verify-fails", file, "the game folder has a folder of this name");
+        else if (ProbeFile(destination.c_str()) != 0)
+            Warn(warnings, "verify-fails", file, "the game folder has no such file and no [AddFile] entry names it");
+    }
+}
+
+bool IsCopy(const GameChange& change) {
+    return change.kind == mp::ChangeKind::Replace || change.kind == mp::ChangeKind::Add;
+}
+
+void WarnAboutDeletions(const CheckReport& report, std::vector<AuthorWarning>* warnings) {
+    const auto& requests = mp::DeleteRequests();
+    size_t next = 0;
+    std::vector<const GameChange*> deletions;
+    for (const GameChange& change : report.changes)
+        if (change.kind == mp::ChangeKind::Delete) deletions.push_back(&change);
+    size_t nextDeletion = 0;
+    for (int i = 0; i < UpdateDescription.DelFileCount && i < FileListCapacity; ++i) {
+        const char* entry = UpdateDescription.DelFiles[i];
+        std::string path = std::string(GameFolder) + "\\" + entry;
+        if (next >= requests.size() || requests[next].path != path) {
+            Warn(warnings, "delfile-outside", entry, "may lead out of the game folder (a .. component); the program skips it");
+            continue;
+        }
+        const mp::DeleteRequest& request = requests[next++];
+        if (request.deleted) {
+            if (nextDeletion >= deletions.size()) continue;
+            const GameChange& deleted = *deletions[nextDeletion++];
+            for (const GameChange& change : report.changes)
+                if (IsCopy(change) && mp::SameName(change.path, deleted.path)) {
+                    Warn(warnings, "delfile-copied", entry, "the patch copies this file, and this entry deletes it right after");
+                    break;
+                }
+        } else if (mp::IsDirectory(path)) {
+            Warn(warnings, "delfile-folder", entry, "names a folder; folders are left alone");
+        } else if (mp::IsFile(path) && (mp::Attributes(path) & FileAttributeReadOnly)) {
+            Warn(warnings, "delfile-read-only", entry, "the file is read-only; it is left alone");
+        } else {
+            Warn(warnings, "delfile-missing", entry, "names nothing in the game folder");
+        }
+    }
+}
+
+}  // namespace
+
+void WarnBeforeRun(const std::string& updateFolder, const std::string& gameFolder,
+                   std::vector<AuthorWarning>* warnings) {
+    std::vector<std::string> files;
+    ListUpdateFiles(updateFolder, "", &files);
+    WarnAboutNewFiles(updateFolder, gameFolder, files, warnings);
+    for (const char* name : EngineExecutables)
+        if (mp::IsFile(updateFolder + "\\" + name) && !mp::IsFile(gameFolder + "\\" + name))
+            Warn(warnings, "engine-not-in-game", name, "the patch carries this engine executable, which the game does not have");
+}
+
+void WarnAfterRun(const std::string& updateFolder, const CheckReport& report, std::vector<AuthorWarning>* warnings) {
+    // A completed run passed verification; one that failed after it (a copy)
+    // passes it again on what it left.
+    if (!report.completes && GameFolder[0] != '\0' &&
+        WalkUpdateTree(updateFolder.c_str(), "", Verify) != 0)
+        WarnAboutVerification(updateFolder, warnings);
+    if (report.completes) WarnAboutDeletions(report, warnings);
+}

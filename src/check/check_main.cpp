@@ -1,0 +1,106 @@
+// update-check PATCH_FOLDER GAME_FOLDER: what update.exe would do to a game
+// folder, found by running the program's own code on an in-memory machine.
+#include <string>
+#include <vector>
+
+#include "check/console_io.h"
+#include "check/folder_reader.h"
+#include "check/patch_check.h"
+#include "check/report_writers.h"
+#include "check/text_conversion.h"
+
+namespace {
+
+enum ExitStatus { Completes = 0, CompletesWithWarnings = 1, Fails = 2, UsageOrReadError = 3 };
+
+const char Usage[] =
+    "usage: update-check [--json] [--list-after] [--patch-path C:\\Patch] [--game-path C:\\Game] "
+    "PATCH_FOLDER GAME_FOLDER\n";
+
+struct Options {
+    std::string patchFolder, gameFolder;  // on this machine, UTF-8
+    std::string patchPath = "C:\\Patch", gamePath = "C:\\Game";
+    bool json = false;
+    bool listAfter = false;
+};
+
+int Fail(const std::string& line) {
+    WriteUtf8(stderr, "update-check: " + line + "\n");
+    return UsageOrReadError;
+}
+
+// 0 and the options; 1 and the reason.
+int ParseOptions(const std::vector<std::string>& arguments, Options* options, std::string* problem) {
+    std::vector<std::string> folders;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--json") {
+            options->json = true;
+        } else if (argument == "--list-after") {
+            options->listAfter = true;
+        } else if (argument == "--patch-path" || argument == "--game-path") {
+            if (i + 1 >= arguments.size()) {
+                *problem = argument + " needs a Windows path";
+                return 1;
+            }
+            (argument == "--patch-path" ? options->patchPath : options->gamePath) = arguments[++i];
+        } else if (argument.size() > 1 && argument[0] == '-') {
+            *problem = "unknown option " + argument;
+            return 1;
+        } else {
+            folders.push_back(argument);
+        }
+    }
+    if (folders.size() != 2) {
+        *problem = "a patch folder and a game folder are needed";
+        return 1;
+    }
+    options->patchFolder = folders[0];
+    options->gameFolder = folders[1];
+    return 0;
+}
+
+bool IsDrivePath(const std::string& path) {
+    return path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+           path[1] == ':' && path[2] == '\\';
+}
+
+// The Windows path a folder is placed at, in Shift-JIS.
+int WindowsPath(const char* option, const std::string& utf8, std::string* path, std::string* problem) {
+    if (!IsDrivePath(utf8)) {
+        *problem = std::string(option) + " " + utf8 + ": not a Windows path such as C:\\Game";
+        return 1;
+    }
+    if (Utf8ToShiftJis(utf8, path) != 0) {
+        *problem = std::string(option) + " " + utf8 + ": has no Shift-JIS form";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string problem;
+    if (ParseOptions(Utf8Arguments(argc, argv), &options, &problem) != 0) {
+        WriteUtf8(stderr, Usage);
+        return Fail(problem);
+    }
+    CheckInput input;
+    if (WindowsPath("--patch-path", options.patchPath, &input.patchPath, &problem) != 0 ||
+        WindowsPath("--game-path", options.gamePath, &input.gamePath, &problem) != 0)
+        return Fail(problem);
+    input.patchShown = options.patchFolder;
+    input.gameShown = options.gameFolder;
+    if (ReadFolder(options.patchFolder, "update.ini", &input.patch, &problem) != 0)
+        return Fail("patch folder " + options.patchFolder + ": " + problem);
+    if (ReadFolder(options.gameFolder, "", &input.game, &problem) != 0)
+        return Fail("game folder " + options.gameFolder + ": " + problem);
+
+    CheckReport report;
+    if (CheckPatch(input, &report, &problem) != 0) return Fail(problem);
+    WriteUtf8(stdout, options.json ? ReportAsJson(report, options.listAfter) : ReportAsText(report, options.listAfter));
+    if (!report.completes) return Fails;
+    return report.warnings.empty() ? Completes : CompletesWithWarnings;
+}

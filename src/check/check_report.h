@@ -1,0 +1,53 @@
+// What update-check found: the boxes of one run of the program, what it changed
+// in the game folder and the author's warnings. Texts and paths are Shift-JIS,
+// as the program holds them; the report writers convert them.
+#ifndef UPDATE_CHECK_CHECK_REPORT_H
+#define UPDATE_CHECK_CHECK_REPORT_H
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/platform_memory.h"
+
+struct BoxSeen {
+    std::string title;
+    std::string text;
+    bool warning;  // MB_ICONWARNING, else no icon
+    bool owned;    // owned by the main window (shown by the run, not by start-up)
+};
+
+struct GameChange {
+    memory_platform::ChangeKind kind;
+    std::string path;  // relative to the game folder, as it will be named
+    uint64_t size;
+    bool engine;  // the engine executable, replaced before the tree is verified
+};
+
+struct AuthorWarning {
+    std::string kind;     // "addfile-unmatched", "verify-fails", ...
+    std::string path;     // the entry or file it is about (Shift-JIS)
+    std::string message;  // plain ASCII
+};
+
+struct ObjectAfter {
+    std::string path;  // relative to the game folder; folders end in '\'
+    bool folder;
+    uint64_t size;
+    bool readOnly;
+};
+
+struct CheckReport {
+    std::string patchPath;  // the Windows paths the program ran with
+    std::string gamePath;
+    bool startedUp = false;  // update.ini was read and the window would open
+    bool completes = false;
+    std::vector<BoxSeen> boxes;
+    std::vector<GameChange> changes;
+    uint64_t bytesWritten = 0;
+    std::vector<AuthorWarning> warnings;
+    std::vector<ObjectAfter> after;  // the game folder after the run
+};
+
+#endif

@@ -1,0 +1,94 @@
+#include "check/patch_check.h"
+
+#include <string.h>
+
+#include "check/author_warnings.h"
+#include "check/text_conversion.h"
+#include "description/text.h"
+#include "description/update_description.h"
+#include "shell/font_holder.h"
+#include "shell/prepare_startup.h"
+#include "shell/window_handles.h"
+#include "update/update_run.h"
+
+// The executable proper defines the control font beside its controls.
+FontHolder ControlFont;
+
+namespace mp = memory_platform;
+
+namespace {
+
+// Stand-ins for the windows the program makes after start-up: the run's boxes
+// then have the main window as their owner, as on the desktop.
+char MainWindow, TopText, BodyText, StartButton, CancelButton, FinishButton;
+
+std::string WithoutTrailingBackslash(const std::string& path) {
+    std::vector<char> text(path.begin(), path.end());
+    text.push_back('\0');
+    RemoveTrailingBackslash(text.data());
+    return text.data();
+}
+
+// Whether inner is folder itself or lies below it.
+bool LiesWithin(const std::string& inner, const std::string& folder) {
+    std::string prefix = inner.substr(0, folder.size());
+    return mp::SameName(prefix, folder) && (inner.size() == folder.size() || inner[folder.size()] == '\\');
+}
+
+void RecordOutcome(const std::string& gameFolder, CheckReport* report) {
+    for (const auto& box : mp::MessageBoxes())
+        report->boxes.push_back(BoxSeen{box.title, box.text, (box.type & 0xF0) == BoxIconWarning, box.owner != nullptr});
+    bool firstCopy = true;
+    for (const mp::Change& change : mp::ChangesBelow(gameFolder)) {
+        bool copy = change.kind == mp::ChangeKind::Replace || change.kind == mp::ChangeKind::Add;
+        bool engine = false;
+        // The engine executable is copied before anything else.
+        for (const char* name : EngineExecutables) engine = engine || (copy && firstCopy && mp::SameName(change.path, name));
+        if (copy) firstCopy = false;
+        report->changes.push_back(GameChange{change.kind, change.path, change.size, engine});
+    }
+    report->bytesWritten = mp::BytesCopied();
+    for (const mp::TreeEntry& object : mp::DescribeTree(gameFolder))
+        report->after.push_back(ObjectAfter{object.relativePath + (object.directory ? "\\" : ""), object.directory,
+                                            object.size, (object.attributes & FileAttributeReadOnly) != 0});
+}
+
+}  // namespace
+
+int CheckPatch(const CheckInput& input, CheckReport* report, std::string* problem) {
+    const std::string patchFolder = WithoutTrailingBackslash(input.patchPath);
+    const std::string gameFolder = WithoutTrailingBackslash(input.gamePath);
+    report->patchPath = input.patchPath;
+    report->gamePath = input.gamePath;
+    if (LiesWithin(gameFolder, patchFolder) || LiesWithin(patchFolder, gameFolder)) {
+        *problem = "--patch-path and --game-path must name two separate folders";
+        return 1;
+    }
+    mp::Reset();
+    std::string refused;
+    if (mp::LoadTree(patchFolder, input.patch.entries, &refused) != 0) {
+        *problem = "patch folder " + input.patchShown + ": " + ShiftJisToUtf8(refused);
+        return 1;
+    }
+    if (mp::LoadTree(gameFolder, input.game.entries, &refused) != 0) {
+        *problem = "game folder " + input.gameShown + ": " + ShiftJisToUtf8(refused);
+        return 1;
+    }
+    // update.ini is the one file whose bytes the program reads.
+    if (input.patch.keptFound) mp::AddFile(patchFolder + "\\update.ini", input.patch.keptContent);
+
+    mp::SetCommandLine("\"" + patchFolder + "\\update.exe\"");
+    if (PrepareStartup() == 0) {
+        report->startedUp = true;
+        WindowHandles = {&MainWindow, &TopText, &BodyText, &StartButton, &CancelButton, &FinishButton};
+        mp::SetRegistryString(UpdateDescription.RegistryKeyPath, "SAV_FOLDER", input.gamePath);
+        const std::string updateFolder = patchFolder + "\\update";
+        WarnBeforeRun(updateFolder, gameFolder, &report->warnings);
+        report->completes = RunUpdate() == 0;
+        RecordOutcome(gameFolder, report);
+        WarnAfterRun(updateFolder, *report, &report->warnings);
+    } else {
+        RecordOutcome(gameFolder, report);
+    }
+    return 0;
+}

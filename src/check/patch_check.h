@@ -1,0 +1,25 @@
+// Runs the program's own start-up, update.ini reader and update run (Start
+// pressed once) on the in-memory machine loaded with a patch and a game folder.
+#ifndef UPDATE_CHECK_PATCH_CHECK_H
+#define UPDATE_CHECK_PATCH_CHECK_H
+
+#include <string>
+
+#include "check/check_report.h"
+#include "check/folder_reader.h"
+
+struct CheckInput {
+    std::string patchPath;  // Windows paths (Shift-JIS) the folders are placed at
+    std::string gamePath;
+    FolderRead patch;  // its update.ini kept
+    FolderRead game;
+    std::string patchShown;  // the folders as the user named them, for messages
+    std::string gameShown;
+};
+
+// 0 and the report; 1 and a one-line reason (UTF-8) when the folders cannot be
+// placed on the machine as Windows would hold them. Runs once per process: the
+// program's state is global.
+int CheckPatch(const CheckInput& input, CheckReport* report, std::string* problem);
+
+#endif

@@ -1,0 +1,70 @@
+#include <string>
+
+#include "check/report_writers.h"
+#include "check/text_conversion.h"
+
+namespace mp = memory_platform;
+
+namespace {
+
+std::string Utf8(const std::string& shiftJis) { return ShiftJisToUtf8(shiftJis); }
+
+// Continuation lines of a box text line up under its first line.
+std::string Indented(const std::string& text, const std::string& indent) {
+    std::string result;
+    for (char c : text) {
+        result += c;
+        if (c == '\n') result += indent;
+    }
+    return result;
+}
+
+std::string Bytes(uint64_t size) { return std::to_string(size) + (size == 1 ? " byte" : " bytes"); }
+
+std::string Outcome(const CheckReport& report) {
+    if (!report.startedUp) return "The program stops at start-up: its window never opens.";
+    if (report.completes) return "The run completes.";
+    return "The run fails.";
+}
+
+std::string ChangeLine(const GameChange& change) {
+    std::string line = "  " + std::string(ChangeKindName(change.kind));
+    line.resize(18, ' ');
+    line += Utf8(change.path);
+    if (change.kind != mp::ChangeKind::CreateFolder && change.kind != mp::ChangeKind::ClearReadOnly)
+        line += "  (" + Bytes(change.size) + ")";
+    if (change.engine) line += "  the engine executable, before the verification";
+    return line + "\n";
+}
+
+}  // namespace
+
+std::string ReportAsText(const CheckReport& report, bool listAfter) {
+    std::string text = "update-check: the patch at " + Utf8(report.patchPath) + ", the game at " +
+                       Utf8(report.gamePath) + ", Start pressed once\n\nBoxes, in order:\n";
+    if (report.boxes.empty()) text += "  none\n";
+    for (size_t i = 0; i < report.boxes.size(); ++i) {
+        const BoxSeen& box = report.boxes[i];
+        std::string number = "  " + std::to_string(i + 1) + ". ";
+        std::string indent(number.size(), ' ');
+        text += number + Indented(Utf8(box.title), indent) + (box.warning ? "  (warning icon)" : "  (no icon)") +
+                "\n" + indent + Indented(Utf8(box.text), indent) + "\n";
+    }
+    text += Outcome(report) + "\n\nChanges to the game folder:\n";
+    if (report.changes.empty()) text += "  none\n";
+    for (const GameChange& change : report.changes) text += ChangeLine(change);
+    text += "Bytes written: " + std::to_string(report.bytesWritten) + "\n\nWarnings for the author:\n";
+    if (report.warnings.empty()) text += "  none\n";
+    for (const AuthorWarning& warning : report.warnings)
+        text += "  " + warning.kind + "  " + Utf8(warning.path) + ": " + warning.message + "\n";
+    if (listAfter) {
+        text += "\nThe game folder afterwards:\n";
+        for (const ObjectAfter& object : report.after) {
+            text += "  " + Utf8(object.path);
+            if (!object.folder) text += "  " + Bytes(object.size);
+            if (object.readOnly) text += "  read-only";
+            text += "\n";
+        }
+    }
+    return text;
+}

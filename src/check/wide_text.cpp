@@ -1,0 +1,35 @@
+#include "check/wide_text.h"
+
+#include <windows.h>
+
+int Utf8ToWide(const std::string& utf8, std::wstring* wide) {
+    wide->clear();
+    if (utf8.empty()) return 0;
+    int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), (int)utf8.size(), nullptr, 0);
+    if (length <= 0) return 1;
+    wide->resize((size_t)length);
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), (int)utf8.size(), &(*wide)[0], length);
+    return 0;
+}
+
+std::string WideToUtf8(const std::wstring& wide) {
+    std::string utf8;
+    if (wide.empty()) return utf8;
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), nullptr, 0, nullptr, nullptr);
+    utf8.resize((size_t)length);
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), &utf8[0], length, nullptr, nullptr);
+    return utf8;
+}
+
+int WideToShiftJis(const std::wstring& wide, std::string* shiftJis) {
+    shiftJis->clear();
+    if (wide.empty()) return 0;
+    BOOL usedDefault = FALSE;
+    int length = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), (int)wide.size(), nullptr, 0,
+                                     nullptr, &usedDefault);
+    if (length <= 0 || usedDefault) return 1;
+    shiftJis->resize((size_t)length);
+    WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), (int)wide.size(), &(*shiftJis)[0], length,
+                        nullptr, &usedDefault);
+    return usedDefault ? 1 : 0;
+}

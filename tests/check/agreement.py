@@ -1,0 +1,243 @@
+#!/usr/bin/env python3
+"""Agreement of update-check with the end-to-end suite.
+
+For every case of tests/e2e/cases whose steps press Start (or whose program stops
+at start-up) and whose set-up update-check can model, update-check runs on the
+case's update.ini, update/ and game/ and must predict the case's `box` steps in
+their order (which the e2e suite checks against the real program under Wine) and
+the case's expected game folder (names with their letter case, sizes, read-only
+marks). Other cases are skipped and counted with the reason.
+
+    agreement.py CHECKER CASES_FOLDER [CASE...]
+"""
+import json
+import os
+import re
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+
+
+def parse_case(folder):
+    lines = []
+    with open(os.path.join(folder, "case.txt"), encoding="utf-8") as f:
+        for raw in f:
+            raw = raw.rstrip("\n")
+            if not raw.strip() or raw.lstrip().startswith("#"):
+                continue
+            name, _, value = raw.partition(":")
+            lines.append((name.strip(), value.strip()))
+    return lines
+
+
+def step_text(text):
+    """A text of a step: \\n a line feed, \\\\ a backslash, {x*600} 600 copies of x."""
+    text = re.sub(r"\{(.)\*(\d+)\}", lambda m: m.group(1) * int(m.group(2)), text)
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and i + 1 < len(text) and text[i + 1] in "n\\":
+            out.append("\n" if text[i + 1] == "n" else "\\")
+            i += 2
+        else:
+            out.append(text[i])
+            i += 1
+    return "".join(out)
+
+
+def native(case_folder, windows_relative):
+    return os.path.normpath(os.path.join(case_folder, windows_relative.replace("\\", "/")))
+
+
+def presses_start(steps):
+    """Whether Start is pressed: a click on it, or Enter or Space while it has the focus."""
+    focus = "Start"
+    for kind, _, argument in steps:
+        if kind == "focus":
+            focus = argument
+        elif kind == "click" and argument == "Start":
+            return True
+        elif kind == "key":
+            if argument in ("Enter", "Space") and focus == "Start":
+                return True
+            if argument not in ("Enter", "Space"):
+                focus = None  # Tab and the arrows move it; a later focus step tells where
+    return False
+
+
+def plan(case_folder):
+    """What to run, or the reason to skip: (plan, None) or (None, reason)."""
+    lines = parse_case(case_folder)
+    steps = []
+    for name, value in lines:
+        if name == "step":
+            kind, _, argument = value.partition(" ")
+            steps.append((kind, value, argument.strip()))
+    boxes = []
+    for kind, value, argument in steps:
+        if kind == "box":
+            head, title, text = [part.strip() for part in argument.split("|", 2)]
+            icon, owner = head.split()
+            boxes.append({"title": step_text(title), "text": step_text(text), "icon": icon, "owner": owner})
+    first_window = next((i for i, s in enumerate(steps) if s[0] == "window"), len(steps))
+    first_box = next((i for i, s in enumerate(steps) if s[0] == "box"), len(steps))
+    stops_at_start_up = first_box < first_window
+    if not stops_at_start_up and not presses_start(steps):
+        return None, "Start is never pressed"
+
+    settings = {"patch": ".", "game": "game", "expected": "expected", "game_path": None}
+    readonly, folders = [], []
+    for name, value in lines:
+        if name in ("patch", "game", "expected"):
+            settings[name] = value
+        elif name == "readonly":
+            readonly.append(value)
+        elif name == "folder":
+            folders.append(value)
+        elif name == "registry_absent" and not stops_at_start_up:
+            return None, "the registry key is absent (update-check always records SAV_FOLDER)"
+        elif name == "registry" and not stops_at_start_up:
+            _, equals, sav_folder = value.partition("=")
+            sav_folder = sav_folder.strip()
+            if not equals:
+                return None, "the registry key holds no SAV_FOLDER (update-check always records one)"
+            if sav_folder.rstrip("\\") != "{game}":
+                if "{game}" in sav_folder or not re.match(r"^[A-Za-z]:\\", sav_folder):
+                    return None, "SAV_FOLDER is neither the game folder nor a Windows path"
+                settings["game_path"] = step_text(sav_folder)
+    if settings["game"] == "none" and not stops_at_start_up:
+        return None, "no game folder is laid out"
+    return {"boxes": boxes, "settings": settings, "readonly": readonly, "folders": folders}, None
+
+
+def make_writable(path):
+    for root, dirs, files in os.walk(path):
+        for name in dirs + files:
+            full = os.path.join(root, name)
+            os.chmod(full, os.stat(full).st_mode | stat.S_IWUSR)
+
+
+def lay_out(case_folder, case_plan, work):
+    settings = case_plan["settings"]
+    patch_source = native(case_folder, settings["patch"])
+    patch = os.path.join(work, "patch")
+    os.makedirs(patch)
+    if os.path.isfile(os.path.join(patch_source, "update.ini")):
+        shutil.copy(os.path.join(patch_source, "update.ini"), patch)
+    if os.path.isdir(os.path.join(patch_source, "update")):
+        shutil.copytree(os.path.join(patch_source, "update"), os.path.join(patch, "update"))
+    game = os.path.join(work, "game")
+    game_source = native(case_folder, settings["game"]) if settings["game"] != "none" else None
+    if game_source and os.path.isdir(game_source):
+        shutil.copytree(game_source, game)
+    else:
+        os.makedirs(game)
+    places = {"game": game, "update": os.path.join(patch, "update")}
+    expected_marks = []
+    for value in case_plan["folders"]:
+        place, _, rest = value.partition("\\")
+        if place in places:
+            os.makedirs(os.path.join(places[place], rest.replace("\\", "/")), exist_ok=True)
+    for value in case_plan["readonly"]:
+        place, _, rest = value.partition("\\")
+        if place == "expected":
+            expected_marks.append(rest)
+        elif place in places:
+            target = os.path.join(places[place], rest.replace("\\", "/"))
+            os.chmod(target, os.stat(target).st_mode & ~(stat.S_IWUSR | stat.S_IWGRP | stat.S_IWOTH))
+    return patch, game, expected_marks
+
+
+def listing(folder, read_only_of):
+    """The folder as (relative path, is folder, size, read-only), sorted without regard to case."""
+    objects = []
+    for root, dirs, files in os.walk(folder):
+        for name in dirs + files:
+            full = os.path.join(root, name)
+            relative = os.path.relpath(full, folder).replace("/", "\\")
+            is_folder = os.path.isdir(full)
+            objects.append((relative + ("\\" if is_folder else ""), is_folder,
+                            0 if is_folder else os.path.getsize(full), read_only_of(relative, full)))
+    return sorted(objects, key=lambda o: o[0].lower())
+
+
+def expected_listing(case_folder, case_plan, game, expected_marks):
+    settings = case_plan["settings"]
+    expected_source = native(case_folder, settings["expected"])
+    if settings["expected"] != "unchanged" and os.path.isdir(expected_source):
+        folders = [v.partition("\\")[2] for v in case_plan["folders"] if v.startswith("expected\\")]
+        with tempfile.TemporaryDirectory() as copy:
+            target = os.path.join(copy, "expected")
+            shutil.copytree(expected_source, target)
+            for rest in folders:
+                os.makedirs(os.path.join(target, rest.replace("\\", "/")), exist_ok=True)
+            marks = {m.lower() for m in expected_marks}
+            return listing(target, lambda relative, full: relative.lower() in marks)
+    return listing(game, lambda relative, full: os.path.isfile(full) and not os.stat(full).st_mode & stat.S_IWUSR)
+
+
+def run_case(checker, case_folder, case_plan):
+    """(differences, None), no differences when update-check agrees; or ([], reason) to skip."""
+    with tempfile.TemporaryDirectory() as work:
+        patch, game, expected_marks = lay_out(case_folder, case_plan, work)
+        expected = expected_listing(case_folder, case_plan, game, expected_marks)
+        command = [checker, "--json", "--list-after"]
+        if case_plan["settings"]["game_path"]:
+            command += ["--game-path", case_plan["settings"]["game_path"]]
+        result = subprocess.run(command + [patch, game], capture_output=True)
+        make_writable(work)
+    if result.returncode == 3:
+        refusal = result.stderr.decode("utf-8", "replace").strip()
+        if "no Shift-JIS form" in refusal:
+            return [], "a name has no Shift-JIS form (" + refusal + ")"
+        return ["update-check refused the case: " + refusal], None
+    report = json.loads(result.stdout.decode("utf-8"))
+    differences = []
+    predicted = [{k: box[k] for k in ("title", "text", "icon", "owner")} for box in report["boxes"]]
+    if predicted != case_plan["boxes"]:
+        differences.append("boxes: the case shows %s, update-check predicts %s"
+                           % (json.dumps(case_plan["boxes"], ensure_ascii=False), json.dumps(predicted, ensure_ascii=False)))
+    after = sorted(((o["path"], o["folder"], o.get("size", 0), o["read_only"]) for o in report["after"]),
+                   key=lambda o: o[0].lower())
+    if after != expected:
+        missing = [o for o in expected if o not in after]
+        extra = [o for o in after if o not in expected]
+        differences.append("game folder: expected but not predicted %s; predicted but not expected %s" % (missing, extra))
+    return differences, None
+
+
+def main():
+    checker, cases_folder = sys.argv[1], sys.argv[2]
+    names = sys.argv[3:] or sorted(os.listdir(cases_folder))
+    agreed, failed, skipped = [], [], []
+    for name in names:
+        case_folder = os.path.join(cases_folder, name)
+        if not os.path.isfile(os.path.join(case_folder, "case.txt")):
+            continue
+        try:
+            case_plan, reason = plan(case_folder)
+        except (ValueError, OSError) as problem:
+            case_plan, reason = None, "case.txt cannot be read: %s" % problem
+        if case_plan is None:
+            skipped.append((name, reason))
+            continue
+        differences, reason = run_case(checker, case_folder, case_plan)
+        if reason:
+            skipped.append((name, reason))
+            continue
+        (failed if differences else agreed).append((name, differences))
+    for name, differences in failed:
+        print("DIFFERS  %s" % name)
+        for difference in differences:
+            print("         " + difference)
+    for name, _ in agreed:
+        print("agrees   %s" % name)
+    for name, reason in skipped:
+        print("skipped  %s: %s" % (name, reason))
+    print("agreement: %d cases agree, %d differ, %d skipped" % (len(agreed), len(failed), len(skipped)))
+    return 1 if failed or not agreed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

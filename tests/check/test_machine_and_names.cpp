@@ -1,0 +1,111 @@
+// The in-memory machine as update-check uses it (loading real trees, Win32 path
+// parsing, the record of changes) and the Shift-JIS conversion of names.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "check/text_conversion.h"
+#include "platform/platform_memory.h"
+
+namespace mp = memory_platform;
+
+namespace {
+
+class MachineTest : public ::testing::Test {
+protected:
+    void SetUp() override { mp::Reset(); }
+};
+
+mp::TreeEntry File(const std::string& path, uint64_t size = 1, unsigned attributes = 0) {
+    return mp::TreeEntry{path, false, size, attributes};
+}
+mp::TreeEntry Folder(const std::string& path) { return mp::TreeEntry{path, true, 0, 0}; }
+
+std::string Refusal(const std::vector<mp::TreeEntry>& entries) {
+    std::string problem;
+    return mp::LoadTree("C:\\Game", entries, &problem) == 0 ? "loaded" : problem;
+}
+
+TEST_F(MachineTest, LoadingRefusesWhatWindowsCannotHold) {
+    EXPECT_EQ("loaded", Refusal({Folder("data"), File("data\\a.dat", 7, FileAttributeReadOnly)}));
+    EXPECT_EQ(7u, mp::FileSize("C:\\GAME\\DATA\\A.DAT"));
+    EXPECT_EQ((unsigned)FileAttributeReadOnly, mp::Attributes("c:\\game\\data\\a.dat"));
+    EXPECT_EQ("data\\A.dat: another name of its folder differs from it only in letter case",
+              Refusal({File("data\\A.dat")}));
+    // Full-width letters are one name under either case, as on NTFS ...
+    EXPECT_NE("loaded", Refusal({File("\x82\x60.dat"), File("\x82\x81.dat")}));  // Ａ, ａ
+    // ... but a second byte that happens to be an ASCII letter is no letter:
+    // ア (83 41) and ヂ (83 61) are two names.
+    mp::Reset();
+    EXPECT_EQ("loaded", Refusal({File("\x83\x41"), File("\x83\x61")}));
+    for (const char* name : {"a.", "b ", "con.txt", "x:y", "q?", ".", "a\\..\\b"})
+        EXPECT_EQ(std::string(name) + ": the name cannot exist on Windows", Refusal({File(name)})) << name;
+}
+
+TEST_F(MachineTest, PathsResolveAsWin32ResolvesThem) {
+    mp::AddFile("C:\\Game\\data\\a.dat", "a");
+    EXPECT_TRUE(mp::IsFile("C:/Game//DATA/a.dat"));
+    EXPECT_TRUE(mp::IsFile("C:\\Game\\save\\..\\.\\data\\a.dat. "));
+    EXPECT_FALSE(mp::IsFile("C:\\Game\\data\\a.dat\\"));
+    EXPECT_TRUE(mp::IsDirectory("C:\\Game\\data\\"));
+    // 表 ends in 0x5C: its second byte never separates.
+    mp::AddFile("C:\\Game\\\x95\x5C\\b.dat", "b");
+    EXPECT_EQ(std::vector<std::string>({"data\\", "data\\a.dat", "\x95\x5C\\", "\x95\x5C\\b.dat"}),
+              mp::ListTree("C:\\Game"));
+    FileSearch search;
+    FoundFile entry;
+    ASSERT_EQ(0, PlatformFindFirstFile("C:\\Game\\\x95\x5C\\*", &search, &entry));
+    std::vector<std::string> names = {entry.name};
+    while (PlatformFindNextFile(search, &entry) == 0) names.push_back(entry.name);
+    PlatformFindClose(search);
+    EXPECT_EQ(std::vector<std::string>({".", "..", "b.dat"}), names);
+}
+
+TEST_F(MachineTest, ChangesListEachObjectOnceInTheOrderMade) {
+    mp::AddFile("C:\\Patch\\Tessoran.exe", "engine 2", FileAttributeReadOnly);
+    mp::AddFile("C:\\Game\\Tessoran.exe", "engine", FileAttributeReadOnly);
+    mp::AddFile("C:\\Game\\old.txt", "old");
+    mp::AddFile("C:\\Game\\locked.txt", "locked", FileAttributeReadOnly);
+    unsigned error = 0;
+    // Cleared before the copy: a change. Cleared after it, on the mark the copy
+    // brought along: none.
+    EXPECT_EQ(0, PlatformSetFileAttributes("C:\\Game\\Tessoran.exe", FileAttributeNormal));
+    EXPECT_EQ(0, PlatformCopyFile("C:\\Patch\\Tessoran.exe", "C:\\Game\\Tessoran.exe"));
+    EXPECT_EQ(0, PlatformSetFileAttributes("C:\\Game\\Tessoran.exe", FileAttributeNormal));
+    EXPECT_EQ(0, PlatformCopyFile("C:\\Patch\\Tessoran.exe", "C:\\Game\\TESSORAN.EXE"));
+    EXPECT_EQ(0, PlatformCreateDirectory("C:\\Game\\NEW", &error));
+    EXPECT_EQ(0, PlatformCopyFile("C:\\Patch\\Tessoran.exe", "C:\\Game\\NEW\\copy.exe"));
+    EXPECT_EQ(0, PlatformDeleteFile("C:\\Game\\old.txt"));
+    EXPECT_EQ(1, PlatformDeleteFile("C:\\Game\\locked.txt"));
+    EXPECT_EQ(1, PlatformDeleteFile("C:\\Game\\NEW"));
+
+    std::vector<std::string> changes;
+    for (const mp::Change& change : mp::ChangesBelow("c:\\game"))
+        changes.push_back(std::to_string((int)change.kind) + " " + change.path + " " + std::to_string(change.size));
+    EXPECT_EQ(std::vector<std::string>({"4 Tessoran.exe 6", "0 Tessoran.exe 8", "2 NEW 0", "1 NEW\\copy.exe 8",
+                                        "3 old.txt 3"}),
+              changes);
+    EXPECT_EQ(24u, mp::BytesCopied());
+    std::vector<std::string> requests;
+    for (const auto& request : mp::DeleteRequests()) requests.push_back(request.path + (request.deleted ? " +" : " -"));
+    EXPECT_EQ(std::vector<std::string>({"C:\\Game\\old.txt +", "C:\\Game\\locked.txt -", "C:\\Game\\NEW -"}), requests);
+}
+
+TEST(NameConversion, FollowsTheWindowsTableOfCodePage932) {
+    std::string sjis;
+    ASSERT_EQ(0, Utf8ToShiftJis("\xEF\xBD\x9E\xEF\xBC\x8D\xE2\x88\xA5\xEF\xBF\xA2", &sjis));  // ～ － ∥ ￢
+    EXPECT_EQ("\x81\x60\x81\x7C\x81\x61\x81\xCA", sjis);
+    ASSERT_EQ(0, Utf8ToShiftJis("\xE6\x98\x9F\xE8\xA6\x8B.dat", &sjis));  // 星見.dat
+    EXPECT_EQ("\x90\xAF\x8C\xA9.dat", sjis);
+    // Characters that code page 932 holds only as a best fit, or not at all.
+    EXPECT_EQ(1, Utf8ToShiftJis("\xE3\x80\x9C", &sjis));          // 〜 WAVE DASH
+    EXPECT_EQ(1, Utf8ToShiftJis("\xE2\x88\x92", &sjis));          // − MINUS SIGN (0x817C is －)
+    EXPECT_EQ(1, Utf8ToShiftJis("\xC2\xA2", &sjis));              // ¢ (0x8191 is ￠)
+    EXPECT_EQ(1, Utf8ToShiftJis("\xE2\x80\x96", &sjis));          // ‖ DOUBLE VERTICAL LINE
+    EXPECT_EQ(1, Utf8ToShiftJis("\xF0\x9F\x98\x80", &sjis));      // an emoji
+    EXPECT_EQ("\xEF\xBD\x9E", ShiftJisToUtf8("\x81\x60"));
+    EXPECT_EQ("a\xEF\xBF\xBD" "b", ShiftJisToUtf8("a\x80" "b"));  // no character
+}
+
+}  // namespace
