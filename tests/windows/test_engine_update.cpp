@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "description/update_description.h"
+#include "platform/platform.h"
 #include "program_driver.h"
 #include "shell/program_folder.h"
 #include "update/update_run.h"
@@ -124,6 +125,12 @@ protected:
         if (count == std::string::npos) count = bytes.size();
         ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key_, name, 0, type, (const BYTE*)bytes.data(), (DWORD)count));
     }
+    // A string value given in UTF-16, units as stored (terminator included
+    // when it is part of count).
+    void SetWideValue(const char* name, DWORD type, const std::wstring& units, size_t count) {
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key_, ShiftJisToWide(name).c_str(), 0, type, (const BYTE*)units.data(),
+                                                (DWORD)(count * sizeof(wchar_t))));
+    }
     std::string Game(const std::string& relative) const { return game_ + "\\" + relative; }
     std::string Patch(const std::string& relative) const { return patch_ + "\\update\\" + relative; }
 
@@ -222,6 +229,87 @@ TEST_F(EngineOnWindows, RegistryStringsAreReadOnlyWhenTheyAreStringsThatFit) {
     EXPECT_EQ(1, ReadRegistryString(keyPath_.c_str(), "D", buffer, sizeof buffer));
     EXPECT_EQ(1, ReadRegistryString(keyPath_.c_str(), "Missing", buffer, sizeof buffer));
     EXPECT_EQ(1, ReadRegistryString((keyPath_ + "\\None").c_str(), "S", buffer, sizeof buffer));
+}
+
+TEST_F(EngineOnWindows, JapaneseNamesArePassedToWindowsInShiftJisWhateverTheAnsiCodePage) {
+    // 表 (95 5C), ソ (83 5C), 十 (8F 5C) and 能 (94 5C) end in the backslash byte.
+    std::string gameFolder = game_ + "\\ゲーム\\表示ソフト";
+    ASSERT_TRUE(CreateDirectoryW(ShiftJisToWide(game_ + "\\ゲーム").c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryW(ShiftJisToWide(gameFolder).c_str(), NULL));
+    SetWideValue("SAV_FOLDER", REG_SZ, ShiftJisToWide(gameFolder + "\\") + L'\0', ShiftJisToWide(gameFolder).size() + 2);
+    ASSERT_TRUE(MakeFile(gameFolder + "\\Tessoran.exe", "engine"));
+    ASSERT_TRUE(CreateDirectoryW(ShiftJisToWide(gameFolder + "\\十能").c_str(), NULL));
+    ASSERT_TRUE(MakeFile(gameFolder + "\\十能\\表.dat", "old"));
+    ASSERT_TRUE(MakeFile(gameFolder + "\\古いソ.txt", "obsolete"));
+    ASSERT_TRUE(CreateDirectoryW(ShiftJisToWide(Patch("十能")).c_str(), NULL));
+    ASSERT_TRUE(CreateDirectoryW(ShiftJisToWide(Patch("新しい表")).c_str(), NULL));
+    ASSERT_TRUE(MakeFile(Patch("十能\\表.dat"), "new"));
+    ASSERT_TRUE(MakeFile(Patch("新しい表\\ソ.dat"), "added"));
+    strcpy(UpdateDescription.AddFiles[UpdateDescription.AddFileCount++], "新しい表\\ソ.dat");
+    strcpy(UpdateDescription.DelFiles[UpdateDescription.DelFileCount++], "古いソ.txt");
+
+    int result;
+    std::vector<std::string> boxes;
+    {
+        BoxAnswerer answerer;
+        result = RunUpdate();
+        boxes = answerer.Seen();
+    }
+
+    EXPECT_EQ(0, result);
+    EXPECT_EQ(std::vector<std::string>({"Patch|アップデートが完了しました。"}), boxes);
+    EXPECT_EQ(gameFolder, GameFolder);
+    EXPECT_EQ("new", Content(gameFolder + "\\十能\\表.dat"));
+    EXPECT_EQ("added", Content(gameFolder + "\\新しい表\\ソ.dat"));
+    EXPECT_EQ("新しい表", StoredName(gameFolder + "\\新しい表"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, AttributesOf(gameFolder + "\\古いソ.txt"));
+}
+
+TEST_F(EngineOnWindows, RegistryStringsAreConvertedAndLimitedInTheirShiftJisForm) {
+    char buffer[512];
+    std::wstring japanese = ShiftJisToWide("C:\\ゲーム\\表示\\");
+    SetWideValue("J", REG_SZ, japanese + L'\0', japanese.size() + 1);
+    EXPECT_EQ(0, ReadRegistryString(keyPath_.c_str(), "J", buffer, sizeof buffer));
+    EXPECT_STREQ("C:\\ゲーム\\表示\\", buffer);
+    // 255 kanji and a terminator take 511 bytes; 256 take 513, more than the
+    // field, although their UTF-16 form would fit 1024 bytes.
+    std::wstring kanji = ShiftJisToWide("表");
+    std::wstring fits(255, kanji[0]);
+    SetWideValue("Fits", REG_SZ, fits + L'\0', 256);
+    EXPECT_EQ(0, ReadRegistryString(keyPath_.c_str(), "Fits", buffer, sizeof buffer));
+    EXPECT_EQ(510u, strlen(buffer));
+    std::wstring tooLong(256, kanji[0]);
+    SetWideValue("TooLong", REG_SZ, tooLong + L'\0', 257);
+    EXPECT_EQ(1, ReadRegistryString(keyPath_.c_str(), "TooLong", buffer, sizeof buffer));
+    // 256 kanji without a terminator fill the field: no room for one.
+    SetWideValue("Full", REG_SZ, tooLong + L'x', 256);
+    EXPECT_EQ(1, ReadRegistryString(keyPath_.c_str(), "Full", buffer, sizeof buffer));
+}
+
+TEST_F(EngineOnWindows, NamesWithoutAShiftJisFormAreTakenInTheirShortForm) {
+    // é has no Shift-JIS form; its short form names the same folder and file.
+    std::wstring folder = ShiftJisToWide(game_) + L"\\Caf\u00e9";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), NULL));
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\Tessoran.exe", "engine"));
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\Am\u00e9lie.dat", "old"));
+    SetWideValue("SAV_FOLDER", REG_SZ, folder + L'\0', folder.size() + 1);
+    char buffer[512];
+    ASSERT_EQ(0, ReadRegistryString(keyPath_.c_str(), "SAV_FOLDER", buffer, sizeof buffer));
+    std::string shortFolder = buffer;
+    EXPECT_EQ(std::string::npos, shortFolder.find('?')) << shortFolder;
+    EXPECT_EQ(0, ProbeFile((shortFolder + "\\Tessoran.exe").c_str()));
+
+    // A search gives the file's short name, which names it.
+    FileSearch search;
+    FoundFile entry;
+    std::vector<std::string> names;
+    ASSERT_EQ(0, PlatformFindFirstFile((shortFolder + "\\*.dat").c_str(), &search, &entry));
+    do names.push_back(entry.name);
+    while (PlatformFindNextFile(search, &entry) == 0);
+    PlatformFindClose(search);
+    ASSERT_EQ(1u, names.size());
+    EXPECT_EQ(std::string::npos, names[0].find('?')) << names[0];
+    EXPECT_EQ("old", Content(shortFolder + "\\" + names[0]));
 }
 
 }  // namespace
