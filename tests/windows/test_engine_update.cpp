@@ -40,6 +40,8 @@ bool IsReadOnly(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
+bool MakeFolder(const std::string& path) { return CreateDirectoryW(ShiftJisToWide(path).c_str(), NULL) != 0; }
+
 bool MakeFile(const std::string& path, const std::string& bytes, DWORD attributes = 0) {
     return WriteFileBytes(path, bytes) && (attributes == 0 || SetFileAttributesW(ShiftJisToWide(path).c_str(), attributes));
 }
@@ -98,7 +100,7 @@ protected:
         patch_ = MakeTempFolder("engine-patch");
         ASSERT_FALSE(game_.empty());
         ASSERT_FALSE(patch_.empty());
-        ASSERT_TRUE(CreateDirectoryA((patch_ + "\\update").c_str(), NULL));
+        ASSERT_TRUE(MakeFolder(patch_ + "\\update"));
         static int counter = 0;
         keyPath_ = "Software\\UpdateEngineTest-" + std::to_string(GetCurrentProcessId()) + "-" +
                    std::to_string(++counter);
@@ -131,6 +133,13 @@ protected:
         ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key_, ShiftJisToWide(name).c_str(), 0, type, (const BYTE*)units.data(),
                                                 (DWORD)(count * sizeof(wchar_t))));
     }
+    // Runs the update, answering its boxes; what they said, as "title|text".
+    static int RunAnswered(std::vector<std::string>* boxes) {
+        BoxAnswerer answerer;
+        int result = RunUpdate();
+        *boxes = answerer.Seen();
+        return result;
+    }
     std::string Game(const std::string& relative) const { return game_ + "\\" + relative; }
     std::string Patch(const std::string& relative) const { return patch_ + "\\update\\" + relative; }
 
@@ -140,13 +149,13 @@ protected:
 
 TEST_F(EngineOnWindows, ACompleteRunResolvesCaseClearsReadOnlyAndUpperCasesNewFolders) {
     SetValue("SAV_FOLDER", REG_SZ, game_ + "\\" + std::string(1, '\0'));
-    ASSERT_TRUE(CreateDirectoryA(Game("data").c_str(), NULL));
+    ASSERT_TRUE(MakeFolder(Game("data")));
     ASSERT_TRUE(MakeFile(Game("kovent9m.exe"), "old engine"));
     ASSERT_TRUE(MakeFile(Game("data\\a.dat"), "old a", FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(MakeFile(Game("old.dat"), "obsolete"));
     ASSERT_TRUE(MakeFile(Game("locked.dat"), "locked", FILE_ATTRIBUTE_READONLY));
-    ASSERT_TRUE(CreateDirectoryA(Patch("Data").c_str(), NULL));
-    ASSERT_TRUE(CreateDirectoryA(Patch("New").c_str(), NULL));
+    ASSERT_TRUE(MakeFolder(Patch("Data")));
+    ASSERT_TRUE(MakeFolder(Patch("New")));
     ASSERT_TRUE(MakeFile(Patch("KOVENT9M.EXE"), "new engine"));
     ASSERT_TRUE(MakeFile(Patch("Data\\A.DAT"), "new a"));
     ASSERT_TRUE(MakeFile(Patch("New\\x.dat"), "new x", FILE_ATTRIBUTE_READONLY));
@@ -155,13 +164,8 @@ TEST_F(EngineOnWindows, ACompleteRunResolvesCaseClearsReadOnlyAndUpperCasesNewFo
     strcpy(UpdateDescription.DelFiles[UpdateDescription.DelFileCount++], "locked.dat");
     strcpy(UpdateDescription.DelFiles[UpdateDescription.DelFileCount++], "data");
 
-    int result;
     std::vector<std::string> boxes;
-    {
-        BoxAnswerer answerer;
-        result = RunUpdate();
-        boxes = answerer.Seen();
-    }
+    int result = RunAnswered(&boxes);
 
     EXPECT_EQ(0, result);
     EXPECT_EQ(std::vector<std::string>({"Patch|アップデートが完了しました。"}), boxes);
@@ -185,13 +189,8 @@ TEST_F(EngineOnWindows, AReadOnlyEngineExecutableFailsTheEngineCopy) {
     ASSERT_TRUE(MakeFile(Game("kovent9m.exe"), "old engine", FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(MakeFile(Patch("kovent9m.exe"), "new engine"));
 
-    int result;
     std::vector<std::string> boxes;
-    {
-        BoxAnswerer answerer;
-        result = RunUpdate();
-        boxes = answerer.Seen();
-    }
+    int result = RunAnswered(&boxes);
 
     EXPECT_EQ(1, result);
     EXPECT_EQ(std::vector<std::string>({"アップデートエラー|ファイルのコピーに失敗しました。"}), boxes);
@@ -234,27 +233,22 @@ TEST_F(EngineOnWindows, RegistryStringsAreReadOnlyWhenTheyAreStringsThatFit) {
 TEST_F(EngineOnWindows, JapaneseNamesArePassedToWindowsInShiftJisWhateverTheAnsiCodePage) {
     // 表 (95 5C), ソ (83 5C), 十 (8F 5C) and 能 (94 5C) end in the backslash byte.
     std::string gameFolder = game_ + "\\ゲーム\\表示ソフト";
-    ASSERT_TRUE(CreateDirectoryW(ShiftJisToWide(game_ + "\\ゲーム").c_str(), NULL));
-    ASSERT_TRUE(CreateDirectoryW(ShiftJisToWide(gameFolder).c_str(), NULL));
+    ASSERT_TRUE(MakeFolder(game_ + "\\ゲーム"));
+    ASSERT_TRUE(MakeFolder(gameFolder));
     SetWideValue("SAV_FOLDER", REG_SZ, ShiftJisToWide(gameFolder + "\\") + L'\0', ShiftJisToWide(gameFolder).size() + 2);
     ASSERT_TRUE(MakeFile(gameFolder + "\\Tessoran.exe", "engine"));
-    ASSERT_TRUE(CreateDirectoryW(ShiftJisToWide(gameFolder + "\\十能").c_str(), NULL));
+    ASSERT_TRUE(MakeFolder(gameFolder + "\\十能"));
     ASSERT_TRUE(MakeFile(gameFolder + "\\十能\\表.dat", "old"));
     ASSERT_TRUE(MakeFile(gameFolder + "\\古いソ.txt", "obsolete"));
-    ASSERT_TRUE(CreateDirectoryW(ShiftJisToWide(Patch("十能")).c_str(), NULL));
-    ASSERT_TRUE(CreateDirectoryW(ShiftJisToWide(Patch("新しい表")).c_str(), NULL));
+    ASSERT_TRUE(MakeFolder(Patch("十能")));
+    ASSERT_TRUE(MakeFolder(Patch("新しい表")));
     ASSERT_TRUE(MakeFile(Patch("十能\\表.dat"), "new"));
     ASSERT_TRUE(MakeFile(Patch("新しい表\\ソ.dat"), "added"));
     strcpy(UpdateDescription.AddFiles[UpdateDescription.AddFileCount++], "新しい表\\ソ.dat");
     strcpy(UpdateDescription.DelFiles[UpdateDescription.DelFileCount++], "古いソ.txt");
 
-    int result;
     std::vector<std::string> boxes;
-    {
-        BoxAnswerer answerer;
-        result = RunUpdate();
-        boxes = answerer.Seen();
-    }
+    int result = RunAnswered(&boxes);
 
     EXPECT_EQ(0, result);
     EXPECT_EQ(std::vector<std::string>({"Patch|アップデートが完了しました。"}), boxes);
