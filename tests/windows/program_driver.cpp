@@ -3,16 +3,49 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <wchar.h>
 
 #ifndef UPDATE_EXE_PATH
 #error "UPDATE_EXE_PATH names the built update.exe"
 #endif
+
+namespace {
+
+const UINT ShiftJisCodePage = 932;
+
+}  // namespace
+
+std::wstring ShiftJisToWide(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    int count = MultiByteToWideChar(ShiftJisCodePage, 0, text.data(), (int)text.size(), NULL, 0);
+    std::wstring wide(count, L'\0');
+    MultiByteToWideChar(ShiftJisCodePage, 0, text.data(), (int)text.size(), &wide[0], count);
+    return wide;
+}
+
+std::string WideToShiftJis(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    int count = WideCharToMultiByte(ShiftJisCodePage, WC_NO_BEST_FIT_CHARS, text.data(), (int)text.size(), NULL,
+                                    0, NULL, NULL);
+    std::string bytes(count, '\0');
+    WideCharToMultiByte(ShiftJisCodePage, WC_NO_BEST_FIT_CHARS, text.data(), (int)text.size(), &bytes[0], count,
+                        NULL, NULL);
+    return bytes;
+}
 
 std::string WindowsPath(const std::string& path) {
     if (path.empty() || path[0] != '/') return path;
     std::string converted = "Z:" + path;
     for (char& c : converted)
         if (c == '/') c = '\\';
+    return converted;
+}
+
+std::wstring WindowsPath(const std::wstring& path) {
+    if (path.empty() || path[0] != L'/') return path;
+    std::wstring converted = L"Z:" + path;
+    for (wchar_t& c : converted)
+        if (c == L'/') c = L'\\';
     return converted;
 }
 
@@ -27,37 +60,45 @@ std::string StagedUnixPath(const std::string& path) {
 
 std::string UpdateExePath() { return WindowsPath(StagedUnixPath(UPDATE_EXE_PATH)); }
 
-std::string MakeTempFolder(const std::string& stem) {
-    char base[MAX_PATH];
-    GetTempPathA(sizeof base, base);
+std::wstring UpdateExePathWide() { return ShiftJisToWide(UpdateExePath()); }
+
+std::wstring MakeTempFolder(const std::wstring& stem) {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
     static int counter = 0;
     for (;;) {
-        char folder[MAX_PATH];
-        snprintf(folder, sizeof folder, "%s%s-%lu-%d", base, stem.c_str(), GetCurrentProcessId(), ++counter);
-        if (CreateDirectoryA(folder, NULL)) return folder;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) return "";
+        wchar_t folder[MAX_PATH];
+        swprintf(folder, MAX_PATH, L"%ls%ls-%lu-%d", base, stem.c_str(), GetCurrentProcessId(), ++counter);
+        if (CreateDirectoryW(folder, NULL)) return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) return L"";
     }
 }
 
-void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &data);
+std::string MakeTempFolder(const std::string& stem) {
+    return WideToShiftJis(MakeTempFolder(ShiftJisToWide(stem)));
+}
+
+void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &data);
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string child = path + "\\" + name;
-            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring child = path + L"\\" + name;
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-            else DeleteFileA(child.c_str());
-        } while (FindNextFileA(search, &data));
+            else DeleteFileW(child.c_str());
+        } while (FindNextFileW(search, &data));
         FindClose(search);
     }
-    RemoveDirectoryA(path.c_str());
+    RemoveDirectoryW(path.c_str());
 }
 
-bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+void RemoveTree(const std::string& path) { RemoveTree(ShiftJisToWide(path)); }
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     BOOL ok = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL);
@@ -65,8 +106,12 @@ bool WriteFileBytes(const std::string& path, const std::string& bytes) {
     return ok && written == bytes.size();
 }
 
-bool ReadFileBytes(const std::string& path, std::string* bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+bool WriteFileBytes(const std::string& path, const std::string& bytes) {
+    return WriteFileBytes(ShiftJisToWide(path), bytes);
+}
+
+bool ReadFileBytes(const std::wstring& path, std::string* bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     if (file == INVALID_HANDLE_VALUE) return false;
     bytes->clear();
     char chunk[4096];
@@ -76,22 +121,42 @@ bool ReadFileBytes(const std::string& path, std::string* bytes) {
     return true;
 }
 
+bool ReadFileBytes(const std::string& path, std::string* bytes) {
+    return ReadFileBytes(ShiftJisToWide(path), bytes);
+}
+
+bool CopyFileOver(const std::wstring& source, const std::wstring& destination) {
+    return CopyFileW(source.c_str(), destination.c_str(), FALSE) != 0;
+}
+
+bool CopyFileOver(const std::string& source, const std::string& destination) {
+    return CopyFileOver(ShiftJisToWide(source), ShiftJisToWide(destination));
+}
+
+std::wstring WindowTextWide(HWND window) {
+    wchar_t text[2048] = L"";
+    GetWindowTextW(window, text, 2048);
+    return text;
+}
+
+std::string WindowText(HWND window) { return WideToShiftJis(WindowTextWide(window)); }
+
 bool RunUnixCommandForFile(const std::string& shellCommand, const std::string& unixFile,
                            DWORD timeoutMs, DWORD minimumSize) {
-    std::string windowsFile = WindowsPath(unixFile);
-    DeleteFileA(windowsFile.c_str());
-    std::string command = "/bin/sh -c \"" + shellCommand + "\"";
-    STARTUPINFOA startup = {};
+    std::wstring windowsFile = ShiftJisToWide(WindowsPath(unixFile));
+    DeleteFileW(windowsFile.c_str());
+    std::wstring command = L"/bin/sh -c \"" + ShiftJisToWide(shellCommand) + L"\"";
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) return false;
+    if (!CreateProcessW(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) return false;
     // A Unix process gives no handle to wait on; the file tells the end.
     if (process.hProcess) CloseHandle(process.hProcess);
     if (process.hThread) CloseHandle(process.hThread);
     DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs) {
         WIN32_FILE_ATTRIBUTE_DATA data;
-        if (GetFileAttributesExA(windowsFile.c_str(), GetFileExInfoStandard, &data))
+        if (GetFileAttributesExW(windowsFile.c_str(), GetFileExInfoStandard, &data))
             return data.nFileSizeLow > minimumSize;
         Sleep(50);
     }
@@ -108,21 +173,37 @@ DrivenProgram::~DrivenProgram() {
     CloseHandle(process_.hThread);
 }
 
-bool DrivenProgram::Start(const std::string& exePath, const std::string& commandLine,
-                          const std::string& workingFolder) {
-    std::string line = commandLine.empty() ? "\"" + exePath + "\"" : commandLine;
-    STARTUPINFOA startup = {};
+bool DrivenProgram::Launch(const wchar_t* exePath, std::wstring commandLine, const std::wstring& workingFolder,
+                           const wchar_t* environment) {
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    running_ = CreateProcessA(exePath.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL,
+    running_ = CreateProcessW(exePath, &commandLine[0], NULL, NULL, FALSE,
+                              environment ? CREATE_UNICODE_ENVIRONMENT : 0, (void*)environment,
                               workingFolder.empty() ? NULL : workingFolder.c_str(), &startup, &process_) != 0;
     return running_;
+}
+
+bool DrivenProgram::Start(const std::wstring& exePath, const std::wstring& commandLine,
+                          const std::wstring& workingFolder, const wchar_t* environment) {
+    return Launch(exePath.c_str(), commandLine.empty() ? L"\"" + exePath + L"\"" : commandLine, workingFolder,
+                  environment);
+}
+
+bool DrivenProgram::Start(const std::string& exePath, const std::string& commandLine,
+                          const std::string& workingFolder) {
+    return Start(ShiftJisToWide(exePath), ShiftJisToWide(commandLine), ShiftJisToWide(workingFolder));
+}
+
+bool DrivenProgram::StartCommand(const std::wstring& commandLine, const std::wstring& workingFolder,
+                                 const wchar_t* environment) {
+    return Launch(NULL, commandLine, workingFolder, environment);
 }
 
 namespace {
 
 struct WindowSearch {
     DWORD processId;
-    const char* className;
+    const wchar_t* className;
     HWND found;
 };
 
@@ -130,30 +211,24 @@ BOOL CALLBACK FindProcessWindow(HWND window, LPARAM parameter) {
     WindowSearch* search = (WindowSearch*)parameter;
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    char className[64];
-    if (owner == search->processId && IsWindowVisible(window) &&
-        GetClassNameA(window, className, sizeof className) && strcmp(className, search->className) == 0) {
+    wchar_t className[64];
+    if (owner == search->processId && IsWindowVisible(window) && GetClassNameW(window, className, 64) &&
+        wcscmp(className, search->className) == 0) {
         search->found = window;
         return FALSE;
     }
     return TRUE;
 }
 
-HWND FindWindowOfProcess(DWORD processId, const char* className) {
+HWND FindWindowOfProcess(DWORD processId, const wchar_t* className) {
     WindowSearch search = {processId, className, NULL};
     EnumWindows(FindProcessWindow, (LPARAM)&search);
     return search.found;
 }
 
-std::string WindowText(HWND window) {
-    char text[2048] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
 }  // namespace
 
-HWND DrivenProgram::WaitForWindow(const char* className, DWORD timeoutMs) {
+HWND DrivenProgram::WaitForWindow(const wchar_t* className, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     while (GetTickCount() - start < timeoutMs) {
         HWND window = FindWindowOfProcess(process_.dwProcessId, className);
@@ -163,28 +238,34 @@ HWND DrivenProgram::WaitForWindow(const char* className, DWORD timeoutMs) {
     return NULL;
 }
 
+HWND DrivenProgram::WaitForWindow(const char* className, DWORD timeoutMs) {
+    return WaitForWindow(ShiftJisToWide(className).c_str(), timeoutMs);
+}
+
 bool DrivenProgram::WaitForBox(SeenBox* box, DWORD timeoutMs) {
-    HWND window = WaitForWindow("#32770", timeoutMs);
+    HWND window = WaitForWindow(L"#32770", timeoutMs);
     if (!window) return false;
     box->handle = window;
     box->owner = GetWindow(window, GW_OWNER);
-    box->title = WindowText(window);
-    char text[2048] = "";
-    GetDlgItemTextA(window, 0xFFFF, text, sizeof text);
-    box->text = text;
+    box->titleWide = WindowTextWide(window);
+    wchar_t text[2048] = L"";
+    GetDlgItemTextW(window, 0xFFFF, text, 2048);
+    box->textWide = text;
+    box->title = WideToShiftJis(box->titleWide);
+    box->text = WideToShiftJis(box->textWide);
     // The icon of a message box is a static control, visible only when the box
     // has an icon. Which icon it is cannot be told from outside the process:
     // icon handles are per process under Wine, and GetIconInfo refuses a
     // foreign one. The host tests check the exact box type.
     HWND icon = GetDlgItem(window, 0x0440);
-    box->hasIcon = icon && IsWindowVisible(icon) && SendMessageA(icon, STM_GETICON, 0, 0) != 0;
+    box->hasIcon = icon && IsWindowVisible(icon) && SendMessageW(icon, STM_GETICON, 0, 0) != 0;
     return true;
 }
 
 void DrivenProgram::Dismiss(const SeenBox& box) {
-    SendMessageA(GetDlgItem(box.handle, IDOK), BM_CLICK, 0, 0);
+    SendMessageW(GetDlgItem(box.handle, IDOK), BM_CLICK, 0, 0);
     // A box that still stands (its button not found) is closed by its command.
-    if (IsWindow(box.handle)) PostMessageA(box.handle, WM_COMMAND, IDOK, 0);
+    if (IsWindow(box.handle)) PostMessageW(box.handle, WM_COMMAND, IDOK, 0);
 }
 
 bool DrivenProgram::WaitForExit(DWORD* exitCode, DWORD timeoutMs) {

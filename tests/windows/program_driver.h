@@ -1,6 +1,12 @@
 // Drives a program under test from inside the same Wine session: starts it,
 // finds and reads its message boxes, answers them, waits for its exit. Every
 // wait has a limit; a program still running at the end is ended.
+//
+// Every call goes through the system's UTF-16 interfaces, so the driver works
+// whatever the ANSI code page is. Every std::string it takes or gives (paths,
+// window and box texts) is Shift-JIS, converted explicitly with code page 932;
+// the std::wstring forms take and give UTF-16 as the system has it, for names
+// that Shift-JIS cannot spell.
 #ifndef UPDATE_PROGRAM_DRIVER_H
 #define UPDATE_PROGRAM_DRIVER_H
 
@@ -8,8 +14,14 @@
 
 #include <string>
 
+// Shift-JIS (code page 932) to UTF-16 and back, whatever the ANSI code page.
+// A character without a Shift-JIS form becomes '?'.
+std::wstring ShiftJisToWide(const std::string& text);
+std::string WideToShiftJis(const std::wstring& text);
+
 // A Unix path as Wine sees it (Z:\...), other paths unchanged.
 std::string WindowsPath(const std::string& path);
+std::wstring WindowsPath(const std::wstring& path);
 
 // A Unix path in the checkout as the test programs read it: its staged copy when
 // the scripts stage the checkout for the user Wine runs as (UPDATE_CHECKOUT,
@@ -18,12 +30,23 @@ std::string StagedUnixPath(const std::string& path);
 
 // The built update.exe.
 std::string UpdateExePath();
+std::wstring UpdateExePathWide();
 
 // A fresh folder below the temporary folder; removed by RemoveTree.
 std::string MakeTempFolder(const std::string& stem);
+std::wstring MakeTempFolder(const std::wstring& stem);
 void RemoveTree(const std::string& path);
+void RemoveTree(const std::wstring& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool ReadFileBytes(const std::string& path, std::string* bytes);
+bool ReadFileBytes(const std::wstring& path, std::string* bytes);
+bool CopyFileOver(const std::string& source, const std::string& destination);
+bool CopyFileOver(const std::wstring& source, const std::wstring& destination);
+
+// A window's text, read in UTF-16; the first form converts it to Shift-JIS.
+std::string WindowText(HWND window);
+std::wstring WindowTextWide(HWND window);
 
 // Runs a Unix shell command (Wine starts Unix programs by path) that writes
 // unixFile, and waits until the file appears with more than minimumSize bytes.
@@ -34,9 +57,11 @@ bool RunUnixCommandForFile(const std::string& shellCommand, const std::string& u
 struct SeenBox {
     HWND handle;
     HWND owner;
-    std::string title;
-    std::string text;
-    bool hasIcon;  // shows an icon (warning boxes do; plain OK boxes do not)
+    std::string title;  // Shift-JIS
+    std::string text;   // Shift-JIS
+    bool hasIcon;       // shows an icon (warning boxes do; plain OK boxes do not)
+    std::wstring titleWide = std::wstring();  // the texts as the box holds them
+    std::wstring textWide = std::wstring();
 };
 
 class DrivenProgram {
@@ -45,20 +70,31 @@ public:
     ~DrivenProgram();  // ends the program if it still runs
 
     // Starts exePath with the given command line (the program path, quoted, when empty)
-    // in workingFolder.
+    // in workingFolder (the driver's own when empty).
     bool Start(const std::string& exePath, const std::string& commandLine = "",
                const std::string& workingFolder = "");
+    // environment: a UTF-16 environment block for the program (the driver's own when null).
+    bool Start(const std::wstring& exePath, const std::wstring& commandLine = L"",
+               const std::wstring& workingFolder = L"", const wchar_t* environment = NULL);
+    // Starts a command line without naming the executable apart, so the system
+    // finds the program as a command prompt would (current folder first).
+    bool StartCommand(const std::wstring& commandLine, const std::wstring& workingFolder,
+                      const wchar_t* environment = NULL);
     // The next visible message box of the program, within the time limit.
     bool WaitForBox(SeenBox* box, DWORD timeoutMs = 10000);
     // Presses OK on a box.
     static void Dismiss(const SeenBox& box);
     // The program's top-level window of the given class, within the time limit.
     HWND WaitForWindow(const char* className, DWORD timeoutMs = 10000);
+    HWND WaitForWindow(const wchar_t* className, DWORD timeoutMs = 10000);
     // Waits for the exit; false on a timeout, after ending the program.
     bool WaitForExit(DWORD* exitCode, DWORD timeoutMs = 10000);
     DWORD ProcessId() const { return process_.dwProcessId; }
 
 private:
+    bool Launch(const wchar_t* exePath, std::wstring commandLine, const std::wstring& workingFolder,
+                const wchar_t* environment);
+
     PROCESS_INFORMATION process_;
     bool running_;
 };
