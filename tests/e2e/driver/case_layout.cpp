@@ -92,6 +92,7 @@ bool CaseLayout::Build() {
     Print("program: " + WideToUtf8(exe_) + " (" + MachineOf(exe_) + " build)\n");
     if (!LayOutDriveRoot() || !SetRegistry()) return false;
 
+    surroundings_ = Surroundings();
     gameExisted_ = ListTree(gameFolder_, &before_);
     PrintTree("game folder before: " + WideToUtf8(gameFolder_), gameExisted_, before_);
     return LoadExpectedTree();
@@ -171,6 +172,18 @@ bool CaseLayout::SetRegistry() {
     return true;
 }
 
+// The work folder without what lies in the game and the program folder: the
+// folders above them, which the program has no business changing.
+std::vector<TreeEntry> CaseLayout::Surroundings() const {
+    std::vector<TreeEntry> all, outside;
+    ListTree(workFolder_, &all);
+    std::wstring game = case_.gameFolder + L"\\", program = case_.programFolder + L"\\";
+    for (const TreeEntry& entry : all)
+        if (entry.path.compare(0, game.size(), game) != 0 && entry.path.compare(0, program.size(), program) != 0)
+            outside.push_back(entry);
+    return outside;
+}
+
 bool CaseLayout::LoadExpectedTree() {
     if (case_.expectedSource.empty()) {
         expected_ = before_;
@@ -227,6 +240,8 @@ void CaseLayout::CheckGameFolder(bool compare) {
     bool exists = ListTree(gameFolder_, &after);
     PrintTree("game folder after: " + WideToUtf8(gameFolder_), exists, after);
     if (!compare) return;
+    for (const std::string& difference : CompareTrees(surroundings_, Surroundings()))
+        report_->Fail("around the game folder: " + difference);
     if (exists != expectedExists_) {
         report_->Fail(std::string("the game folder ") + (exists ? "exists" : "does not exist"));
         return;

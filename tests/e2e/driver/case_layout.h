@@ -34,7 +34,8 @@ public:
     // when there is none.
     std::wstring ShortForm(const std::wstring& relative) const;
     // Prints the game folder as it is now and, when compare is set, reports
-    // every difference from the expected one.
+    // every difference from the expected one, and anything that came or went
+    // in the work folder around the game and the program folder.
     void CheckGameFolder(bool compare);
 
 private:
@@ -42,6 +43,7 @@ private:
     bool LayOutDriveRoot();
     bool SetRegistry();
     bool LoadExpectedTree();
+    std::vector<TreeEntry> Surroundings() const;
 
     const TestCase& case_;
     const RunOptions& options_;
@@ -49,7 +51,7 @@ private:
     std::wstring workFolder_, programFolder_, gameFolder_, exe_;
     std::vector<std::wstring> keys_;
     std::vector<std::wstring> decoys_;  // placed at the drive root by this case
-    std::vector<TreeEntry> before_, expected_;
+    std::vector<TreeEntry> before_, expected_, surroundings_;
     bool gameExisted_ = false;
     bool expectedExists_ = false;
 };
