@@ -66,6 +66,10 @@ wine_env_start() {
     # Without a window manager every hidden window waits 2 s unless unmanaged.
     timeout 60 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' \
       /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || return 1
+    # Title-bar buttons are glyphs of Wine's Marlett font, which this Wine does
+    # not load from its own font folder: without it they read "0 1 r". The
+    # prefix's Fonts folder is always read.
+    "${as_wine_user[@]}" cp /usr/share/wine/fonts/marlett.ttf "$UPDATE_WINEPREFIX/drive_c/windows/Fonts/" || return 1
     timeout 60 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wineserver -w
     "${as_wine_user[@]}" touch "$UPDATE_WINEPREFIX/.ready"
   fi
