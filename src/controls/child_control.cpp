@@ -1,6 +1,11 @@
 #include "controls/child_control.h"
 
+#include "windows_text.h"
+
 namespace {
+
+const int ClassNameUnits = 256;
+const int TextUnits = 1024;
 
 // The key slot of a virtual key, or -1 for a key without one.
 int SlotOfKey(WPARAM key) {
@@ -38,9 +43,14 @@ int ChildControl::Create(DWORD exStyle, const char* className, const char* text,
                          int x, int y, int width, int height, HWND parent, int id,
                          HINSTANCE instance, void* createParam) {
     DestroyOwnWindow();
-    ownWindow = CreateWindowExA(exStyle, className, text, style, x, y, width, height, parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
-                                createParam);
+    // Class names and texts are Shift-JIS; a text of the program holds at
+    // most 1023 bytes.
+    WideChar wideClass[ClassNameUnits];
+    WideChar wideText[TextUnits];
+    if (ToWide(className, wideClass, ClassNameUnits) != 0 || ToWide(text ? text : "", wideText, TextUnits) != 0)
+        return 1;
+    ownWindow = CreateWindowExW(exStyle, wideClass, text ? wideText : NULL, style, x, y, width, height, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, createParam);
     if (ownWindow == 0) return 1;
     if (Attach(ownWindow) == 0) return 0;
     DestroyOwnWindow();
@@ -69,8 +79,8 @@ int ChildControl::SetNotify(int slot, int flag, unsigned short code) {
 }
 
 void ChildControl::PostNotify(int slot, LPARAM lParam) {
-    WORD id = LOWORD(GetWindowLongA(ownWindow, GWL_ID));
-    PostMessageA(GetParent(ownWindow), WM_COMMAND, MAKEWPARAM(id, notifyCodes[slot]), lParam);
+    WORD id = LOWORD(GetWindowLongW(ownWindow, GWL_ID));
+    PostMessageW(GetParent(ownWindow), WM_COMMAND, MAKEWPARAM(id, notifyCodes[slot]), lParam);
 }
 
 LRESULT ChildControl::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

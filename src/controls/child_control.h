@@ -27,7 +27,7 @@ public:
     ChildControl();   // detached, no own window, empty tables
     ~ChildControl();  // DestroyOwnWindow, reset, then detach
 
-    // CreateWindowExA with these arguments (id as the menu argument, which makes
+    // CreateWindowExW with these arguments (class name and text Shift-JIS) (id as the menu argument, which makes
     // it the control's identifier), then Attach. 0 on success, 1 when creation or
     // attachment failed (no own window is left then).
     int Create(DWORD exStyle, const char* className, const char* text, DWORD style,

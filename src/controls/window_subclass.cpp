@@ -1,5 +1,9 @@
 #include "controls/window_subclass.h"
 
+namespace {
+const wchar_t SubclassPropertyName[] = L"" SUBCLASS_PROPERTY_NAME;
+}
+
 WindowSubclass::WindowSubclass() : attachedWindow(0), previousProc(0) {}
 
 WindowSubclass::~WindowSubclass() { Detach(); }
@@ -7,10 +11,10 @@ WindowSubclass::~WindowSubclass() { Detach(); }
 int WindowSubclass::Attach(HWND window) {
     Detach();
     attachedWindow = window;
-    if (SetPropA(window, SUBCLASS_PROPERTY_NAME, this)) {
-        // SetWindowLongPtrA is SetWindowLongA with GWL_WNDPROC on 32-bit builds.
+    if (SetPropW(window, SubclassPropertyName, this)) {
+        // SetWindowLongPtrW is SetWindowLongW with GWL_WNDPROC on 32-bit builds.
         previousProc = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassThunk)));
+            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassThunk)));
         if (previousProc != 0) return 0;
     }
     Detach();
@@ -23,22 +27,22 @@ int WindowSubclass::Detach() {
     // The procedure goes back before the property goes, so that SubclassThunk
     // never runs for this window without finding its object.
     if (previousProc != 0) {
-        if (SetWindowLongPtrA(attachedWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc)) == 0)
+        if (SetWindowLongPtrW(attachedWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc)) == 0)
             failed = 1;
         previousProc = 0;
     }
-    if (GetPropA(attachedWindow, SUBCLASS_PROPERTY_NAME) != 0) {
-        if (RemovePropA(attachedWindow, SUBCLASS_PROPERTY_NAME) == 0) failed = 1;
+    if (GetPropW(attachedWindow, SubclassPropertyName) != 0) {
+        if (RemovePropW(attachedWindow, SubclassPropertyName) == 0) failed = 1;
     }
     attachedWindow = 0;
     return failed;
 }
 
 LRESULT CALLBACK WindowSubclass::SubclassThunk(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    WindowSubclass* object = static_cast<WindowSubclass*>(GetPropA(window, SUBCLASS_PROPERTY_NAME));
+    WindowSubclass* object = static_cast<WindowSubclass*>(GetPropW(window, SubclassPropertyName));
     // Only a failed put-back in Detach leaves this procedure on a window
     // without its object; such a window gets the default handling.
-    if (object == 0) return DefWindowProcA(window, message, wParam, lParam);
+    if (object == 0) return DefWindowProcW(window, message, wParam, lParam);
     return object->WindowProc(window, message, wParam, lParam);
 }
 
@@ -49,6 +53,6 @@ LRESULT WindowSubclass::WindowProc(HWND window, UINT message, WPARAM wParam, LPA
 }
 
 LRESULT WindowSubclass::PassOn(WNDPROC previous, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (previous == 0) return DefWindowProcA(window, message, wParam, lParam);
-    return CallWindowProcA(previous, window, message, wParam, lParam);
+    if (previous == 0) return DefWindowProcW(window, message, wParam, lParam);
+    return CallWindowProcW(previous, window, message, wParam, lParam);
 }

@@ -30,7 +30,7 @@ public:
     HWND AttachedWindow() const { return attachedWindow; }
 
 protected:
-    // The earlier procedure, or DefWindowProcA when there is none.
+    // The earlier procedure, or DefWindowProcW when there is none.
     static LRESULT PassOn(WNDPROC previous, HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND attachedWindow;     // 0 when detached

@@ -1,20 +1,73 @@
-// The platform boundary on the real Win32 ANSI interfaces.
+// The platform boundary on the real Win32 interfaces, in their UTF-16 forms.
+// The program's texts are Shift-JIS whatever the system's ANSI code page is:
+// they are converted with code page 932 on the way to Windows, and names and
+// texts coming back are converted the same way (windows_text.h).
 #include <windows.h>
 
 #include <string.h>
 
 #include "platform.h"
+#include "windows_text.h"
 
-const char* PlatformCommandLine() { return GetCommandLineA(); }
+namespace {
 
-int PlatformSetCurrentDirectory(const char* path) { return SetCurrentDirectoryA(path) ? 0 : 1; }
+// Every text the program hands over fits its 1024-byte buffers, and each
+// Shift-JIS byte gives at most one UTF-16 unit.
+enum { WideTextSize = 1024 };
+// A command line in Shift-JIS; only its program path (at most 511 bytes) is used.
+enum { CommandLineSize = 2048 };
+// A registry value's UTF-16 form: room for any string whose Shift-JIS form
+// fits a 1024-byte buffer, and for a terminator added after it.
+enum { RegistryUnits = 1024 };
+
+struct WideText {
+    WideChar text[WideTextSize];
+};
+static_assert(sizeof(WideChar) == sizeof(wchar_t), "the W interfaces take UTF-16 units");
+
+// The short (8.3) form of an existing file or folder; empty when there is none.
+void ShortFormOf(const wchar_t* path, WideText* shortForm) {
+    DWORD length = GetShortPathNameW(path, shortForm->text, WideTextSize);
+    if (length == 0 || length >= WideTextSize) shortForm->text[0] = 0;
+}
+
+}  // namespace
+
+const char* PlatformCommandLine() {
+    static char line[CommandLineSize];
+    const wchar_t* wide = GetCommandLineW();
+    int start, end;
+    ProgramPathSpan(wide, &start, &end);
+    // The program's own path names an existing file: its short form stands in
+    // when the long one has no Shift-JIS spelling.
+    WideText path, shortForm;
+    shortForm.text[0] = 0;
+    if (end - start < WideTextSize) {
+        memcpy(path.text, wide + start, (size_t)(end - start) * sizeof(wchar_t));
+        path.text[end - start] = 0;
+        ShortFormOf(path.text, &shortForm);
+    }
+    if (CommandLineFromWide(wide, shortForm.text, line, sizeof line) != 0) line[0] = '\0';
+    return line;
+}
+
+int PlatformSetCurrentDirectory(const char* path) {
+    WideText wide;
+    if (ToWide(path, wide.text, WideTextSize) != 0) return 1;
+    return SetCurrentDirectoryW(wide.text) ? 0 : 1;
+}
 
 void PlatformMessageBox(WindowHandle owner, const char* text, const char* title, unsigned type) {
-    MessageBoxA((HWND)owner, text, title, type);
+    WideText wideText, wideTitle;
+    if (ToWide(text, wideText.text, WideTextSize) != 0) wideText.text[0] = 0;
+    if (ToWide(title, wideTitle.text, WideTextSize) != 0) wideTitle.text[0] = 0;
+    MessageBoxW((HWND)owner, wideText.text, wideTitle.text, type);
 }
 
 int PlatformOpenFileForReading(const char* path, FileReader* reader) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    WideText wide;
+    if (ToWide(path, wide.text, WideTextSize) != 0) return 1;
+    HANDLE file = CreateFileW(wide.text, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) return 1;
     *reader = (FileReader)file;
@@ -29,15 +82,19 @@ size_t PlatformReadFile(FileReader reader, void* buffer, size_t size) {
 
 void PlatformCloseFile(FileReader reader) { CloseHandle((HANDLE)reader); }
 
-static void TakeFoundFile(const WIN32_FIND_DATAA& data, FoundFile* entry) {
-    strncpy(entry->name, data.cFileName, sizeof entry->name - 1);
-    entry->name[sizeof entry->name - 1] = '\0';
+static void TakeFoundFile(const WIN32_FIND_DATAW& data, FoundFile* entry) {
+    // A name that fits in no form becomes one that is no valid file name, so
+    // that nothing is verified, copied or deleted under it.
+    if (NameFromWide(data.cFileName, data.cAlternateFileName, entry->name, sizeof entry->name) != 0)
+        strcpy(entry->name, "|");
     entry->isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
 }
 
 int PlatformFindFirstFile(const char* pattern, FileSearch* search, FoundFile* entry) {
-    WIN32_FIND_DATAA data;
-    HANDLE handle = FindFirstFileA(pattern, &data);
+    WideText wide;
+    if (ToWide(pattern, wide.text, WideTextSize) != 0) return 1;
+    WIN32_FIND_DATAW data;
+    HANDLE handle = FindFirstFileW(wide.text, &data);
     if (handle == INVALID_HANDLE_VALUE) return 1;
     *search = (FileSearch)handle;
     TakeFoundFile(data, entry);
@@ -45,8 +102,8 @@ int PlatformFindFirstFile(const char* pattern, FileSearch* search, FoundFile* en
 }
 
 int PlatformFindNextFile(FileSearch search, FoundFile* entry) {
-    WIN32_FIND_DATAA data;
-    if (!FindNextFileA((HANDLE)search, &data)) return 1;
+    WIN32_FIND_DATAW data;
+    if (!FindNextFileW((HANDLE)search, &data)) return 1;
     TakeFoundFile(data, entry);
     return 0;
 }
@@ -54,46 +111,107 @@ int PlatformFindNextFile(FileSearch search, FoundFile* entry) {
 void PlatformFindClose(FileSearch search) { FindClose((HANDLE)search); }
 
 int PlatformCopyFile(const char* source, const char* destination) {
-    return CopyFileA(source, destination, FALSE) ? 0 : 1;
+    WideText wideSource, wideDestination;
+    if (ToWide(source, wideSource.text, WideTextSize) != 0 ||
+        ToWide(destination, wideDestination.text, WideTextSize) != 0)
+        return 1;
+    return CopyFileW(wideSource.text, wideDestination.text, FALSE) ? 0 : 1;
 }
 
-int PlatformDeleteFile(const char* path) { return DeleteFileA(path) ? 0 : 1; }
+int PlatformDeleteFile(const char* path) {
+    WideText wide;
+    if (ToWide(path, wide.text, WideTextSize) != 0) return 1;
+    return DeleteFileW(wide.text) ? 0 : 1;
+}
 
 int PlatformGetFileAttributes(const char* path, unsigned* attributes) {
-    DWORD bits = GetFileAttributesA(path);
+    WideText wide;
+    if (ToWide(path, wide.text, WideTextSize) != 0) return 1;
+    DWORD bits = GetFileAttributesW(wide.text);
     if (bits == INVALID_FILE_ATTRIBUTES) return 1;
     *attributes = bits;
     return 0;
 }
 
 int PlatformSetFileAttributes(const char* path, unsigned attributes) {
-    return SetFileAttributesA(path, attributes) ? 0 : 1;
+    WideText wide;
+    if (ToWide(path, wide.text, WideTextSize) != 0) return 1;
+    return SetFileAttributesW(wide.text, attributes) ? 0 : 1;
 }
 
 int PlatformCreateDirectory(const char* path, unsigned* error) {
-    if (CreateDirectoryA(path, NULL)) return 0;
+    WideText wide;
+    if (ToWide(path, wide.text, WideTextSize) != 0) {
+        *error = ERROR_FILENAME_EXCED_RANGE;
+        return 1;
+    }
+    if (CreateDirectoryW(wide.text, NULL)) return 0;
     *error = GetLastError();
     return 1;
 }
 
-int PlatformIsLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(CP_ACP, byte) ? 1 : 0; }
+// The program's texts are Shift-JIS, whatever the ANSI code page is.
+int PlatformIsLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(932, byte) ? 1 : 0; }
 
 int PlatformOpenUserKey(const char* keyPath, RegistryKey* key) {
+    WideText wide;
+    if (ToWide(keyPath, wide.text, WideTextSize) != 0) return 1;
     HKEY handle;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, &handle) != ERROR_SUCCESS) return 1;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, wide.text, 0, KEY_READ, &handle) != ERROR_SUCCESS) return 1;
     *key = (RegistryKey)handle;
     return 0;
 }
 
+namespace {
+
+// A string value that names an existing file or folder but has no exact
+// Shift-JIS form is taken in its short form instead; 0 when that was done.
+int ShortRegistryString(WideChar* data, int units, char* buffer, unsigned* size) {
+    data[units] = 0;  // the value need not carry its own terminator
+    WideText shortForm;
+    ShortFormOf(data, &shortForm);
+    if (shortForm.text[0] == 0) return 1;
+    int length = 0;
+    while (shortForm.text[length]) ++length;
+    // Terminated as the stored value is: a value without a terminator keeps none.
+    bool terminated = units > 0 && data[units - 1] == 0;
+    unsigned count = *size;
+    int inexact = 0;
+    if (RegistryStringFromWide(shortForm.text, length + (terminated ? 1 : 0), buffer, &count, &inexact) != 0 ||
+        inexact)
+        return 1;
+    *size = count;
+    return 0;
+}
+
+}  // namespace
+
 int PlatformQueryValue(RegistryKey key, const char* valueName, unsigned* type, void* buffer,
                        unsigned* size) {
+    WideText wideName;
+    if (ToWide(valueName, wideName.text, WideTextSize) != 0) return 1;
+    static WideChar data[RegistryUnits + 1];
     DWORD valueType = 0;
-    DWORD byteCount = *size;
-    if (RegQueryValueExA((HKEY)key, valueName, NULL, &valueType, (BYTE*)buffer, &byteCount) !=
-        ERROR_SUCCESS)
+    DWORD byteCount = RegistryUnits * sizeof(WideChar);
+    if (RegQueryValueExW((HKEY)key, wideName.text, NULL, &valueType, (BYTE*)data, &byteCount) != ERROR_SUCCESS)
         return 1;
+    if (valueType == REG_SZ || valueType == REG_EXPAND_SZ) {
+        // The size limit applies to the Shift-JIS form, as the program sees it.
+        int units = (int)(byteCount / sizeof(WideChar));
+        unsigned count = *size;
+        int inexact = 0;
+        if (RegistryStringFromWide(data, units, (char*)buffer, &count, &inexact) != 0) return 1;
+        if (inexact && ShortRegistryString(data, units, (char*)buffer, &count) != 0) {
+            count = *size;  // back to the form with '?', which names nothing
+            RegistryStringFromWide(data, units, (char*)buffer, &count, &inexact);
+        }
+        *size = count;
+    } else {
+        if (byteCount > *size) return 1;
+        memcpy(buffer, data, byteCount);
+        *size = byteCount;
+    }
     *type = valueType;
-    *size = byteCount;
     return 0;
 }
 
@@ -106,7 +224,10 @@ void PlatformShowWindow(WindowHandle window, int command) {
 }
 
 void PlatformSetWindowText(WindowHandle window, const char* text) {
-    if (window) SetWindowTextA((HWND)window, text);
+    if (!window) return;
+    WideText wide;
+    if (ToWide(text, wide.text, WideTextSize) != 0) wide.text[0] = 0;
+    SetWindowTextW((HWND)window, wide.text);
 }
 
 void PlatformSetFocus(WindowHandle window) {
@@ -118,7 +239,7 @@ void PlatformDestroyWindow(WindowHandle window) {
 }
 
 FontHandle PlatformCreateFont(const FontDescription* description) {
-    LOGFONTA font;
+    LOGFONTW font;
     memset(&font, 0, sizeof font);
     font.lfHeight = description->height;
     font.lfWidth = description->width;
@@ -133,8 +254,13 @@ FontHandle PlatformCreateFont(const FontDescription* description) {
     font.lfClipPrecision = description->clipPrecision;
     font.lfQuality = description->quality;
     font.lfPitchAndFamily = description->pitchAndFamily;
-    memcpy(font.lfFaceName, description->faceName, sizeof font.lfFaceName);
-    return (FontHandle)CreateFontIndirectA(&font);
+    // The face name field need not be terminated; a name too long for the
+    // wide field is left empty, and the system picks a face by the rest.
+    char face[sizeof description->faceName + 1];
+    memcpy(face, description->faceName, sizeof description->faceName);
+    face[sizeof description->faceName] = '\0';
+    if (ToWide(face, font.lfFaceName, LF_FACESIZE) != 0) font.lfFaceName[0] = 0;
+    return (FontHandle)CreateFontIndirectW(&font);
 }
 
 void PlatformDeleteFont(FontHandle font) { DeleteObject((HGDIOBJ)font); }

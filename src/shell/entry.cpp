@@ -3,9 +3,14 @@
 
 #include "shell/main_window.h"
 #include "shell/prepare_startup.h"
+#include "shell/system_libraries.h"
 #include "shell/window_handles.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+// The UTF-16 entry (linked with -municode): the start-up code then reads the
+// command line and start-up information through the W calls as well.
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
+    // Before anything else can load a library.
+    RestrictLibrarySearch();
     ProgramInstance = instance;
     // A missing or faulty update.ini has been reported already.
     if (PrepareStartup() == 1) return 0;

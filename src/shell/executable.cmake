@@ -2,13 +2,16 @@
 
 # Everything of the window but WinMain, so that the Windows-side tests can build
 # the real main window in their own process.
-add_library(update_window STATIC main_window.cpp control_objects.cpp)
+add_library(update_window STATIC main_window.cpp control_objects.cpp system_libraries.cpp)
 target_compile_options(update_window PRIVATE -fno-rtti)
-target_link_libraries(update_window PUBLIC update_core update_controls platform_win32 comctl32)
+# No import of COMCTL32: it would be loaded before WinMain restricts where
+# libraries come from; it is loaded at run time instead.
+target_link_libraries(update_window PUBLIC update_core update_controls platform_win32)
 
 add_executable(update WIN32 entry.cpp ${PROJECT_SOURCE_DIR}/res/update.rc)
 target_compile_options(update PRIVATE -fno-rtti)
 target_link_libraries(update PRIVATE update_window)
+target_link_options(update PRIVATE -municode)
 # The release program is shipped stripped.
 target_link_options(update PRIVATE $<$<CONFIG:MinSizeRel>:-s>)
 set_property(SOURCE ${PROJECT_SOURCE_DIR}/res/update.rc APPEND PROPERTY OBJECT_DEPENDS

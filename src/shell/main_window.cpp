@@ -1,11 +1,11 @@
 #include "shell/main_window.h"
 
-#include <commctrl.h>
-
 #include "description/update_description.h"
 #include "shell/font_holder.h"
+#include "shell/system_libraries.h"
 #include "shell/window_handles.h"
 #include "update/update_run.h"
+#include "windows_text.h"
 
 HINSTANCE ProgramInstance = 0;
 HWND FocusMemory = 0;
@@ -17,6 +17,9 @@ const char StartText[] = "開始";
 const char CancelText[] = "キャンセル";
 const char FinishText[] = "終了";
 
+// Each Shift-JIS byte of the caption gives at most one UTF-16 unit.
+const int CaptionUnits = sizeof UpdateDescription.Caption;
+
 const DWORD TextStyle = WS_CHILD | WS_VISIBLE | SS_LEFT;
 const DWORD ButtonStyle = WS_CHILD | WS_VISIBLE | BS_MULTILINE;
 
@@ -26,7 +29,7 @@ void CreateControl(ChildControl& control, const char* className, const char* tex
     // A control that cannot be created is simply missing; its handle stays none.
     control.Create(WS_EX_NOPARENTNOTIFY, className, text, style, x, y, width, height, parent, id,
                    ProgramInstance, 0);
-    SendMessageA(control.OwnWindow(), WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont.font), 0);
+    SendMessageW(control.OwnWindow(), WM_SETFONT, reinterpret_cast<WPARAM>(ControlFont.font), 0);
 }
 
 void CreateControls(HWND parent) {
@@ -80,7 +83,7 @@ void OnCommand(HWND window, WORD id, WORD code) {
     // Enter arrives as BM_CLICK from the control; the click then comes back
     // as the button's own notification.
     if (code == BM_CLICK) {
-        SendMessageA(button->OwnWindow(), BM_CLICK, 0, 0);
+        SendMessageW(button->OwnWindow(), BM_CLICK, 0, 0);
         return;
     }
     if (id == StartButtonId) {
@@ -93,18 +96,18 @@ void OnCommand(HWND window, WORD id, WORD code) {
 }  // namespace
 
 void RegisterMainWindowClass() {
-    WNDCLASSA windowClass;
+    WNDCLASSW windowClass;
     windowClass.style = CS_OWNDC;
     windowClass.lpfnWndProc = MainWindowProc;
     windowClass.cbClsExtra = 0;
     windowClass.cbWndExtra = 0;
     windowClass.hInstance = ProgramInstance;
-    windowClass.hIcon = LoadIconA(ProgramInstance, PROGRAM_ICON_NAME);
-    windowClass.hCursor = LoadCursorA(0, IDC_ARROW);
+    windowClass.hIcon = LoadIconW(ProgramInstance, L"" PROGRAM_ICON_NAME);
+    windowClass.hCursor = LoadCursorW(0, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
     windowClass.lpszMenuName = 0;
-    windowClass.lpszClassName = MAIN_WINDOW_CLASS_NAME;
-    RegisterClassA(&windowClass);
+    windowClass.lpszClassName = L"" MAIN_WINDOW_CLASS_NAME;
+    RegisterClassW(&windowClass);
 }
 
 int BuildMainWindow() {
@@ -118,13 +121,15 @@ int BuildMainWindow() {
     const int x = (GetSystemMetrics(SM_CXSCREEN) - outerWidth) / 2;
     const int y = (GetSystemMetrics(SM_CYSCREEN) - outerHeight) / 2;
 
-    HWND window = CreateWindowExA(0, MAIN_WINDOW_CLASS_NAME, UpdateDescription.Caption,
-                                  MainWindowStyle, x, y, outerWidth, outerHeight, 0, 0,
-                                  ProgramInstance, 0);
+    // The caption holds at most 511 bytes, so it always fits.
+    WideChar caption[CaptionUnits];
+    if (ToWide(UpdateDescription.Caption, caption, CaptionUnits) != 0) caption[0] = 0;
+    HWND window = CreateWindowExW(0, L"" MAIN_WINDOW_CLASS_NAME, caption, MainWindowStyle, x, y, outerWidth,
+                                  outerHeight, 0, 0, ProgramInstance, 0);
     WindowHandles.MainWindow = window;
     if (window == 0) return 1;
 
-    InitCommonControls();
+    InitCommonControlsLibrary();
     CreateControls(window);
     SetKeyboardNavigation();
     FocusMemory = StartButton.OwnWindow();
@@ -151,16 +156,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         // and the minimise box.
         if (LOWORD(wParam) == SC_MINIMIZE) MinimizeFocus = GetFocus();
         else if (LOWORD(wParam) == SC_RESTORE) FocusMemory = MinimizeFocus;
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     default:
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 
 void RunMessageLoop() {
     MSG message;
-    while (GetMessageA(&message, 0, 0, 0) > 0) {
+    while (GetMessageW(&message, 0, 0, 0) > 0) {
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
 }

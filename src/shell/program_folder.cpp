@@ -35,7 +35,12 @@ int LocateProgramFolder() {
             lastSeparator = p;
         }
     }
-    if (!lastSeparator) return 0;
+    // A program started by its bare name (update typed in its own folder)
+    // lies in the current folder, not at the root of the current drive.
+    if (!lastSeparator) {
+        if (end > start) strcpy(ProgramFolder, ".");
+        return 0;
+    }
 
     size_t length = (size_t)(lastSeparator - start);
     memcpy(ProgramFolder, start, length);

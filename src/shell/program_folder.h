@@ -8,7 +8,8 @@ enum { ProgramFolderSize = 512 };
 extern char ProgramFolder[ProgramFolderSize];
 
 // Fills ProgramFolder from the command line's first token (the program path),
-// cut at its last backslash. 1 when that path does not fit ProgramFolder, which
+// cut at its last backslash; "." for a path without a backslash (the program
+// started by its bare name in its own folder). 1 when that path does not fit ProgramFolder, which
 // is then left empty.
 int LocateProgramFolder();
 

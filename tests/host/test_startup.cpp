@@ -34,9 +34,25 @@ TEST_F(Startup, ProgramFolderIsTheFolderOfTheProgramPath) {
     EXPECT_EQ(FolderFor("C:\\A\\setup.exe C:\\B\\x"), "C:\\A");
     EXPECT_EQ(FolderFor("\"C:\\Program Files\\P\\u.exe\" x"), "C:\\Program Files\\P");
     EXPECT_EQ(FolderFor("\"Z:\\tmp\\u.exe\" "), "Z:\\tmp");                 // 64-bit Wine adds a space
-    EXPECT_EQ(FolderFor("setup.exe"), "");
-    EXPECT_EQ(FolderFor(""), "");
+    EXPECT_EQ(FolderFor(""), "");     // no program path at all
     EXPECT_EQ(FolderFor("\""), "");
+}
+
+TEST_F(Startup, ProgramStartedByItsBareNameLiesInTheCurrentFolder) {
+    // Typed as "update" in a command prompt opened in its folder: update.ini
+    // is read from there, never from the root of the current drive.
+    EXPECT_EQ(FolderFor("update"), ".");
+    EXPECT_EQ(FolderFor("setup.exe"), ".");
+    EXPECT_EQ(FolderFor("\"update.exe\""), ".");
+    EXPECT_EQ(FolderFor("update C:\\B\\x"), ".");  // a backslash in an argument takes no part
+
+    // The in-memory machine keeps the relative path as it is given.
+    mp::SetCommandLine("update");
+    mp::AddFile(".\\update.ini", "[Caption]=beside the program\r\n");
+    EXPECT_EQ(PrepareStartup(), 0);
+    EXPECT_STREQ(UpdateDescription.Caption, "beside the program");
+    EXPECT_EQ(mp::CurrentDirectory(), ".");
+    EXPECT_TRUE(mp::MessageBoxes().empty());
 }
 
 TEST_F(Startup, DoubleByteCharacterEndingIn5CIsNotASeparator) {

@@ -20,12 +20,14 @@ namespace {
 
 // Stored name of the last component, as the file system reports it.
 std::string StoredName(const std::string& path) {
-    WIN32_FIND_DATAA data;
-    HANDLE search = FindFirstFileA(path.c_str(), &data);
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW(ShiftJisToWide(path).c_str(), &data);
     if (search == INVALID_HANDLE_VALUE) return "";
     FindClose(search);
-    return data.cFileName;
+    return WideToShiftJis(data.cFileName);
 }
+
+DWORD AttributesOf(const std::string& path) { return GetFileAttributesW(ShiftJisToWide(path).c_str()); }
 
 std::string Content(const std::string& path) {
     std::string bytes;
@@ -33,12 +35,12 @@ std::string Content(const std::string& path) {
 }
 
 bool IsReadOnly(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = AttributesOf(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
 bool MakeFile(const std::string& path, const std::string& bytes, DWORD attributes = 0) {
-    return WriteFileBytes(path, bytes) && (attributes == 0 || SetFileAttributesA(path.c_str(), attributes));
+    return WriteFileBytes(path, bytes) && (attributes == 0 || SetFileAttributesW(ShiftJisToWide(path).c_str(), attributes));
 }
 
 // Answers this process's message boxes from a second thread, recording each
@@ -70,12 +72,11 @@ private:
             HWND box = NULL;
             EnumWindows(FindBox, (LPARAM)&box);
             if (box) {
-                char title[512] = "", text[1024] = "";
-                GetWindowTextA(box, title, sizeof title);
-                GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+                wchar_t text[1024] = L"";
+                GetDlgItemTextW(box, 0xFFFF, text, 1024);
                 {
                     std::lock_guard<std::mutex> lock(mutex_);
-                    seen_.push_back(std::string(title) + "|" + text);
+                    seen_.push_back(WindowText(box) + "|" + WideToShiftJis(text));
                 }
                 PostMessageA(box, WM_COMMAND, IDOK, 0);
                 for (int i = 0; i < 500 && IsWindow(box); ++i) Sleep(10);
@@ -166,10 +167,10 @@ TEST_F(EngineOnWindows, ACompleteRunResolvesCaseClearsReadOnlyAndUpperCasesNewFo
     EXPECT_EQ("x.dat", StoredName(Game("new\\x.dat")));
     EXPECT_EQ("new x", Content(Game("new\\x.dat")));
     EXPECT_FALSE(IsReadOnly(Game("new\\x.dat")));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(Game("old.dat").c_str()));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, AttributesOf(Game("old.dat")));
     // Deletion failures are ignored: a read-only file and a folder stay.
     EXPECT_EQ("locked", Content(Game("locked.dat")));
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(Game("data").c_str()));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, AttributesOf(Game("data")));
 }
 
 TEST_F(EngineOnWindows, AReadOnlyEngineExecutableFailsTheEngineCopy) {
@@ -191,14 +192,13 @@ TEST_F(EngineOnWindows, AReadOnlyEngineExecutableFailsTheEngineCopy) {
     EXPECT_TRUE(IsReadOnly(Game("kovent9m.exe")));
 }
 
-TEST_F(EngineOnWindows, TheChainStepsOverDoubleByteCharactersOfTheAnsiCodePage) {
-    ASSERT_EQ(932u, GetACP());
+TEST_F(EngineOnWindows, TheChainStepsOverDoubleByteCharactersOfShiftJisWhateverTheAnsiCodePage) {
     // 表 is 95 5C in code page 932.
     std::string path = game_ + "\\表\\sub\\表";
     EXPECT_EQ(0, MakeDirectoryChain(path.c_str()));
     EXPECT_EQ("表", StoredName(game_ + "\\表"));
     EXPECT_EQ("SUB", StoredName(game_ + "\\表\\sub"));
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = AttributesOf(path);
     EXPECT_TRUE(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY));
     EXPECT_EQ(1, ProbeFile((game_ + "\\表").c_str()));  // a directory is no file
 }

@@ -12,7 +12,7 @@ protected:
         folder_ = MakeTempFolder("startup");
         ASSERT_FALSE(folder_.empty());
         exe_ = folder_ + "\\setup.exe";
-        ASSERT_TRUE(CopyFileA(UpdateExePath().c_str(), exe_.c_str(), FALSE)) << UpdateExePath();
+        ASSERT_TRUE(CopyFileOver(UpdateExePath(), exe_)) << UpdateExePath();
     }
     void TearDown() override { RemoveTree(folder_); }
 

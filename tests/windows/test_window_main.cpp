@@ -13,6 +13,7 @@
 #include "shell/font_holder.h"
 #include "shell/main_window.h"
 #include "shell/window_handles.h"
+#include "program_driver.h"
 #include "test_window_support.h"
 
 namespace {
@@ -108,11 +109,7 @@ protected:
     std::function<bool(const MSG&)> hold_;
 };
 
-std::string TextOf(HWND window) {
-    char text[256] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
+std::string TextOf(HWND window) { return WindowText(window); }
 
 std::string ClassOf(HWND window) {
     char name[64] = "";

@@ -53,11 +53,7 @@ bool WaitForFocusOf(HWND window, HWND expected) {
     return false;
 }
 
-std::string TextOf(HWND window) {
-    char text[1024] = "";
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
+std::string TextOf(HWND window) { return WindowText(window); }
 
 // The folder for files a person looks at after the run: build/artifacts beside
 // the build folders (a Unix path; update.exe lies in <build>/src/shell).
@@ -85,7 +81,7 @@ protected:
         folder_ = MakeTempFolder("window");
         ASSERT_FALSE(folder_.empty());
         exe_ = folder_ + "\\update.exe";
-        ASSERT_TRUE(CopyFileA(UpdateExePath().c_str(), exe_.c_str(), FALSE)) << UpdateExePath();
+        ASSERT_TRUE(CopyFileOver(UpdateExePath(), exe_)) << UpdateExePath();
         static int counter = 0;
         keyPath_ = "UpdateWindowTest\\" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
     }
@@ -306,12 +302,13 @@ TEST_F(ProgramResources, IconHasThreeSizes) {
     EXPECT_EQ(found, (std::vector<std::string>{"16x4", "32x4", "48x8"}));
 }
 
-TEST_F(ProgramResources, ManifestRunsAsInvokerWithCommonControlsSix) {
+TEST_F(ProgramResources, ManifestAsksForTheHighestAvailableRightsWithCommonControlsSix) {
     std::string manifest = Resource(MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
     ASSERT_FALSE(manifest.empty());
-    EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"), std::string::npos);
+    EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"highestAvailable\" uiAccess=\"false\"/>"),
+              std::string::npos);
     EXPECT_EQ(manifest.find("requireAdministrator"), std::string::npos);
-    EXPECT_EQ(manifest.find("highestAvailable"), std::string::npos);
+    EXPECT_EQ(manifest.find("asInvoker"), std::string::npos);
     const char* systems[] = {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
                              "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"};
     for (const char* system : systems) EXPECT_NE(manifest.find(system), std::string::npos) << system;
@@ -322,12 +319,12 @@ TEST_F(ProgramResources, ManifestRunsAsInvokerWithCommonControlsSix) {
 }
 
 TEST_F(ProgramResources, VersionInformationInJapaneseAndEnglish) {
-    std::string path = UpdateExePath();
+    std::wstring path = UpdateExePathWide();
     DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &handle);
     ASSERT_GT(size, 0u);
     std::vector<char> data(size);
-    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, data.data()));
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, data.data()));
 
     VS_FIXEDFILEINFO* fixed = NULL;
     UINT length = 0;
@@ -344,12 +341,13 @@ TEST_F(ProgramResources, VersionInformationInJapaneseAndEnglish) {
     EXPECT_EQ(translations[2], 0x0409);
     EXPECT_EQ(translations[3], 1252);
 
+    // Read in UTF-16, as stored, and compared in Shift-JIS.
     auto value = [&](const char* block, const char* name) {
-        char* text = NULL;
+        wchar_t* text = NULL;
         UINT textLength = 0;
-        std::string query = std::string("\\StringFileInfo\\") + block + "\\" + name;
-        if (!VerQueryValueA(data.data(), query.c_str(), (void**)&text, &textLength) || !text) return std::string();
-        return std::string(text);
+        std::wstring query = ShiftJisToWide(std::string("\\StringFileInfo\\") + block + "\\" + name);
+        if (!VerQueryValueW(data.data(), query.c_str(), (void**)&text, &textLength) || !text) return std::string();
+        return WideToShiftJis(text);
     };
     EXPECT_EQ(value("041103a4", "ProductName"), "ゲーム アップデート");
     EXPECT_EQ(value("041103a4", "FileDescription"), "ゲーム アップデート プログラム");

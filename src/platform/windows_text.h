@@ -1,0 +1,41 @@
+// Texts and paths at the boundary to the UTF-16 interfaces of Windows. The
+// program's own texts stay Shift-JIS bytes; these turn them into UTF-16 on the
+// way out and back into Shift-JIS on the way in, in fixed buffers.
+//
+// Status results: 0 success, 1 failure (the result does not fit).
+#ifndef UPDATE_WINDOWS_TEXT_H
+#define UPDATE_WINDOWS_TEXT_H
+
+#include "code_page_932.h"
+
+// A NUL-terminated Shift-JIS text to NUL-terminated UTF-16.
+int ToWide(const char* text, WideChar* wide, int wideSize);
+
+// A NUL-terminated UTF-16 text to NUL-terminated Shift-JIS; *inexact tells
+// that a character had no Shift-JIS form and stands as '?'.
+int FromWide(const WideChar* wide, char* text, int size, int* inexact);
+
+// The name of an existing file or folder, or a path naming one: exactly when
+// it converts exactly, else its short form when that does, else with '?' for
+// the characters Shift-JIS cannot spell, which names nothing. shortForm may be
+// null or empty (no short form known).
+int NameFromWide(const WideChar* name, const WideChar* shortForm, char* text, int size);
+
+// The program path of a command line, as units [*start, *end): quoted up to
+// the closing quote, otherwise up to the first space or tab.
+void ProgramPathSpan(const WideChar* line, int* start, int* end);
+
+// A command line in Shift-JIS. Its program path names the running program:
+// when it has no exact Shift-JIS form, shortProgramPath (the short form of
+// that path; may be null or empty) stands in for it if that converts exactly,
+// else the path keeps '?' for the characters it cannot spell. Only the program path is ever looked at: arguments that
+// do not fit are cut at a character boundary. 1 when even the program path
+// does not fit.
+int CommandLineFromWide(const WideChar* line, const WideChar* shortProgramPath, char* text, int size);
+
+// A string value of the registry as stored (units, any terminator included)
+// to Shift-JIS bytes; *size is the buffer size in, the byte count out. 1 when
+// the Shift-JIS form is larger than the buffer, as an ANSI query fails then.
+int RegistryStringFromWide(const WideChar* data, int units, char* buffer, unsigned* size, int* inexact);
+
+#endif
