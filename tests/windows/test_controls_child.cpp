@@ -21,14 +21,14 @@ LONG_PTR procedureAtDestroy = 0;
 LRESULT CALLBACK KeyProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_KEYDOWN) keysSeen.push_back({window, wParam});
     if (message == WM_DESTROY) {
-        propertyAtDestroy = GetPropA(window, "CWSUBCLASS");
-        procedureAtDestroy = GetWindowLongPtrA(window, GWLP_WNDPROC);
+        propertyAtDestroy = GetPropW(window, L"CWSUBCLASS");
+        procedureAtDestroy = GetWindowLongPtrW(window, GWLP_WNDPROC);
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 const WORD EnterCode = 245;
@@ -38,15 +38,15 @@ protected:
     void SetUp() override {
         keysSeen.clear();
         HINSTANCE instance = GetModuleHandleA(NULL);
-        WNDCLASSA windowClass = {};
+        WNDCLASSW windowClass = {};
         windowClass.hInstance = instance;
         windowClass.lpfnWndProc = KeyProbeProc;
-        windowClass.lpszClassName = "KeyProbe";
-        RegisterClassA(&windowClass);
+        windowClass.lpszClassName = L"KeyProbe";
+        RegisterClassW(&windowClass);
         windowClass.lpfnWndProc = ParentProc;
-        windowClass.lpszClassName = "KeyProbeParent";
-        RegisterClassA(&windowClass);
-        parent_ = CreateWindowExA(0, "KeyProbeParent", "parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300,
+        windowClass.lpszClassName = L"KeyProbeParent";
+        RegisterClassW(&windowClass);
+        parent_ = CreateWindowExW(0, L"KeyProbeParent", L"parent", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50, 300,
                                   200, NULL, NULL, instance, NULL);
         ASSERT_TRUE(parent_ != NULL);
         ASSERT_EQ(Create(first_, 3000), 0);
@@ -98,9 +98,9 @@ TEST_F(ChildControlTest, CreateMakesAnAttachedChildWithItsIdentifier) {
     ASSERT_TRUE(own != NULL);
     EXPECT_EQ(GetParent(own), parent_);
     EXPECT_EQ(GetDlgCtrlID(own), 3000);
-    EXPECT_TRUE(GetWindowLongA(own, GWL_EXSTYLE) & WS_EX_NOPARENTNOTIFY);
-    EXPECT_EQ(GetPropA(own, "CWSUBCLASS"), (HANDLE)&first_);
-    EXPECT_EQ(GetWindowLongPtrA(own, GWLP_WNDPROC), (LONG_PTR)&WindowSubclass::SubclassThunk);
+    EXPECT_TRUE(GetWindowLongW(own, GWL_EXSTYLE) & WS_EX_NOPARENTNOTIFY);
+    EXPECT_EQ(GetPropW(own, L"CWSUBCLASS"), (HANDLE)&first_);
+    EXPECT_EQ(GetWindowLongPtrW(own, GWLP_WNDPROC), (LONG_PTR)&WindowSubclass::SubclassThunk);
     EXPECT_EQ(first_.AttachedWindow(), own);
 }
 
@@ -135,8 +135,8 @@ TEST_F(ChildControlTest, ParentDestructionDetachesAndKeepsTheHandle) {
     DestroyWindow(parent_);
     // When the control's own procedure saw WM_DESTROY, the subclass was undone.
     EXPECT_EQ(propertyAtDestroy, (HANDLE)NULL);
-    WNDCLASSA probeClass;
-    ASSERT_TRUE(GetClassInfoA(GetModuleHandleA(NULL), "KeyProbe", &probeClass));
+    WNDCLASSW probeClass;
+    ASSERT_TRUE(GetClassInfoW(GetModuleHandleA(NULL), L"KeyProbe", &probeClass));
     EXPECT_EQ(procedureAtDestroy, (LONG_PTR)probeClass.lpfnWndProc);
     EXPECT_EQ(first_.AttachedWindow(), (HWND)NULL);
     EXPECT_EQ(first_.OwnWindow(), own);
@@ -246,7 +246,7 @@ TEST_F(ChildControlTest, DropSlotNotifiesWithTheDropHandle) {
     ASSERT_EQ(first_.SetNotify(KeySlotDropFiles, 1, 0x0123), 0);
     const WPARAM drop = 0x5678;
     posted_.clear();
-    SendMessageA(first_.OwnWindow(), WM_DROPFILES, drop, 0);
+    SendMessageW(first_.OwnWindow(), WM_DROPFILES, drop, 0);
     Pump(200, nullptr, &posted_);
     std::vector<PumpedMessage> commands = Commands();
     ASSERT_EQ(commands.size(), 1u);
@@ -256,7 +256,7 @@ TEST_F(ChildControlTest, DropSlotNotifiesWithTheDropHandle) {
 
     // Without the flag a drop posts nothing.
     posted_.clear();
-    SendMessageA(second_.OwnWindow(), WM_DROPFILES, drop, 0);
+    SendMessageW(second_.OwnWindow(), WM_DROPFILES, drop, 0);
     Pump(100, nullptr, &posted_);
     EXPECT_TRUE(Commands().empty());
 }
@@ -264,9 +264,9 @@ TEST_F(ChildControlTest, DropSlotNotifiesWithTheDropHandle) {
 TEST_F(ChildControlTest, NotifyIsPostedNotSent) {
     // The command must arrive after the key has been handled, through the queue.
     ASSERT_EQ(first_.SetNotify(KeySlotEnter, 1, EnterCode), 0);
-    SendMessageA(first_.OwnWindow(), WM_KEYDOWN, VK_RETURN, 0);
+    SendMessageW(first_.OwnWindow(), WM_KEYDOWN, VK_RETURN, 0);
     MSG message;
-    ASSERT_TRUE(PeekMessageA(&message, parent_, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+    ASSERT_TRUE(PeekMessageW(&message, parent_, WM_COMMAND, WM_COMMAND, PM_REMOVE));
     EXPECT_EQ(message.wParam, MAKEWPARAM(3000, EnterCode));
 }
 

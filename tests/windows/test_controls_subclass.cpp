@@ -2,6 +2,8 @@
 // its undoing, and the default handling of a window that lost its object.
 #include <gtest/gtest.h>
 
+#include "program_driver.h"
+
 #include <string>
 #include <vector>
 
@@ -22,32 +24,32 @@ LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     probeLog.messages.push_back(message);
     if (message == WM_DESTROY) {
         probeLog.sawDestroy = true;
-        probeLog.propertyAtDestroy = GetPropA(window, "CWSUBCLASS");
-        probeLog.procedureAtDestroy = GetWindowLongPtrA(window, GWLP_WNDPROC);
+        probeLog.propertyAtDestroy = GetPropW(window, L"CWSUBCLASS");
+        probeLog.procedureAtDestroy = GetWindowLongPtrW(window, GWLP_WNDPROC);
     }
     if (message == WM_USER + 1) return 1234;
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 class WindowSubclassTest : public ::testing::Test {
 protected:
     void SetUp() override {
         probeLog = ProbeLog();
-        WNDCLASSA windowClass = {};
+        WNDCLASSW windowClass = {};
         windowClass.lpfnWndProc = ProbeProc;
         windowClass.hInstance = GetModuleHandleA(NULL);
-        windowClass.lpszClassName = "SubclassProbe";
-        RegisterClassA(&windowClass);
-        window_ = CreateWindowExA(0, "SubclassProbe", "probe", WS_OVERLAPPED, 0, 0, 100, 100, NULL, NULL,
+        windowClass.lpszClassName = L"SubclassProbe";
+        RegisterClassW(&windowClass);
+        window_ = CreateWindowExW(0, L"SubclassProbe", L"probe", WS_OVERLAPPED, 0, 0, 100, 100, NULL, NULL,
                                   GetModuleHandleA(NULL), NULL);
         ASSERT_TRUE(window_ != NULL);
-        originalProc_ = GetWindowLongPtrA(window_, GWLP_WNDPROC);
+        originalProc_ = GetWindowLongPtrW(window_, GWLP_WNDPROC);
     }
     void TearDown() override {
         if (IsWindow(window_)) DestroyWindow(window_);
     }
 
-    LONG_PTR CurrentProc() const { return GetWindowLongPtrA(window_, GWLP_WNDPROC); }
+    LONG_PTR CurrentProc() const { return GetWindowLongPtrW(window_, GWLP_WNDPROC); }
     LONG_PTR ThunkAddress() const { return (LONG_PTR)&WindowSubclass::SubclassThunk; }
 
     HWND window_ = NULL;
@@ -58,13 +60,13 @@ TEST_F(WindowSubclassTest, AttachInstallsThunkAndProperty) {
     WindowSubclass subclass;
     ASSERT_EQ(subclass.Attach(window_), 0);
     EXPECT_EQ(subclass.AttachedWindow(), window_);
-    EXPECT_EQ(GetPropA(window_, "CWSUBCLASS"), (HANDLE)&subclass);
+    EXPECT_EQ(GetPropW(window_, L"CWSUBCLASS"), (HANDLE)&subclass);
     EXPECT_EQ(CurrentProc(), ThunkAddress());
 
     // Messages pass through the object to the window's own procedure and its
     // result comes back.
     probeLog.messages.clear();
-    EXPECT_EQ(SendMessageA(window_, WM_USER + 1, 0, 0), 1234);
+    EXPECT_EQ(SendMessageW(window_, WM_USER + 1, 0, 0), 1234);
     ASSERT_EQ(probeLog.messages.size(), 1u);
     EXPECT_EQ(probeLog.messages[0], (UINT)(WM_USER + 1));
 }
@@ -74,7 +76,7 @@ TEST_F(WindowSubclassTest, DetachRestoresProcedureAndRemovesProperty) {
     ASSERT_EQ(subclass.Attach(window_), 0);
     EXPECT_EQ(subclass.Detach(), 0);
     EXPECT_EQ(subclass.AttachedWindow(), (HWND)NULL);
-    EXPECT_EQ(GetPropA(window_, "CWSUBCLASS"), (HANDLE)NULL);
+    EXPECT_EQ(GetPropW(window_, L"CWSUBCLASS"), (HANDLE)NULL);
     EXPECT_EQ(CurrentProc(), originalProc_);
     // A second Detach finds nothing to undo.
     EXPECT_EQ(subclass.Detach(), 0);
@@ -91,16 +93,16 @@ TEST_F(WindowSubclassTest, DestroyDetachesBeforeTheOwnProcedureSeesIt) {
 }
 
 TEST_F(WindowSubclassTest, AttachToAnotherWindowLeavesTheFirstClean) {
-    HWND second = CreateWindowExA(0, "SubclassProbe", "second", WS_OVERLAPPED, 0, 0, 50, 50, NULL, NULL,
+    HWND second = CreateWindowExW(0, L"SubclassProbe", L"second", WS_OVERLAPPED, 0, 0, 50, 50, NULL, NULL,
                                   GetModuleHandleA(NULL), NULL);
     ASSERT_TRUE(second != NULL);
     WindowSubclass subclass;
     ASSERT_EQ(subclass.Attach(window_), 0);
     ASSERT_EQ(subclass.Attach(second), 0);
     EXPECT_EQ(CurrentProc(), originalProc_);
-    EXPECT_EQ(GetPropA(window_, "CWSUBCLASS"), (HANDLE)NULL);
-    EXPECT_EQ(GetPropA(second, "CWSUBCLASS"), (HANDLE)&subclass);
-    EXPECT_EQ(GetWindowLongPtrA(second, GWLP_WNDPROC), ThunkAddress());
+    EXPECT_EQ(GetPropW(window_, L"CWSUBCLASS"), (HANDLE)NULL);
+    EXPECT_EQ(GetPropW(second, L"CWSUBCLASS"), (HANDLE)&subclass);
+    EXPECT_EQ(GetWindowLongPtrW(second, GWLP_WNDPROC), ThunkAddress());
     DestroyWindow(second);
     EXPECT_EQ(subclass.AttachedWindow(), (HWND)NULL);
 }
@@ -110,7 +112,7 @@ TEST_F(WindowSubclassTest, DestructorDetaches) {
         WindowSubclass subclass;
         ASSERT_EQ(subclass.Attach(window_), 0);
     }
-    EXPECT_EQ(GetPropA(window_, "CWSUBCLASS"), (HANDLE)NULL);
+    EXPECT_EQ(GetPropW(window_, L"CWSUBCLASS"), (HANDLE)NULL);
     EXPECT_EQ(CurrentProc(), originalProc_);
 }
 
@@ -119,7 +121,7 @@ TEST_F(WindowSubclassTest, AttachToNoWindowFailsAndStaysDetached) {
     EXPECT_EQ(subclass.Attach(NULL), 1);
     EXPECT_EQ(subclass.AttachedWindow(), (HWND)NULL);
     // A window that is gone cannot take the property either.
-    HWND gone = CreateWindowExA(0, "SubclassProbe", "gone", WS_OVERLAPPED, 0, 0, 50, 50, NULL, NULL,
+    HWND gone = CreateWindowExW(0, L"SubclassProbe", L"gone", WS_OVERLAPPED, 0, 0, 50, 50, NULL, NULL,
                                 GetModuleHandleA(NULL), NULL);
     DestroyWindow(gone);
     EXPECT_EQ(subclass.Attach(gone), 1);
@@ -131,11 +133,9 @@ TEST_F(WindowSubclassTest, AttachToNoWindowFailsAndStaysDetached) {
 TEST_F(WindowSubclassTest, ThunkWithoutPropertyGivesDefaultHandling) {
     // As after a failed put-back: the thunk runs for a window without object.
     probeLog.messages.clear();
-    LRESULT result = WindowSubclass::SubclassThunk(window_, WM_SETTEXT, 0, (LPARAM) "default");
+    LRESULT result = WindowSubclass::SubclassThunk(window_, WM_SETTEXT, 0, (LPARAM)L"default");
     EXPECT_TRUE(result);
-    char text[32] = "";
-    GetWindowTextA(window_, text, sizeof text);
-    EXPECT_STREQ(text, "default");
+    EXPECT_EQ(WindowText(window_), "default");
     // The window's own procedure was not involved.
     for (UINT message : probeLog.messages) EXPECT_NE(message, (UINT)WM_SETTEXT);
 
@@ -146,19 +146,17 @@ TEST_F(WindowSubclassTest, ThunkWithoutPropertyGivesDefaultHandling) {
 
 TEST_F(WindowSubclassTest, SubclassedSystemControlKeepsWorking) {
     // A system class whose procedure is not the program's own.
-    HWND edit = CreateWindowExA(0, "EDIT", "abc", WS_POPUP, 0, 0, 100, 20, NULL, NULL, GetModuleHandleA(NULL),
+    HWND edit = CreateWindowExW(0, L"EDIT", L"abc", WS_POPUP, 0, 0, 100, 20, NULL, NULL, GetModuleHandleA(NULL),
                                 NULL);
     ASSERT_TRUE(edit != NULL);
-    LONG_PTR before = GetWindowLongPtrA(edit, GWLP_WNDPROC);
+    LONG_PTR before = GetWindowLongPtrW(edit, GWLP_WNDPROC);
     WindowSubclass subclass;
     ASSERT_EQ(subclass.Attach(edit), 0);
-    SetWindowTextA(edit, "changed");
-    char text[32] = "";
-    GetWindowTextA(edit, text, sizeof text);
-    EXPECT_STREQ(text, "changed");
-    EXPECT_EQ(SendMessageA(edit, WM_GETTEXTLENGTH, 0, 0), 7);
+    SetWindowTextW(edit, L"changed");
+    EXPECT_EQ(WindowText(edit), "changed");
+    EXPECT_EQ(SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0), 7);
     ASSERT_EQ(subclass.Detach(), 0);
-    EXPECT_EQ(GetWindowLongPtrA(edit, GWLP_WNDPROC), before);
+    EXPECT_EQ(GetWindowLongPtrW(edit, GWLP_WNDPROC), before);
     DestroyWindow(edit);
 }
 

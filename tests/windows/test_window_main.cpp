@@ -159,14 +159,14 @@ TEST_F(MainWindowTest, WindowAndClassAreAsRegistered) {
     EXPECT_EQ(ClassOf(Main()), "update");
     EXPECT_EQ(TextOf(Main()), "テスト アップデート");
     // The system adds WS_CLIPSIBLINGS to every top-level window.
-    EXPECT_EQ((DWORD)GetWindowLongA(Main(), GWL_STYLE) & ~(DWORD)WS_CLIPSIBLINGS, 0x00CA0000u | WS_VISIBLE);
-    EXPECT_EQ(GetWindowLongA(Main(), GWL_EXSTYLE) & WS_EX_NOPARENTNOTIFY, 0);
-    WNDCLASSA windowClass;
-    ASSERT_TRUE(GetClassInfoA(ProgramInstance, "update", &windowClass));
+    EXPECT_EQ((DWORD)GetWindowLongW(Main(), GWL_STYLE) & ~(DWORD)WS_CLIPSIBLINGS, 0x00CA0000u | WS_VISIBLE);
+    EXPECT_EQ(GetWindowLongW(Main(), GWL_EXSTYLE) & WS_EX_NOPARENTNOTIFY, 0);
+    WNDCLASSW windowClass;
+    ASSERT_TRUE(GetClassInfoW(ProgramInstance, L"update", &windowClass));
     EXPECT_EQ(windowClass.style, (UINT)CS_OWNDC);
     EXPECT_EQ(windowClass.lpfnWndProc, &MainWindowProc);
     EXPECT_EQ(windowClass.hbrBackground, (HBRUSH)(COLOR_BTNFACE + 1));
-    EXPECT_EQ(windowClass.hCursor, LoadCursorA(NULL, IDC_ARROW));
+    EXPECT_EQ(windowClass.hCursor, LoadCursorW(NULL, MAKEINTRESOURCEW(32512)));
 }
 
 TEST_F(MainWindowTest, ControlsCarryTheirTable) {
@@ -192,13 +192,13 @@ TEST_F(MainWindowTest, ControlsCarryTheirTable) {
         EXPECT_EQ(TextOf(control.window), control.text);
         EXPECT_EQ(GetDlgCtrlID(control.window), control.id);
         EXPECT_EQ(IsWindowVisible(control.window) != 0, control.visible);
-        EXPECT_TRUE(GetWindowLongA(control.window, GWL_EXSTYLE) & WS_EX_NOPARENTNOTIFY);
-        EXPECT_EQ((HFONT)SendMessageA(control.window, WM_GETFONT, 0, 0), (HFONT)ControlFont.font);
-        EXPECT_TRUE(GetPropA(control.window, "CWSUBCLASS") != NULL);
+        EXPECT_TRUE(GetWindowLongW(control.window, GWL_EXSTYLE) & WS_EX_NOPARENTNOTIFY);
+        EXPECT_EQ((HFONT)SendMessageW(control.window, WM_GETFONT, 0, 0), (HFONT)ControlFont.font);
+        EXPECT_TRUE(GetPropW(control.window, L"CWSUBCLASS") != NULL);
     }
     EXPECT_TRUE(ControlFont.font != NULL);
-    EXPECT_EQ(GetWindowLongA(Start(), GWL_STYLE) & BS_MULTILINE, BS_MULTILINE);
-    EXPECT_EQ(GetWindowLongA((HWND)WindowHandles.TopText, GWL_STYLE) & 0xFF, SS_LEFT);
+    EXPECT_EQ(GetWindowLongW(Start(), GWL_STYLE) & BS_MULTILINE, BS_MULTILINE);
+    EXPECT_EQ(GetWindowLongW((HWND)WindowHandles.TopText, GWL_STYLE) & 0xFF, SS_LEFT);
     // The handles are those of the global controls.
     EXPECT_EQ(Start(), StartButton.OwnWindow());
     EXPECT_EQ((HWND)WindowHandles.TopText, TopText.OwnWindow());
@@ -293,7 +293,7 @@ LRESULT CALLBACK CountClicks(HWND window, UINT message, WPARAM wParam, LPARAM lP
         ++startClicks;
         return 0;
     }
-    return CallWindowProcA(startProcBefore, window, message, wParam, lParam);
+    return CallWindowProcW(startProcBefore, window, message, wParam, lParam);
 }
 
 TEST_F(MainWindowTest, EnterOnStartPostsTheClickCommand) {
@@ -313,9 +313,9 @@ TEST_F(MainWindowTest, EnterOnStartPostsTheClickCommand) {
 
     // The window procedure turns that command into a click of Start.
     startClicks = 0;
-    startProcBefore = (WNDPROC)SetWindowLongPtrA(Start(), GWLP_WNDPROC, (LONG_PTR)&CountClicks);
-    SendMessageA(Main(), WM_COMMAND, MAKEWPARAM(2000, 245), (LPARAM)Start());
-    SetWindowLongPtrA(Start(), GWLP_WNDPROC, (LONG_PTR)startProcBefore);
+    startProcBefore = (WNDPROC)SetWindowLongPtrW(Start(), GWLP_WNDPROC, (LONG_PTR)&CountClicks);
+    SendMessageW(Main(), WM_COMMAND, MAKEWPARAM(2000, 245), (LPARAM)Start());
+    SetWindowLongPtrW(Start(), GWLP_WNDPROC, (LONG_PTR)startProcBefore);
     EXPECT_EQ(startClicks, 1);
     EXPECT_TRUE(IsWindow(Main()));
 }
@@ -345,7 +345,7 @@ TEST_F(MainWindowTest, EscapeDoesNothing) {
 TEST_F(MainWindowTest, CloseBoxEndsTheProgram) {
     ASSERT_NO_FATAL_FAILURE(Open());
     pumped_.clear();
-    PostMessageA(Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostMessageW(Main(), WM_SYSCOMMAND, SC_CLOSE, 0);
     Pump(3000, [this] { return QuitSeen(); }, &pumped_);
     EXPECT_TRUE(QuitSeen());
     EXPECT_FALSE(IsWindow(Main()));
@@ -369,14 +369,14 @@ TEST_F(MainWindowTest, FocusReturnsAfterMinimiseAndRestore) {
     ASSERT_NO_FATAL_FAILURE(Open());
     Press(VK_TAB, Cancel());
     ASSERT_EQ(GetFocus(), Cancel());
-    SendMessageA(Main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    SendMessageW(Main(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
     Pump(200);
     EXPECT_TRUE(IsIconic(Main()));
     EXPECT_EQ(MinimizeFocus, Cancel());
     // Whatever the focus memory became while minimised, restoring brings the
     // focus back to where it was.
     FocusMemory = Start();
-    SendMessageA(Main(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    SendMessageW(Main(), WM_SYSCOMMAND, SC_RESTORE, 0);
     Pump(200);
     EXPECT_FALSE(IsIconic(Main()));
     EXPECT_EQ(FocusMemory, Cancel());
@@ -389,9 +389,9 @@ TEST_F(MainWindowTest, SystemCommandLowWordIsComparedWhole) {
     FocusMemory = Cancel();
     MinimizeFocus = Start();
     // SC_RESTORE with a low bit set is not taken as a restore.
-    SendMessageA(Main(), WM_SYSCOMMAND, SC_RESTORE | 2, 0);
+    SendMessageW(Main(), WM_SYSCOMMAND, SC_RESTORE | 2, 0);
     EXPECT_EQ(FocusMemory, Cancel());
-    SendMessageA(Main(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    SendMessageW(Main(), WM_SYSCOMMAND, SC_RESTORE, 0);
     EXPECT_EQ(FocusMemory, Start());
 }
 

@@ -27,12 +27,12 @@ inline bool Pump(DWORD timeoutMs, const std::function<bool()>& done = nullptr,
     DWORD start = GetTickCount();
     for (;;) {
         MSG message;
-        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
             if (record) record->push_back({message.hwnd, message.message, message.wParam, message.lParam});
             if (message.message == WM_QUIT) return done ? done() : false;
             if (hold && hold(message)) continue;
             TranslateMessage(&message);
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
         }
         if (done && done()) return true;
         DWORD elapsed = GetTickCount() - start;
@@ -81,7 +81,7 @@ public:
         WaitForSingleObject(ready_, 5000);
     }
     ~OtherThreadWindow() {
-        if (window_) PostMessageA(window_, WM_CLOSE, 0, 0);
+        if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
         if (WaitForSingleObject(thread_, 5000) != WAIT_OBJECT_0) TerminateThread(thread_, 1);
         CloseHandle(thread_);
         CloseHandle(ready_);
@@ -108,9 +108,9 @@ private:
         // Ends with its window, or after a minute whatever happens.
         while (GetTickCount() - start < 60000) {
             if (MsgWaitForMultipleObjects(0, NULL, FALSE, 50, QS_ALLINPUT) == WAIT_TIMEOUT) continue;
-            while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+            while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
                 if (message.message == WM_QUIT) return 0;
-                DispatchMessageA(&message);
+                DispatchMessageW(&message);
             }
         }
         return 0;

@@ -1,0 +1,38 @@
+# Fails when the executable imports a Windows function in its ANSI form (a
+# name ending in "A" after a lower-case letter or digit, such as MessageBoxA):
+# every text and path must cross to Windows in UTF-16.
+#   cmake -DOBJDUMP=<objdump> -DEXECUTABLE=<update.exe> -P check_imports.cmake
+cmake_policy(SET CMP0057 NEW)
+execute_process(COMMAND ${OBJDUMP} -p ${EXECUTABLE} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "objdump -p failed on ${EXECUTABLE}")
+endif()
+string(REGEX MATCH "The Import Tables.*" imports "${dump}")
+if(imports STREQUAL "")
+  message(FATAL_ERROR "no import table found in ${EXECUTABLE}")
+endif()
+# Import lines: hint, ordinal or hint number, then the name.
+string(REGEX MATCHALL "\n\t[0-9a-fA-F]+[\t ]+[0-9]+ +[A-Za-z_][A-Za-z0-9_]*" entries "${imports}")
+set(names)
+set(ansi)
+foreach(entry ${entries})
+  string(REGEX REPLACE ".* " "" name "${entry}")
+  list(APPEND names ${name})
+  if(name MATCHES "[a-z0-9]A$")
+    list(APPEND ansi ${name})
+  endif()
+endforeach()
+list(LENGTH names count)
+if(count LESS 20)
+  message(FATAL_ERROR "only ${count} imports read from ${EXECUTABLE}: ${names}")
+endif()
+# The W forms are there: the reading above is not simply blind.
+foreach(expected CreateWindowExW MessageBoxW FindFirstFileW RegQueryValueExW GetCommandLineW)
+  if(NOT expected IN_LIST names)
+    message(FATAL_ERROR "${expected} is not imported; imports: ${names}")
+  endif()
+endforeach()
+if(ansi)
+  message(FATAL_ERROR "ANSI functions imported: ${ansi}")
+endif()
+message(STATUS "${count} imports, none in an ANSI form")
