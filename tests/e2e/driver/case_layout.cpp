@@ -172,15 +172,18 @@ bool CaseLayout::SetRegistry() {
     return true;
 }
 
-// The work folder without what lies in the game and the program folder: the
-// folders above them, which the program has no business changing.
+// The work folder without the game and the program folder, what lies in them
+// and the folders on the way to them (a program may create the game folder):
+// what remains is no business of the program's.
 std::vector<TreeEntry> CaseLayout::Surroundings() const {
     std::vector<TreeEntry> all, outside;
     ListTree(workFolder_, &all);
     std::wstring game = case_.gameFolder + L"\\", program = case_.programFolder + L"\\";
+    auto within = [](const std::wstring& path, const std::wstring& folder) {
+        return path.compare(0, folder.size(), folder) == 0 || folder.compare(0, path.size() + 1, path + L"\\") == 0;
+    };
     for (const TreeEntry& entry : all)
-        if (entry.path.compare(0, game.size(), game) != 0 && entry.path.compare(0, program.size(), program) != 0)
-            outside.push_back(entry);
+        if (!within(entry.path, game) && !within(entry.path, program)) outside.push_back(entry);
     return outside;
 }
 
