@@ -3,6 +3,7 @@
 
 #include "shell/main_window.h"
 #include "shell/prepare_startup.h"
+#include "shell/runtime_imports.h"
 #include "shell/system_libraries.h"
 #include "shell/window_handles.h"
 
@@ -11,6 +12,7 @@
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     // Before anything else can load a library.
     RestrictLibrarySearch();
+    if (BindRuntimeImports() != 0) return 0;
     ProgramInstance = instance;
     // A missing or faulty update.ini has been reported already.
     if (PrepareStartup() == 1) return 0;

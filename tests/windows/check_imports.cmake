@@ -1,6 +1,8 @@
 # Fails when the executable imports a Windows function in its ANSI form (a
 # name ending in "A" after a lower-case letter or digit, such as MessageBoxA):
-# every text and path must cross to Windows in UTF-16.
+# every text and path must cross to Windows in UTF-16. Fails too when it
+# imports USER32, GDI32 or COMCTL32: those (and what they import) would be
+# loaded before the program restricts where libraries come from.
 #   cmake -DOBJDUMP=<objdump> -DEXECUTABLE=<update.exe> -P check_imports.cmake
 cmake_policy(SET CMP0057 NEW)
 execute_process(COMMAND ${OBJDUMP} -p ${EXECUTABLE} OUTPUT_VARIABLE dump RESULT_VARIABLE status)
@@ -27,7 +29,7 @@ if(count LESS 20)
   message(FATAL_ERROR "only ${count} imports read from ${EXECUTABLE}: ${names}")
 endif()
 # The W forms are there: the reading above is not simply blind.
-foreach(expected CreateWindowExW MessageBoxW FindFirstFileW RegQueryValueExW GetCommandLineW)
+foreach(expected CreateFileW FindFirstFileW RegQueryValueExW GetCommandLineW GetShortPathNameW)
   if(NOT expected IN_LIST names)
     message(FATAL_ERROR "${expected} is not imported; imports: ${names}")
   endif()
@@ -35,4 +37,11 @@ endforeach()
 if(ansi)
   message(FATAL_ERROR "ANSI functions imported: ${ansi}")
 endif()
-message(STATUS "${count} imports, none in an ANSI form")
+string(REGEX MATCHALL "DLL Name: [A-Za-z0-9_.]+" libraries "${imports}")
+string(TOLOWER "${libraries}" libraries)
+foreach(late user32.dll gdi32.dll comctl32.dll)
+  if("DLL Name: ${late}" IN_LIST libraries)
+    message(FATAL_ERROR "${late} is imported; it must be loaded at run time. Imported: ${libraries}")
+  endif()
+endforeach()
+message(STATUS "${count} imports, none in an ANSI form; libraries: ${libraries}")

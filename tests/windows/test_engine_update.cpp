@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "description/update_description.h"
+#include "platform/platform.h"
 #include "program_driver.h"
 #include "shell/program_folder.h"
 #include "update/update_run.h"
@@ -38,6 +39,8 @@ bool IsReadOnly(const std::string& path) {
     DWORD attributes = AttributesOf(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
+
+bool MakeFolder(const std::string& path) { return CreateDirectoryW(ShiftJisToWide(path).c_str(), NULL) != 0; }
 
 bool MakeFile(const std::string& path, const std::string& bytes, DWORD attributes = 0) {
     return WriteFileBytes(path, bytes) && (attributes == 0 || SetFileAttributesW(ShiftJisToWide(path).c_str(), attributes));
@@ -97,7 +100,7 @@ protected:
         patch_ = MakeTempFolder("engine-patch");
         ASSERT_FALSE(game_.empty());
         ASSERT_FALSE(patch_.empty());
-        ASSERT_TRUE(CreateDirectoryA((patch_ + "\\update").c_str(), NULL));
+        ASSERT_TRUE(MakeFolder(patch_ + "\\update"));
         static int counter = 0;
         keyPath_ = "Software\\UpdateEngineTest-" + std::to_string(GetCurrentProcessId()) + "-" +
                    std::to_string(++counter);
@@ -124,6 +127,19 @@ protected:
         if (count == std::string::npos) count = bytes.size();
         ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(key_, name, 0, type, (const BYTE*)bytes.data(), (DWORD)count));
     }
+    // A string value given in UTF-16, units as stored (terminator included
+    // when it is part of count).
+    void SetWideValue(const char* name, DWORD type, const std::wstring& units, size_t count) {
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key_, ShiftJisToWide(name).c_str(), 0, type, (const BYTE*)units.data(),
+                                                (DWORD)(count * sizeof(wchar_t))));
+    }
+    // Runs the update, answering its boxes; what they said, as "title|text".
+    static int RunAnswered(std::vector<std::string>* boxes) {
+        BoxAnswerer answerer;
+        int result = RunUpdate();
+        *boxes = answerer.Seen();
+        return result;
+    }
     std::string Game(const std::string& relative) const { return game_ + "\\" + relative; }
     std::string Patch(const std::string& relative) const { return patch_ + "\\update\\" + relative; }
 
@@ -133,13 +149,13 @@ protected:
 
 TEST_F(EngineOnWindows, ACompleteRunResolvesCaseClearsReadOnlyAndUpperCasesNewFolders) {
     SetValue("SAV_FOLDER", REG_SZ, game_ + "\\" + std::string(1, '\0'));
-    ASSERT_TRUE(CreateDirectoryA(Game("data").c_str(), NULL));
+    ASSERT_TRUE(MakeFolder(Game("data")));
     ASSERT_TRUE(MakeFile(Game("kovent9m.exe"), "old engine"));
     ASSERT_TRUE(MakeFile(Game("data\\a.dat"), "old a", FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(MakeFile(Game("old.dat"), "obsolete"));
     ASSERT_TRUE(MakeFile(Game("locked.dat"), "locked", FILE_ATTRIBUTE_READONLY));
-    ASSERT_TRUE(CreateDirectoryA(Patch("Data").c_str(), NULL));
-    ASSERT_TRUE(CreateDirectoryA(Patch("New").c_str(), NULL));
+    ASSERT_TRUE(MakeFolder(Patch("Data")));
+    ASSERT_TRUE(MakeFolder(Patch("New")));
     ASSERT_TRUE(MakeFile(Patch("KOVENT9M.EXE"), "new engine"));
     ASSERT_TRUE(MakeFile(Patch("Data\\A.DAT"), "new a"));
     ASSERT_TRUE(MakeFile(Patch("New\\x.dat"), "new x", FILE_ATTRIBUTE_READONLY));
@@ -148,13 +164,8 @@ TEST_F(EngineOnWindows, ACompleteRunResolvesCaseClearsReadOnlyAndUpperCasesNewFo
     strcpy(UpdateDescription.DelFiles[UpdateDescription.DelFileCount++], "locked.dat");
     strcpy(UpdateDescription.DelFiles[UpdateDescription.DelFileCount++], "data");
 
-    int result;
     std::vector<std::string> boxes;
-    {
-        BoxAnswerer answerer;
-        result = RunUpdate();
-        boxes = answerer.Seen();
-    }
+    int result = RunAnswered(&boxes);
 
     EXPECT_EQ(0, result);
     EXPECT_EQ(std::vector<std::string>({"Patch|アップデートが完了しました。"}), boxes);
@@ -178,13 +189,8 @@ TEST_F(EngineOnWindows, AReadOnlyEngineExecutableFailsTheEngineCopy) {
     ASSERT_TRUE(MakeFile(Game("kovent9m.exe"), "old engine", FILE_ATTRIBUTE_READONLY));
     ASSERT_TRUE(MakeFile(Patch("kovent9m.exe"), "new engine"));
 
-    int result;
     std::vector<std::string> boxes;
-    {
-        BoxAnswerer answerer;
-        result = RunUpdate();
-        boxes = answerer.Seen();
-    }
+    int result = RunAnswered(&boxes);
 
     EXPECT_EQ(1, result);
     EXPECT_EQ(std::vector<std::string>({"アップデートエラー|ファイルのコピーに失敗しました。"}), boxes);
@@ -222,6 +228,82 @@ TEST_F(EngineOnWindows, RegistryStringsAreReadOnlyWhenTheyAreStringsThatFit) {
     EXPECT_EQ(1, ReadRegistryString(keyPath_.c_str(), "D", buffer, sizeof buffer));
     EXPECT_EQ(1, ReadRegistryString(keyPath_.c_str(), "Missing", buffer, sizeof buffer));
     EXPECT_EQ(1, ReadRegistryString((keyPath_ + "\\None").c_str(), "S", buffer, sizeof buffer));
+}
+
+TEST_F(EngineOnWindows, JapaneseNamesArePassedToWindowsInShiftJisWhateverTheAnsiCodePage) {
+    // 表 (95 5C), ソ (83 5C), 十 (8F 5C) and 能 (94 5C) end in the backslash byte.
+    std::string gameFolder = game_ + "\\ゲーム\\表示ソフト";
+    ASSERT_TRUE(MakeFolder(game_ + "\\ゲーム"));
+    ASSERT_TRUE(MakeFolder(gameFolder));
+    SetWideValue("SAV_FOLDER", REG_SZ, ShiftJisToWide(gameFolder + "\\") + L'\0', ShiftJisToWide(gameFolder).size() + 2);
+    ASSERT_TRUE(MakeFile(gameFolder + "\\Tessoran.exe", "engine"));
+    ASSERT_TRUE(MakeFolder(gameFolder + "\\十能"));
+    ASSERT_TRUE(MakeFile(gameFolder + "\\十能\\表.dat", "old"));
+    ASSERT_TRUE(MakeFile(gameFolder + "\\古いソ.txt", "obsolete"));
+    ASSERT_TRUE(MakeFolder(Patch("十能")));
+    ASSERT_TRUE(MakeFolder(Patch("新しい表")));
+    ASSERT_TRUE(MakeFile(Patch("十能\\表.dat"), "new"));
+    ASSERT_TRUE(MakeFile(Patch("新しい表\\ソ.dat"), "added"));
+    strcpy(UpdateDescription.AddFiles[UpdateDescription.AddFileCount++], "新しい表\\ソ.dat");
+    strcpy(UpdateDescription.DelFiles[UpdateDescription.DelFileCount++], "古いソ.txt");
+
+    std::vector<std::string> boxes;
+    int result = RunAnswered(&boxes);
+
+    EXPECT_EQ(0, result);
+    EXPECT_EQ(std::vector<std::string>({"Patch|アップデートが完了しました。"}), boxes);
+    EXPECT_EQ(gameFolder, GameFolder);
+    EXPECT_EQ("new", Content(gameFolder + "\\十能\\表.dat"));
+    EXPECT_EQ("added", Content(gameFolder + "\\新しい表\\ソ.dat"));
+    EXPECT_EQ("新しい表", StoredName(gameFolder + "\\新しい表"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, AttributesOf(gameFolder + "\\古いソ.txt"));
+}
+
+TEST_F(EngineOnWindows, RegistryStringsAreConvertedAndLimitedInTheirShiftJisForm) {
+    char buffer[512];
+    std::wstring japanese = ShiftJisToWide("C:\\ゲーム\\表示\\");
+    SetWideValue("J", REG_SZ, japanese + L'\0', japanese.size() + 1);
+    EXPECT_EQ(0, ReadRegistryString(keyPath_.c_str(), "J", buffer, sizeof buffer));
+    EXPECT_STREQ("C:\\ゲーム\\表示\\", buffer);
+    // 255 kanji and a terminator take 511 bytes; 256 take 513, more than the
+    // field, although their UTF-16 form would fit 1024 bytes.
+    std::wstring kanji = ShiftJisToWide("表");
+    std::wstring fits(255, kanji[0]);
+    SetWideValue("Fits", REG_SZ, fits + L'\0', 256);
+    EXPECT_EQ(0, ReadRegistryString(keyPath_.c_str(), "Fits", buffer, sizeof buffer));
+    EXPECT_EQ(510u, strlen(buffer));
+    std::wstring tooLong(256, kanji[0]);
+    SetWideValue("TooLong", REG_SZ, tooLong + L'\0', 257);
+    EXPECT_EQ(1, ReadRegistryString(keyPath_.c_str(), "TooLong", buffer, sizeof buffer));
+    // 256 kanji without a terminator fill the field: no room for one.
+    SetWideValue("Full", REG_SZ, tooLong + L'x', 256);
+    EXPECT_EQ(1, ReadRegistryString(keyPath_.c_str(), "Full", buffer, sizeof buffer));
+}
+
+TEST_F(EngineOnWindows, NamesWithoutAShiftJisFormAreTakenInTheirShortForm) {
+    // é has no Shift-JIS form; its short form names the same folder and file.
+    std::wstring folder = ShiftJisToWide(game_) + L"\\Caf\u00e9";
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), NULL));
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\Tessoran.exe", "engine"));
+    ASSERT_TRUE(WriteFileBytes(folder + L"\\Am\u00e9lie.dat", "old"));
+    SetWideValue("SAV_FOLDER", REG_SZ, folder + L'\0', folder.size() + 1);
+    char buffer[512];
+    ASSERT_EQ(0, ReadRegistryString(keyPath_.c_str(), "SAV_FOLDER", buffer, sizeof buffer));
+    std::string shortFolder = buffer;
+    EXPECT_EQ(std::string::npos, shortFolder.find('?')) << shortFolder;
+    EXPECT_EQ(0, ProbeFile((shortFolder + "\\Tessoran.exe").c_str()));
+
+    // A search gives the file's short name, which names it.
+    FileSearch search;
+    FoundFile entry;
+    std::vector<std::string> names;
+    ASSERT_EQ(0, PlatformFindFirstFile((shortFolder + "\\*.dat").c_str(), &search, &entry));
+    do names.push_back(entry.name);
+    while (PlatformFindNextFile(search, &entry) == 0);
+    PlatformFindClose(search);
+    ASSERT_EQ(1u, names.size());
+    EXPECT_EQ(std::string::npos, names[0].find('?')) << names[0];
+    EXPECT_EQ("old", Content(shortFolder + "\\" + names[0]));
 }
 
 }  // namespace
