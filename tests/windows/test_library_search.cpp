@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "program_driver.h"
 
