@@ -48,8 +48,8 @@ stage_sync() {
     rsync -a "${owner[@]}" --prune-empty-dirs --include='*/' --include='*.exe' --include='*.dll' \
       --exclude='*' "$stage_repo/build/$preset" "$stage_checkout/build/" || return 1
   done
-  mkdir -p "$stage_checkout/tests/e2e" || return 1
-  rsync -a "${owner[@]}" --delete "$stage_repo/tests/e2e/cases" "$stage_checkout/tests/e2e/" || return 1
+  mkdir -p "$stage_checkout/tests" || return 1
+  rsync -a "${owner[@]}" --delete "$stage_repo/tests/e2e" "$stage_checkout/tests/" || return 1
   rsync -a "${owner[@]}" --delete "$stage_repo/examples" "$stage_checkout/" || return 1
 }
 

@@ -48,6 +48,18 @@ wine_env_start() {
     # Without a window manager every hidden window waits 2 s unless unmanaged.
     timeout 60 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' \
       /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || { cd "$back"; return 1; }
+    # This Wine does not load the fonts of its own font folder, only the
+    # prefix's Fonts folder and the system's: without Marlett the title-bar
+    # buttons read "0 1 r", and without Tahoma the title bar and message boxes
+    # fall back to a font without Japanese. Tahoma's bold face stays out: a
+    # bold caption is then made from the regular face, which the link below
+    # reaches. As on Windows, Tahoma links to a Japanese font for characters
+    # it lacks (IPA P Gothic standing in for MS UI Gothic).
+    "${as_wine_user[@]}" cp /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma.ttf \
+      "$UPDATE_WINEPREFIX/drive_c/windows/Fonts/" || { cd "$back"; return 1; }
+    timeout 60 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wine64 reg add \
+      'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+      /v Tahoma /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic' /f >/dev/null 2>&1 || { cd "$back"; return 1; }
     timeout 60 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wineserver -w
     "${as_wine_user[@]}" touch "$UPDATE_WINEPREFIX/.ready"
   fi

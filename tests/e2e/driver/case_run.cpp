@@ -31,13 +31,21 @@ struct Button {
 };
 const Button Buttons[] = {{"Start", 2000}, {"Cancel", 2001}, {"Finish", 2002}};
 
-std::string WindowTextOf(HWND window) {
-    char text[2048] = "";
-    GetWindowTextA(window, text, sizeof text);
+std::wstring WindowTextOf(HWND window) { return WindowTextWide(window); }
+
+std::wstring BoxTextOf(HWND box) {
+    wchar_t text[4096] = L"";
+    GetDlgItemTextW(box, 0xFFFF, text, 4096);
     return text;
 }
 
-std::string Quoted(const std::string& ansi) { return "\"" + Visible(AnsiToUtf8(ansi)) + "\""; }
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+std::string Quoted(const std::wstring& text) { return "\"" + Visible(WideToUtf8(text)) + "\""; }
 
 struct WindowFinder {
     DWORD processId;
@@ -51,10 +59,9 @@ BOOL CALLBACK FindWindows(HWND window, LPARAM parameter) {
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     if (owner != finder->processId || !IsWindowVisible(window)) return TRUE;
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    if (strcmp(name, "update") == 0 && !finder->mainWindow) finder->mainWindow = window;
-    if (strcmp(name, "#32770") == 0 && !finder->box && !finder->skip->count(window)) finder->box = window;
+    std::wstring name = ClassOf(window);
+    if (name == L"update" && !finder->mainWindow) finder->mainWindow = window;
+    if (name == L"#32770" && !finder->box && !finder->skip->count(window)) finder->box = window;
     return TRUE;
 }
 
@@ -64,11 +71,7 @@ public:
         : case_(testCase), options_(options), layout_(testCase, options, &report_) {}
 
     bool Run() {
-        Print("== case " + case_.name + (case_.about.empty() ? "" : ": " + case_.about) + "\n");
-        if (GetACP() != 932) {
-            Printf("   FAIL: the ANSI code page is %u, not 932 (run under a Japanese locale)\n", GetACP());
-            return false;
-        }
+        Print("== case " + WideToUtf8(case_.name) + (case_.about.empty() ? "" : ": " + case_.about) + "\n");
         if (!layout_.Build()) {
             layout_.Remove();
             return false;
@@ -93,8 +96,8 @@ private:
 
     void Fail(const std::string& message) { report_.Fail(message); }
 
-    void Check(const std::string& what, const std::string& expectedAnsi, const std::string& actualAnsi) {
-        if (expectedAnsi != actualAnsi) Fail(what + ": expected " + Quoted(expectedAnsi) + ", found " + Quoted(actualAnsi));
+    void Check(const std::string& what, const std::wstring& expected, const std::wstring& actual) {
+        if (expected != actual) Fail(what + ": expected " + Quoted(expected) + ", found " + Quoted(actual));
     }
     // ---- The program ----
 
@@ -126,23 +129,30 @@ private:
 
     bool StartProgram() {
         program_.reset(new DrivenProgram);
-        started_ = program_->Start(layout_.Program());
-        if (!started_) Fail("cannot start " + layout_.Program());
+        // A command line of the case is typed in the program's own folder.
+        if (case_.commandLine.empty()) {
+            started_ = program_->Start(layout_.Program());
+        } else {
+            Print("-- start in " + WideToUtf8(layout_.ProgramFolder()) + " with the command line " +
+                  Quoted(case_.commandLine) + "\n");
+            started_ = program_->Start(layout_.Program(), case_.commandLine, layout_.ProgramFolder());
+        }
+        if (!started_) Fail("cannot start " + WideToUtf8(layout_.Program()));
         return started_;
     }
 
     void Screenshot(HWND window, const std::string& what) {
         if (options_.shotsUnix.empty()) return;
-        std::string file = options_.shotsUnix + "/" + case_.name + "-" + what + ".png";
+        std::string file = options_.shotsUnix + "/" + WideToUtf8(case_.name) + "-" + what + ".png";
         Sleep(300);  // let the window finish painting
         if (SaveScreenshot(window, file)) Print("   screenshot: " + file + "\n");
         else Fail("no screenshot was saved at " + file);
     }
 
     // Prints a text as a person reads it, line by line below a heading.
-    static void PrintLines(const std::string& heading, const std::string& ansi) {
+    static void PrintLines(const std::string& heading, const std::wstring& wide) {
         Print(heading + "\n");
-        std::string text = AnsiToUtf8(ansi);
+        std::string text = WideToUtf8(wide);
         size_t start = 0;
         do {
             size_t end = text.find('\n', start);
@@ -174,15 +184,12 @@ private:
         if (!window) return "nothing";
         for (const Button& button : Buttons)
             if (GetDlgItem(main_, button.id) == window) return button.name;
-        char name[64] = "";
-        GetClassNameA(window, name, sizeof name);
-        return std::string("a window of class ") + name;
+        return "a window of class " + WideToUtf8(ClassOf(window));
     }
 
     void ShowBox(HWND box, std::string* iconKind, HWND* owner) {
-        std::string title = WindowTextOf(box);
-        char text[2048] = "";
-        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        std::wstring title = WindowTextOf(box);
+        std::wstring text = BoxTextOf(box);
         *owner = GetWindow(box, GW_OWNER);
         *iconKind = BoxIconKind(box);
         std::string ownerName = !*owner ? "no owner" : *owner == main_ ? "owned by the main window" : "owned by another window";
@@ -203,7 +210,9 @@ private:
             Sleep(20);
         }
         Fail("the box did not go on Enter; closing it with its OK button");
-        DrivenProgram::Dismiss(SeenBox{box, NULL, "", "", false});
+        SeenBox seen = {};
+        seen.handle = box;
+        DrivenProgram::Dismiss(seen);
         return false;
     }
 
@@ -212,7 +221,7 @@ private:
     bool Step(const CaseStep& step) {
         report_.line = step.line;
         const std::string& verb = step.verb;
-        std::string argument = Utf8ToAnsi(Unescape(step.argument));
+        std::wstring argument = Utf8ToWide(Unescape(step.argument));
         if (verb == "window") return StepWindow();
         if (verb == "title" || verb == "top" || verb == "body") {
             if (!NeedWindow()) return false;
@@ -253,11 +262,12 @@ private:
             return true;
         }
         if (verb == "present" || verb == "absent") {
-            bool exists = GetFileAttributesA(layout_.Place(argument).c_str()) != INVALID_FILE_ATTRIBUTES;
+            bool exists = PathExists(layout_.Place(argument));
             Print("-- " + step.argument + (exists ? " exists\n" : " does not exist\n"));
             if (exists != (verb == "present")) Fail(step.argument + (exists ? " exists" : " does not exist"));
             return true;
         }
+        if (verb == "short") return StepShort(step.argument);
         if (verb == "still") return StepStill(atoi(step.argument.c_str()));
         if (verb == "exit") return StepExit();
         Fail("unknown step " + verb);
@@ -277,9 +287,7 @@ private:
             return false;
         }
         if (!window) {
-            char text[2048] = "";
-            GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-            Fail("a box showed instead of the window: " + Quoted(WindowTextOf(box)) + " " + Quoted(text));
+            Fail("a box showed instead of the window: " + Quoted(WindowTextOf(box)) + " " + Quoted(BoxTextOf(box)));
             return false;
         }
         main_ = window;
@@ -293,7 +301,7 @@ private:
         for (const Button& button : Buttons) {
             HWND handle = GetDlgItem(main_, button.id);
             // The window itself may be hidden; the buttons' own visibility counts.
-            if (handle && (GetWindowLongA(handle, GWL_STYLE) & WS_VISIBLE))
+            if (handle && (GetWindowLongPtrW(handle, GWL_STYLE) & WS_VISIBLE))
                 shown += (shown.empty() ? "" : " ") + std::string(button.name);
         }
         if (shown != names) Fail("visible buttons: expected " + names + ", found " + shown);
@@ -373,7 +381,7 @@ private:
         DWORD start = GetTickCount();
         while (!IsIconic(main_) && GetTickCount() - start < FocusLimitMs) Sleep(20);
         if (!IsIconic(main_)) Fail("the window was not minimised");
-        PostMessageA(main_, WM_SYSCOMMAND, SC_RESTORE, 0);
+        PostMessageW(main_, WM_SYSCOMMAND, SC_RESTORE, 0);
         start = GetTickCount();
         while (IsIconic(main_) && GetTickCount() - start < FocusLimitMs) Sleep(20);
         if (IsIconic(main_)) Fail("the window was not restored");
@@ -393,8 +401,8 @@ private:
         std::string head = expectation.substr(0, first);
         std::string icon = head.substr(0, head.find(' '));
         std::string owner = head.find(' ') == std::string::npos ? "" : head.substr(head.find(' ') + 1);
-        std::string title = Utf8ToAnsi(Unescape(expectation.substr(first + 3, second - first - 3)));
-        std::string text = Utf8ToAnsi(Unescape(expectation.substr(second + 3)));
+        std::wstring title = Utf8ToWide(Unescape(expectation.substr(first + 3, second - first - 3)));
+        std::wstring text = Utf8ToWide(Unescape(expectation.substr(second + 3)));
 
         HWND window, box = NULL;
         DWORD start = GetTickCount();
@@ -411,14 +419,28 @@ private:
         HWND boxOwner;
         ShowBox(box, &iconKind, &boxOwner);
         Check("box title", title, WindowTextOf(box));
-        char shown[2048] = "";
-        GetDlgItemTextA(box, 0xFFFF, shown, sizeof shown);
-        Check("box text", text, shown);
+        Check("box text", text, BoxTextOf(box));
         if (icon != iconKind) Fail("box icon: expected " + icon + ", found " + iconKind);
         if (owner == "main" ? (!main_ || boxOwner != main_) : owner == "none" ? boxOwner != NULL : true)
             Fail("box owner: expected " + owner + ", found " +
                  (!boxOwner ? std::string("none") : boxOwner == main_ ? std::string("main") : NameOf(boxOwner)));
         if (owner != "main" && owner != "none") Fail("box owner must be main or none, not " + owner);
+        return true;
+    }
+
+    // "short game Jeux\CAF_~EZK": the short (8.3) form the file system gives
+    // the game folder (or "program": the program folder) below the work folder.
+    bool StepShort(const std::string& argument) {
+        size_t space = argument.find(' ');
+        std::wstring folder = Utf8ToWide(argument.substr(0, space));
+        std::wstring expected = space == std::string::npos ? L"" : Utf8ToWide(argument.substr(space + 1));
+        if (folder != L"game" && folder != L"program") {
+            Fail("a short step reads: short game|program SHORT\\FORM");
+            return false;
+        }
+        std::wstring shortForm = layout_.ShortForm(folder);
+        Print("-- short form of the " + WideToUtf8(folder) + " folder: " + WideToUtf8(shortForm) + "\n");
+        Check("short form", expected, shortForm);
         return true;
     }
 
@@ -482,7 +504,7 @@ private:
             if (window && window != main_) {
                 Fail("an unexpected window showed: " + Quoted(WindowTextOf(window)));
                 main_ = window;
-                PostMessageA(window, WM_CLOSE, 0, 0);
+                PostMessageW(window, WM_CLOSE, 0, 0);
             }
         }
         Printf("-- the program ended with exit code %lu\n", exitCode_);

@@ -10,9 +10,9 @@
 #include "test_case.h"
 
 struct RunOptions {
-    std::string program;    // Windows path of the update.exe under test
-    std::string workRoot;   // the case lays out below <workRoot>\<case name>; empty: a temporary folder
-    std::string shotsUnix;  // Unix folder for screenshots; empty: none
+    std::wstring program;   // Windows path of the update.exe under test
+    std::wstring workRoot;  // the case lays out below <workRoot>\<case name>; empty: a temporary folder
+    std::string shotsUnix;  // Unix folder for screenshots (UTF-8); empty: none
     bool keep = false;         // keep the laid-out folders and the registry value
     bool interactive = false;  // lay out and start, then leave the program to a person
 };

@@ -32,7 +32,7 @@ INPUT KeyInput(const KeyName& key, bool up) {
     INPUT input = {};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = key.key;
-    input.ki.wScan = (WORD)MapVirtualKeyA(key.key, MAPVK_VK_TO_VSC);
+    input.ki.wScan = (WORD)MapVirtualKeyW(key.key, MAPVK_VK_TO_VSC);
     input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (key.extended ? KEYEVENTF_EXTENDEDKEY : 0);
     return input;
 }
@@ -166,7 +166,7 @@ bool FindCaptionButton(HWND window, LRESULT hitCode, POINT* point) {
     if (!GetWindowRect(window, &rect)) return false;
     auto hit = [window, hitCode](int x, int y) {
         DWORD_PTR result = 0;
-        SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 1000, &result);
+        SendMessageTimeoutW(window, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 1000, &result);
         return (LRESULT)result == hitCode;
     };
     // The caption lies in the top rows; look along its middle from the right.
@@ -186,20 +186,20 @@ bool FindCaptionButton(HWND window, LRESULT hitCode, POINT* point) {
 namespace {
 
 LRESULT CALLBACK OtherProgramProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace
 
 OtherProgramWindow::OtherProgramWindow() {
-    WNDCLASSA windowClass = {};
+    WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = OtherProgramProc;
-    windowClass.hInstance = GetModuleHandleA(NULL);
+    windowClass.hInstance = GetModuleHandleW(NULL);
     windowClass.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = "E2EOtherProgram";
-    RegisterClassA(&windowClass);
-    window_ = CreateWindowExA(0, "E2EOtherProgram", "another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20,
-                              240, 120, NULL, NULL, GetModuleHandleA(NULL), NULL);
+    windowClass.lpszClassName = L"E2EOtherProgram";
+    RegisterClassW(&windowClass);
+    window_ = CreateWindowExW(0, L"E2EOtherProgram", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 20, 20,
+                              240, 120, NULL, NULL, GetModuleHandleW(NULL), NULL);
     Pump(100);
 }
 
@@ -212,9 +212,9 @@ void OtherProgramWindow::Pump(DWORD milliseconds) {
     DWORD start = GetTickCount();
     do {
         MSG message;
-        while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        while (PeekMessageW(&message, NULL, 0, 0, PM_REMOVE)) {
             TranslateMessage(&message);
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
         }
         MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
     } while (GetTickCount() - start < milliseconds);
@@ -240,7 +240,7 @@ bool SaveScreenshot(HWND window, const std::string& unixFile) {
 
 std::string BoxIconKind(HWND box) {
     HWND iconControl = GetDlgItem(box, 0x0440);
-    if (!iconControl || !IsWindowVisible(iconControl) || !SendMessageA(iconControl, STM_GETICON, 0, 0))
+    if (!iconControl || !IsWindowVisible(iconControl) || !SendMessageW(iconControl, STM_GETICON, 0, 0))
         return "none";
     RECT client;
     GetClientRect(iconControl, &client);
@@ -248,12 +248,10 @@ std::string BoxIconKind(HWND box) {
     ClientToScreen(iconControl, &origin);
     struct Candidate {
         const char* kind;
-        LPCSTR id;
+        WORD id;
     };
-    const Candidate candidates[] = {{"warning", IDI_WARNING},
-                                    {"error", IDI_ERROR},
-                                    {"information", IDI_INFORMATION},
-                                    {"question", IDI_QUESTION}};
+    // The system's standard icons: IDI_WARNING, IDI_ERROR, IDI_INFORMATION, IDI_QUESTION.
+    const Candidate candidates[] = {{"warning", 32515}, {"error", 32513}, {"information", 32516}, {"question", 32514}};
     // The box may not be painted yet when it first shows.
     DWORD start = GetTickCount();
     do {
@@ -264,7 +262,7 @@ std::string BoxIconKind(HWND box) {
         const char* best = NULL;
         double bestLikeness = 0;
         for (const Candidate& candidate : candidates) {
-            double likeness = Likeness(screen, LoadIconA(NULL, candidate.id));
+            double likeness = Likeness(screen, LoadIconW(NULL, MAKEINTRESOURCEW(candidate.id)));
             if (likeness > bestLikeness) {
                 bestLikeness = likeness;
                 best = candidate.kind;

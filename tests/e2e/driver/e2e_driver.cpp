@@ -27,15 +27,15 @@ void Usage() {
           "  --interactive   lay out and start the program, then leave it to a person\n");
 }
 
-// A folder given on the command line, as a full Windows path.
-std::string FolderArgument(const std::string& argument) {
-    std::string path = WindowsPath(argument);
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    char full[MAX_PATH];
-    DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, NULL);
-    if (length > 0 && length < sizeof full) path = full;
-    while (path.size() > 3 && path.back() == '\\') path.pop_back();
+// A folder given on the command line (a Unix or a Windows path), as a full Windows path.
+std::wstring FolderArgument(const std::wstring& argument) {
+    std::wstring path = WindowsPath(argument);
+    for (wchar_t& c : path)
+        if (c == L'/') c = L'\\';
+    wchar_t full[1024];
+    DWORD length = GetFullPathNameW(path.c_str(), 1024, full, NULL);
+    if (length > 0 && length < 1024) path = full;
+    while (path.size() > 3 && path.back() == L'\\') path.pop_back();
     return path;
 }
 
@@ -46,42 +46,44 @@ std::string WithoutTrailingSeparator(std::string path) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int wmain(int argc, wchar_t** argv) {
     RunOptions options;
-    options.program = UpdateExePath();
-    std::vector<std::string> cases;
+    options.program = UpdateExePathWide();
+    std::vector<std::wstring> cases;
     for (int i = 1; i < argc; ++i) {
-        std::string argument = argv[i];
+        std::string argument = WideToUtf8(argv[i]);
         bool hasValue = i + 1 < argc;
         if (argument == "--exe" && hasValue) options.program = FolderArgument(argv[++i]);
         else if (argument == "--work" && hasValue) options.workRoot = FolderArgument(argv[++i]);
-        else if (argument == "--shots" && hasValue) options.shotsUnix = WithoutTrailingSeparator(argv[++i]);
+        else if (argument == "--shots" && hasValue) options.shotsUnix = WithoutTrailingSeparator(WideToUtf8(argv[++i]));
         else if (argument == "--keep") options.keep = true;
         else if (argument == "--interactive") options.interactive = true;
         else if (argument.compare(0, 2, "--") == 0) {
             Usage();
             return 2;
-        } else cases.push_back(FolderArgument(argument));
+        } else cases.push_back(FolderArgument(argv[i]));
     }
     if (cases.empty()) {
         Usage();
         return 2;
     }
+    // Texts are read and compared in UTF-16: any ANSI code page will do.
+    Printf("ANSI code page %u\n\n", GetACP());
     int failed = 0;
     std::vector<std::string> failedNames;
     DWORD start = GetTickCount();
-    for (const std::string& folder : cases) {
+    for (const std::wstring& folder : cases) {
         TestCase testCase;
         std::string error;
         if (!LoadTestCase(folder, &testCase, &error)) {
-            Print("== case " + folder + "\n   FAIL: " + error + "\n");
+            Print("== case " + WideToUtf8(folder) + "\n   FAIL: " + error + "\n");
             ++failed;
-            failedNames.push_back(folder);
+            failedNames.push_back(WideToUtf8(folder));
             continue;
         }
         if (!RunCase(testCase, options)) {
             ++failed;
-            failedNames.push_back(testCase.name);
+            failedNames.push_back(WideToUtf8(testCase.name));
         }
         Print("\n");
     }

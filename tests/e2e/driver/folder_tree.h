@@ -1,5 +1,7 @@
 // Folder trees of the end-to-end cases: laying them out, listing them with
-// contents and read-only marks, printing them for a person and comparing them.
+// contents and read-only marks, printing them for a person, comparing them and
+// removing them. Names are UTF-16 throughout, so any name the file system
+// holds is reached, whatever the ANSI code page.
 #ifndef E2E_FOLDER_TREE_H
 #define E2E_FOLDER_TREE_H
 
@@ -7,21 +9,27 @@
 #include <vector>
 
 struct TreeEntry {
-    std::string path;  // relative, backslash-separated, as stored (ANSI)
+    std::wstring path;  // relative, backslash-separated, as stored
     bool folder;
     bool readOnly;
-    std::string content;
+    std::string content;  // the file's bytes
 };
 
-// Copies a folder tree; the copies carry no marks. False at the first failure.
-bool CopyTree(const std::string& from, const std::string& to);
+bool PathExists(const std::wstring& path);
+bool IsFolder(const std::wstring& path);
+
+// Copies a file or a folder tree; the copies carry no marks. False at the first failure.
+bool CopyTree(const std::wstring& from, const std::wstring& to);
 
 // Creates a folder and any missing folders above it.
-bool MakeFolders(const std::string& path);
+bool MakeFolders(const std::wstring& path);
+
+// Removes a file or a folder tree, read-only files included.
+void RemoveFileOrTree(const std::wstring& path);
 
 // Lists a tree depth-first, sorted by name within each folder. False when
 // the root does not exist.
-bool ListTree(const std::string& root, std::vector<TreeEntry>* entries);
+bool ListTree(const std::wstring& root, std::vector<TreeEntry>* entries);
 
 // Prints the tree with sizes and marks, indented below a heading.
 void PrintTree(const std::string& heading, bool exists, const std::vector<TreeEntry>& entries);

@@ -26,9 +26,11 @@ std::string FromWide(const std::wstring& wide, UINT codePage) {
 
 }  // namespace
 
-std::string Utf8ToAnsi(const std::string& text) { return FromWide(ToWide(text, CP_UTF8), CP_ACP); }
+std::wstring Utf8ToWide(const std::string& utf8) { return ToWide(utf8, CP_UTF8); }
 
-std::string AnsiToUtf8(const std::string& text) { return FromWide(ToWide(text, CP_ACP), CP_UTF8); }
+std::string WideToUtf8(const std::wstring& wide) { return FromWide(wide, CP_UTF8); }
+
+std::string ShiftJisToUtf8(const std::string& bytes) { return FromWide(ToWide(bytes, 932), CP_UTF8); }
 
 void Print(const std::string& utf8) {
     HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
@@ -76,13 +78,17 @@ std::string Unescape(const std::string& text) {
             if (next == 't') { result += '\t'; ++i; continue; }
             if (next == '\\') { result += '\\'; ++i; continue; }
         }
-        // {x*600}: a long run of one character without writing it out.
-        if (c == '{' && i + 3 < text.size() && text[i + 2] == '*') {
-            size_t close = text.find('}', i + 3);
+        // {x*600}: a long run of one character (one UTF-8 sequence) without writing it out.
+        if (c == '{' && i + 1 < text.size()) {
+            unsigned char lead = (unsigned char)text[i + 1];
+            size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+            size_t star = i + 1 + length;
+            size_t close = star < text.size() && text[star] == '*' ? text.find('}', star) : std::string::npos;
             if (close != std::string::npos) {
-                std::string digits = text.substr(i + 3, close - i - 3);
+                std::string digits = text.substr(star + 1, close - star - 1);
                 if (!digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos) {
-                    result.append((size_t)atoi(digits.c_str()), text[i + 1]);
+                    std::string character = text.substr(i + 1, length);
+                    for (int n = atoi(digits.c_str()); n > 0; --n) result += character;
                     i = close;
                     continue;
                 }

@@ -1,13 +1,16 @@
-// Texts between the three encodings the driver meets: case files and the
-// report are UTF-8, the program's texts are ANSI (Shift-JIS under a Japanese
-// locale), and a console wants UTF-16.
+// Texts between the encodings the driver meets: case files and the report are
+// UTF-8, the program's windows, boxes, file names and registry values are read
+// as UTF-16, file contents are shown as the Shift-JIS a patch author writes,
+// and a console wants UTF-16. Nothing here depends on the ANSI code page.
 #ifndef E2E_REPORT_TEXT_H
 #define E2E_REPORT_TEXT_H
 
 #include <string>
 
-std::string Utf8ToAnsi(const std::string& text);
-std::string AnsiToUtf8(const std::string& text);
+std::wstring Utf8ToWide(const std::string& utf8);
+std::string WideToUtf8(const std::wstring& wide);
+// Bytes in Shift-JIS (code page 932) as UTF-8, for showing file contents.
+std::string ShiftJisToUtf8(const std::string& bytes);
 
 // Writes UTF-8 text to standard output, whether that is a console, a pipe or a file.
 void Print(const std::string& utf8);

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include "folder_tree.h"
 #include "program_driver.h"
+#include "report_text.h"
 
 namespace {
 
@@ -13,37 +15,40 @@ std::string Trim(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
-std::string BackslashPath(std::string path) {
-    for (char& c : path)
-        if (c == '/') c = '\\';
+// A UTF-8 path of case.txt as a backslash-separated UTF-16 path.
+std::wstring BackslashPath(const std::string& utf8) {
+    std::wstring path = Utf8ToWide(utf8);
+    for (wchar_t& c : path)
+        if (c == L'/') c = L'\\';
     return path;
 }
 
-bool IsFolder(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+// A folder named in case.txt, relative to the case folder unless absolute.
+std::wstring CaseRelative(const std::wstring& caseFolder, const std::string& path) {
+    std::wstring converted = BackslashPath(path);
+    if (converted.size() > 1 && converted[1] == L':') return converted;
+    return caseFolder + L"\\" + converted;
 }
 
-// A folder named in case.txt, relative to the case folder unless absolute.
-std::string CaseRelative(const std::string& caseFolder, const std::string& path) {
-    std::string converted = BackslashPath(path);
-    if (converted.size() > 1 && converted[1] == ':') return converted;
-    return caseFolder + "\\" + converted;
+// A place below the case's work folder: relative, without "..", not empty.
+bool IsPlaceBelow(const std::wstring& path) {
+    if (path.empty() || path[0] == L'\\' || path.find(L':') != std::wstring::npos) return false;
+    return (L"\\" + path + L"\\").find(L"\\..\\") == std::wstring::npos;
 }
 
 }  // namespace
 
-bool LoadTestCase(const std::string& caseFolder, TestCase* testCase, std::string* error) {
+bool LoadTestCase(const std::wstring& caseFolder, TestCase* testCase, std::string* error) {
     std::string text;
-    if (!ReadFileBytes(caseFolder + "\\case.txt", &text)) {
-        *error = "cannot read " + caseFolder + "\\case.txt";
+    if (!ReadFileBytes(caseFolder + L"\\case.txt", &text)) {
+        *error = "cannot read " + WideToUtf8(caseFolder) + "\\case.txt";
         return false;
     }
     testCase->folder = caseFolder;
-    testCase->name = caseFolder.substr(caseFolder.find_last_of('\\') + 1);
+    testCase->name = caseFolder.substr(caseFolder.find_last_of(L'\\') + 1);
     testCase->patchSource = caseFolder;
-    testCase->gameSource = caseFolder + "\\game";
-    if (IsFolder(caseFolder + "\\expected")) testCase->expectedSource = caseFolder + "\\expected";
+    testCase->gameSource = caseFolder + L"\\game";
+    if (IsFolder(caseFolder + L"\\expected")) testCase->expectedSource = caseFolder + L"\\expected";
 
     int lineNumber = 0;
     size_t position = 0;
@@ -64,20 +69,34 @@ bool LoadTestCase(const std::string& caseFolder, TestCase* testCase, std::string
         if (key == "about") {
             testCase->about += (testCase->about.empty() ? "" : " ") + value;
         } else if (key == "program") {
-            testCase->program = value;
+            testCase->program = Utf8ToWide(value);
+        } else if (key == "program_folder" || key == "game_folder") {
+            std::wstring place = BackslashPath(value);
+            if (!IsPlaceBelow(place)) {
+                *error = "case.txt line " + std::to_string(lineNumber) + ": " + key +
+                         " must be a relative path without ..";
+                return false;
+            }
+            (key == "game_folder" ? testCase->gameFolder : testCase->programFolder) = place;
+        } else if (key == "command") {
+            testCase->commandLine = Utf8ToWide(value);
+        } else if (key == "drive_root") {
+            testCase->driveRootSource = CaseRelative(caseFolder, value);
         } else if (key == "patch") {
             testCase->patchSource = CaseRelative(caseFolder, value);
         } else if (key == "game") {
             testCase->hasGame = value != "none";
-            testCase->gameSource = testCase->hasGame ? CaseRelative(caseFolder, value) : "";
+            testCase->gameSource = testCase->hasGame ? CaseRelative(caseFolder, value) : L"";
         } else if (key == "expected") {
-            testCase->expectedSource = value == "unchanged" ? "" : CaseRelative(caseFolder, value);
+            testCase->expectedSource = value == "unchanged" ? L"" : CaseRelative(caseFolder, value);
         } else if (key == "registry" || key == "registry_absent") {
             RegistrySetting setting;
             setting.createKey = key == "registry";
             size_t equals = value.find(" = ");
             setting.hasValue = setting.createKey && equals != std::string::npos;
-            setting.key = BackslashPath(Trim(value.substr(0, equals)));
+            setting.key = Trim(value.substr(0, equals));
+            for (char& c : setting.key)
+                if (c == '/') c = '\\';
             if (setting.hasValue) setting.value = Trim(value.substr(equals + 3));
             testCase->registry.push_back(setting);
         } else if (key == "readonly") {
