@@ -2,8 +2,9 @@
 //
 // The update logic and the update.ini reader call only these functions and never
 // include <windows.h>. Two backends implement them, chosen at link time:
-// platform_win32.cpp (the real Win32 ANSI calls, for the product) and
-// platform_memory.cpp (an in-memory machine for host tests).
+// platform_win32.cpp (the real Win32 calls in their UTF-16 forms, every text
+// converted from and to Shift-JIS with code page 932, for the product) and
+// platform_memory.cpp (an in-memory machine, for host tests and update-check).
 //
 // Status results follow the program's convention: 0 success, 1 failure.
 #ifndef UPDATE_PLATFORM_H
@@ -72,7 +73,7 @@ int PlatformSetFileAttributes(const char* path, unsigned attributes);
 int PlatformCreateDirectory(const char* path, unsigned* error);
 
 // ---- Text -----------------------------------------------------------------
-// Whether a byte is a double-byte lead byte in the ANSI code page.
+// Whether a byte is a double-byte lead byte of Shift-JIS (code page 932).
 int PlatformIsLeadByte(unsigned char byte);
 
 // ---- Registry (below HKEY_CURRENT_USER, read only) ------------------------
