@@ -230,35 +230,6 @@ TEST_F(EngineOnWindows, RegistryStringsAreReadOnlyWhenTheyAreStringsThatFit) {
     EXPECT_EQ(1, ReadRegistryString((keyPath_ + "\\None").c_str(), "S", buffer, sizeof buffer));
 }
 
-TEST_F(EngineOnWindows, JapaneseNamesArePassedToWindowsInShiftJisWhateverTheAnsiCodePage) {
-    // 表 (95 5C), ソ (83 5C), 十 (8F 5C) and 能 (94 5C) end in the backslash byte.
-    std::string gameFolder = game_ + "\\ゲーム\\表示ソフト";
-    ASSERT_TRUE(MakeFolder(game_ + "\\ゲーム"));
-    ASSERT_TRUE(MakeFolder(gameFolder));
-    SetWideValue("SAV_FOLDER", REG_SZ, ShiftJisToWide(gameFolder + "\\") + L'\0', ShiftJisToWide(gameFolder).size() + 2);
-    ASSERT_TRUE(MakeFile(gameFolder + "\\Tessoran.exe", "engine"));
-    ASSERT_TRUE(MakeFolder(gameFolder + "\\十能"));
-    ASSERT_TRUE(MakeFile(gameFolder + "\\十能\\表.dat", "old"));
-    ASSERT_TRUE(MakeFile(gameFolder + "\\古いソ.txt", "obsolete"));
-    ASSERT_TRUE(MakeFolder(Patch("十能")));
-    ASSERT_TRUE(MakeFolder(Patch("新しい表")));
-    ASSERT_TRUE(MakeFile(Patch("十能\\表.dat"), "new"));
-    ASSERT_TRUE(MakeFile(Patch("新しい表\\ソ.dat"), "added"));
-    strcpy(UpdateDescription.AddFiles[UpdateDescription.AddFileCount++], "新しい表\\ソ.dat");
-    strcpy(UpdateDescription.DelFiles[UpdateDescription.DelFileCount++], "古いソ.txt");
-
-    std::vector<std::string> boxes;
-    int result = RunAnswered(&boxes);
-
-    EXPECT_EQ(0, result);
-    EXPECT_EQ(std::vector<std::string>({"Patch|アップデートが完了しました。"}), boxes);
-    EXPECT_EQ(gameFolder, GameFolder);
-    EXPECT_EQ("new", Content(gameFolder + "\\十能\\表.dat"));
-    EXPECT_EQ("added", Content(gameFolder + "\\新しい表\\ソ.dat"));
-    EXPECT_EQ("新しい表", StoredName(gameFolder + "\\新しい表"));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, AttributesOf(gameFolder + "\\古いソ.txt"));
-}
-
 TEST_F(EngineOnWindows, RegistryStringsAreConvertedAndLimitedInTheirShiftJisForm) {
     char buffer[512];
     std::wstring japanese = ShiftJisToWide("C:\\ゲーム\\表示\\");

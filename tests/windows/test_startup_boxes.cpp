@@ -54,42 +54,4 @@ TEST_F(StartupBoxes, TooManyFilesAreReportedWithTheCount) {
     ExpectSingleBox("[DelFile]が最大ファイル数を越えました。256 0<=xx<256");
 }
 
-// The program's own folder reaches it through the UTF-16 command line: a
-// Japanese name converts exactly, a name with é is taken in its short form.
-// Either way update.ini beside the program is read and its window appears.
-class ProgramFolderNames : public ::testing::Test {
-protected:
-    void SetUp() override {
-        root_ = MakeTempFolder(std::wstring(L"names"));
-        ASSERT_FALSE(root_.empty());
-    }
-    void TearDown() override { RemoveTree(root_); }
-
-    void ExpectWindowFromFolder(const std::wstring& name) {
-        std::wstring folder = root_ + L"\\" + name;
-        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), NULL));
-        std::wstring exe = folder + L"\\update.exe";
-        ASSERT_TRUE(CopyFileOver(UpdateExePathWide(), exe));
-        ASSERT_TRUE(WriteFileBytes(folder + L"\\update.ini", "[Caption]=表示ソフトの更新\r\n[Width]=300\r\n[Height]=120\r\n"));
-        DrivenProgram program;
-        // Started from elsewhere, so only the program's own path leads there.
-        ASSERT_TRUE(program.Start(exe, L"", L"C:\\"));
-        HWND window = program.WaitForWindow(L"update");
-        ASSERT_TRUE(window != NULL) << "no window: update.ini beside the program was not found";
-        EXPECT_EQ(WindowText(window), "表示ソフトの更新");
-        PostMessageW(window, WM_CLOSE, 0, 0);
-        DWORD exitCode = 1;
-        ASSERT_TRUE(program.WaitForExit(&exitCode));
-        EXPECT_EQ(exitCode, 0u);
-    }
-
-    std::wstring root_;
-};
-
-TEST_F(ProgramFolderNames, JapaneseFolderNameWithTrailBytes5C) {
-    ExpectWindowFromFolder(ShiftJisToWide("ゲーム表示ソ十能"));
-}
-
-TEST_F(ProgramFolderNames, FolderNameWithoutAShiftJisForm) { ExpectWindowFromFolder(L"Am\u00e9lie Caf\u00e9"); }
-
 }  // namespace
