@@ -33,19 +33,19 @@ std::string WideToShiftJis(const std::wstring& text) {
     return bytes;
 }
 
-std::string WindowsPath(const std::string& path) {
-    if (path.empty() || path[0] != '/') return path;
-    std::string converted = "Z:" + path;
-    for (char& c : converted)
-        if (c == '/') c = '\\';
-    return converted;
-}
-
 std::wstring WindowsPath(const std::wstring& path) {
     if (path.empty() || path[0] != L'/') return path;
     std::wstring converted = L"Z:" + path;
     for (wchar_t& c : converted)
         if (c == L'/') c = L'\\';
+    return converted;
+}
+
+std::string WindowsPath(const std::string& path) {
+    if (path.empty() || path[0] != '/') return path;
+    std::string converted = "Z:" + path;
+    for (char& c : converted)
+        if (c == '/') c = '\\';
     return converted;
 }
 
@@ -173,30 +173,19 @@ DrivenProgram::~DrivenProgram() {
     CloseHandle(process_.hThread);
 }
 
-bool DrivenProgram::Launch(const wchar_t* exePath, std::wstring commandLine, const std::wstring& workingFolder,
-                           const wchar_t* environment) {
+bool DrivenProgram::Start(const std::wstring& exePath, const std::wstring& commandLine,
+                          const std::wstring& workingFolder) {
+    std::wstring line = commandLine.empty() ? L"\"" + exePath + L"\"" : commandLine;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    running_ = CreateProcessW(exePath, &commandLine[0], NULL, NULL, FALSE,
-                              environment ? CREATE_UNICODE_ENVIRONMENT : 0, (void*)environment,
+    running_ = CreateProcessW(exePath.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL,
                               workingFolder.empty() ? NULL : workingFolder.c_str(), &startup, &process_) != 0;
     return running_;
-}
-
-bool DrivenProgram::Start(const std::wstring& exePath, const std::wstring& commandLine,
-                          const std::wstring& workingFolder, const wchar_t* environment) {
-    return Launch(exePath.c_str(), commandLine.empty() ? L"\"" + exePath + L"\"" : commandLine, workingFolder,
-                  environment);
 }
 
 bool DrivenProgram::Start(const std::string& exePath, const std::string& commandLine,
                           const std::string& workingFolder) {
     return Start(ShiftJisToWide(exePath), ShiftJisToWide(commandLine), ShiftJisToWide(workingFolder));
-}
-
-bool DrivenProgram::StartCommand(const std::wstring& commandLine, const std::wstring& workingFolder,
-                                 const wchar_t* environment) {
-    return Launch(NULL, commandLine, workingFolder, environment);
 }
 
 namespace {

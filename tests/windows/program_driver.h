@@ -73,13 +73,8 @@ public:
     // in workingFolder (the driver's own when empty).
     bool Start(const std::string& exePath, const std::string& commandLine = "",
                const std::string& workingFolder = "");
-    // environment: a UTF-16 environment block for the program (the driver's own when null).
     bool Start(const std::wstring& exePath, const std::wstring& commandLine = L"",
-               const std::wstring& workingFolder = L"", const wchar_t* environment = NULL);
-    // Starts a command line without naming the executable apart, so the system
-    // finds the program as a command prompt would (current folder first).
-    bool StartCommand(const std::wstring& commandLine, const std::wstring& workingFolder,
-                      const wchar_t* environment = NULL);
+               const std::wstring& workingFolder = L"");
     // The next visible message box of the program, within the time limit.
     bool WaitForBox(SeenBox* box, DWORD timeoutMs = 10000);
     // Presses OK on a box.
@@ -92,9 +87,6 @@ public:
     DWORD ProcessId() const { return process_.dwProcessId; }
 
 private:
-    bool Launch(const wchar_t* exePath, std::wstring commandLine, const std::wstring& workingFolder,
-                const wchar_t* environment);
-
     PROCESS_INFORMATION process_;
     bool running_;
 };
