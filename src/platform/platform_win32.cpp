@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string.h>
+#include <wchar.h>
 
 #include "platform.h"
 #include "windows_text.h"
@@ -162,30 +163,6 @@ int PlatformOpenUserKey(const char* keyPath, RegistryKey* key) {
     return 0;
 }
 
-namespace {
-
-// A string value that names an existing file or folder but has no exact
-// Shift-JIS form is taken in its short form instead; 0 when that was done.
-int ShortRegistryString(WideChar* data, int units, char* buffer, unsigned* size) {
-    data[units] = 0;  // the value need not carry its own terminator
-    WideText shortForm;
-    ShortFormOf(data, &shortForm);
-    if (shortForm.text[0] == 0) return 1;
-    int length = 0;
-    while (shortForm.text[length]) ++length;
-    // Terminated as the stored value is: a value without a terminator keeps none.
-    bool terminated = units > 0 && data[units - 1] == 0;
-    unsigned count = *size;
-    int inexact = 0;
-    if (RegistryStringFromWide(shortForm.text, length + (terminated ? 1 : 0), buffer, &count, &inexact) != 0 ||
-        inexact)
-        return 1;
-    *size = count;
-    return 0;
-}
-
-}  // namespace
-
 int PlatformQueryValue(RegistryKey key, const char* valueName, unsigned* type, void* buffer,
                        unsigned* size) {
     WideText wideName;
@@ -201,9 +178,17 @@ int PlatformQueryValue(RegistryKey key, const char* valueName, unsigned* type, v
         unsigned count = *size;
         int inexact = 0;
         if (RegistryStringFromWide(data, units, (char*)buffer, &count, &inexact) != 0) return 1;
-        if (inexact && ShortRegistryString(data, units, (char*)buffer, &count) != 0) {
-            count = *size;  // back to the form with '?', which names nothing
-            RegistryStringFromWide(data, units, (char*)buffer, &count, &inexact);
+        if (inexact) {
+            // A value that names an existing file or folder is taken in its
+            // short form when that converts exactly, terminated as the stored
+            // value is: a value without a terminator keeps none.
+            data[units] = 0;
+            WideText shortForm;
+            ShortFormOf(data, &shortForm);
+            bool terminated = units > 0 && data[units - 1] == 0;
+            int shortUnits = shortForm.text[0] ? (int)wcslen(shortForm.text) + (terminated ? 1 : 0) : 0;
+            // The form with '?' fits, so one of the forms always does.
+            count = (unsigned)ConvertNamingForm(data, units, shortForm.text, shortUnits, (char*)buffer, (int)*size);
         }
         *size = count;
     } else {

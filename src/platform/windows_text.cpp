@@ -38,16 +38,31 @@ int FromWide(const WideChar* wide, char* text, int size, int* inexact) {
     return 0;
 }
 
-int NameFromWide(const WideChar* name, const WideChar* shortForm, char* text, int size) {
+int ConvertNamingForm(const WideChar* wide, int length, const WideChar* shortForm, int shortLength, char* text,
+                      int size) {
     int inexact = 0;
-    if (FromWide(name, text, size, &inexact) == 0 && !inexact) return 0;
-    if (shortForm && shortForm[0]) {
+    int count = Utf16ToShiftJis(wide, length, text, size, &inexact);
+    if (count >= 0 && !inexact) return count;
+    if (shortForm && shortLength > 0) {
         int shortInexact = 0;
-        if (FromWide(shortForm, text, size, &shortInexact) == 0 && !shortInexact) return 0;
+        int shortCount = Utf16ToShiftJis(shortForm, shortLength, text, size, &shortInexact);
+        if (shortCount >= 0 && !shortInexact) return shortCount;
     }
     // The '?' form names nothing, so whatever uses it fails where it would
     // for a missing file.
-    return FromWide(name, text, size, &inexact);
+    return Utf16ToShiftJis(wide, length, text, size, &inexact);
+}
+
+int NameFromWide(const WideChar* name, const WideChar* shortForm, char* text, int size) {
+    if (size < 1) return 1;
+    int count = ConvertNamingForm(name, WideLength(name), shortForm, shortForm ? WideLength(shortForm) : 0, text,
+                                  size - 1);
+    if (count < 0) {
+        text[0] = '\0';
+        return 1;
+    }
+    text[count] = '\0';
+    return 0;
 }
 
 void ProgramPathSpan(const WideChar* line, int* start, int* end) {
@@ -70,14 +85,8 @@ int CommandLineFromWide(const WideChar* line, const WideChar* shortProgramPath, 
     int used = 0;
     int inexact = 0;
     if (start > 0) text[used++] = '"';  // the opening quote
-    int count = Utf16ToShiftJis(line + start, end - start, text + used, size - 1 - used, &inexact);
-    if ((count < 0 || inexact) && shortProgramPath && shortProgramPath[0]) {
-        int shortInexact = 0;
-        int shortCount = Utf16ToShiftJis(shortProgramPath, WideLength(shortProgramPath), text + used,
-                                         size - 1 - used, &shortInexact);
-        if (shortCount >= 0 && !shortInexact) count = shortCount;
-        else count = Utf16ToShiftJis(line + start, end - start, text + used, size - 1 - used, &inexact);
-    }
+    int count = ConvertNamingForm(line + start, end - start, shortProgramPath,
+                                  shortProgramPath ? WideLength(shortProgramPath) : 0, text + used, size - 1 - used);
     if (count < 0) {
         text[0] = '\0';
         return 1;

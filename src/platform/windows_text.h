@@ -15,7 +15,15 @@ int ToWide(const char* text, WideChar* wide, int wideSize);
 // that a character had no Shift-JIS form and stands as '?'.
 int FromWide(const WideChar* wide, char* text, int size, int* inexact);
 
-// The name of an existing file or folder, or a path naming one: exactly when
+// length units of the name of an existing file or folder, or of a path naming
+// one, in Shift-JIS: exactly when it converts exactly, else its short form
+// (shortLength units; none when 0) when that does, else with '?' for the
+// characters Shift-JIS cannot spell, which names nothing. The count of bytes
+// written, unterminated, or -1 when they do not fit size bytes.
+int ConvertNamingForm(const WideChar* wide, int length, const WideChar* shortForm, int shortLength, char* text,
+                      int size);
+
+// The same for a NUL-terminated name, into a NUL-terminated text: exactly when
 // it converts exactly, else its short form when that does, else with '?' for
 // the characters Shift-JIS cannot spell, which names nothing. shortForm may be
 // null or empty (no short form known).
@@ -25,12 +33,11 @@ int NameFromWide(const WideChar* name, const WideChar* shortForm, char* text, in
 // the closing quote, otherwise up to the first space or tab.
 void ProgramPathSpan(const WideChar* line, int* start, int* end);
 
-// A command line in Shift-JIS. Its program path names the running program:
-// when it has no exact Shift-JIS form, shortProgramPath (the short form of
-// that path; may be null or empty) stands in for it if that converts exactly,
-// else the path keeps '?' for the characters it cannot spell. Only the program path is ever looked at: arguments that
-// do not fit are cut at a character boundary. 1 when even the program path
-// does not fit.
+// A command line in Shift-JIS. Its program path names the running program and
+// is converted as a name, shortProgramPath (may be null or empty) being its
+// short form. Only the program path is ever looked at: arguments that do not
+// fit are cut at a character boundary. 1 when even the program path does not
+// fit.
 int CommandLineFromWide(const WideChar* line, const WideChar* shortProgramPath, char* text, int size);
 
 // A string value of the registry as stored (units, any terminator included)
