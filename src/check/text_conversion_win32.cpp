@@ -1,9 +1,9 @@
-// Code page 932 through the system's own tables, without best-fit substitutes.
+// Code page 932 through the program's own conversions at the boundary to
+// Windows (code_page_932.h): the system's tables, without best-fit substitutes.
 #include "check/text_conversion.h"
 
-#include <windows.h>
-
 #include "check/wide_text.h"
+#include "code_page_932.h"
 
 int Utf8ToShiftJis(const std::string& utf8, std::string* shiftJis) {
     std::wstring wide;
@@ -12,11 +12,9 @@ int Utf8ToShiftJis(const std::string& utf8, std::string* shiftJis) {
 }
 
 std::string ShiftJisToUtf8(const std::string& shiftJis) {
-    std::wstring wide;
-    if (!shiftJis.empty()) {
-        int length = MultiByteToWideChar(932, 0, shiftJis.data(), (int)shiftJis.size(), nullptr, 0);
-        wide.resize((size_t)length);
-        MultiByteToWideChar(932, 0, shiftJis.data(), (int)shiftJis.size(), &wide[0], length);
-    }
+    // At most one unit a byte.
+    std::wstring wide(shiftJis.size(), L'\0');
+    int count = ShiftJisToUtf16(shiftJis.data(), (int)shiftJis.size(), &wide[0], (int)wide.size());
+    wide.resize(count < 0 ? 0 : (size_t)count);
     return WideToUtf8(wide);
 }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "code_page_932.h"
+
 int Utf8ToWide(const std::string& utf8, std::wstring* wide) {
     wide->clear();
     if (utf8.empty()) return 0;
@@ -22,14 +24,10 @@ std::string WideToUtf8(const std::wstring& wide) {
 }
 
 int WideToShiftJis(const std::wstring& wide, std::string* shiftJis) {
-    shiftJis->clear();
-    if (wide.empty()) return 0;
-    BOOL usedDefault = FALSE;
-    int length = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), (int)wide.size(), nullptr, 0,
-                                     nullptr, &usedDefault);
-    if (length <= 0 || usedDefault) return 1;
-    shiftJis->resize((size_t)length);
-    WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, wide.data(), (int)wide.size(), &(*shiftJis)[0], length,
-                        nullptr, &usedDefault);
-    return usedDefault ? 1 : 0;
+    // At most two bytes a unit; no best-fit substitutes (code_page_932.h).
+    shiftJis->assign(wide.size() * 2, '\0');
+    int inexact = 0;
+    int count = Utf16ToShiftJis(wide.data(), (int)wide.size(), &(*shiftJis)[0], (int)shiftJis->size(), &inexact);
+    shiftJis->resize(count < 0 ? 0 : (size_t)count);
+    return count < 0 || inexact ? 1 : 0;
 }
