@@ -9,8 +9,11 @@
 #   wine-<lang>/   the Wine prefixes (one per language)
 #   checkout/      copies, at the same relative paths as in the checkout
 
+# The stage of the checkout at a path.
+stage_root_of() { printf '/tmp/update-wine-%s\n' "$(printf '%s' "$1" | sha1sum | cut -c1-12)"; }
+
 stage_repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-stage_root=/tmp/update-wine-$(printf '%s' "$stage_repo" | sha1sum | cut -c1-12)
+stage_root=$(stage_root_of "$stage_repo")
 stage_checkout=$stage_root/checkout
 
 # The user Wine runs as: the ordinary user wineuser when started as root (as root

@@ -27,9 +27,10 @@ public:
     ChildControl();   // detached, no own window, empty tables
     ~ChildControl();  // DestroyOwnWindow, reset, then detach
 
-    // CreateWindowExW with these arguments (class name and text Shift-JIS) (id as the menu argument, which makes
-    // it the control's identifier), then Attach. 0 on success, 1 when creation or
-    // attachment failed (no own window is left then).
+    // CreateWindowExW with these arguments, the class name and text given in
+    // Shift-JIS (id as the menu argument, which makes it the control's
+    // identifier), then Attach. 0 on success, 1 when creation or attachment
+    // failed (no own window is left then).
     int Create(DWORD exStyle, const char* className, const char* text, DWORD style,
                int x, int y, int width, int height, HWND parent, int id,
                HINSTANCE instance, void* createParam);

@@ -20,8 +20,7 @@ set_property(SOURCE ${PROJECT_SOURCE_DIR}/res/update.rc APPEND PROPERTY OBJECT_D
 # 32-bit code carries DWARF unwind tables that only exceptions and debuggers
 # read; the program has neither, and they would take a sixth of the file.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  # (update_controls sets the same in its own folder.)
-  foreach(target update_core platform_win32 windows_text update_window update)
+  foreach(target update_core platform_win32 windows_text update_controls update_window update)
     target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables)
   endforeach()
 endif()

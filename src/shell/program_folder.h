@@ -9,8 +9,8 @@ extern char ProgramFolder[ProgramFolderSize];
 
 // Fills ProgramFolder from the command line's first token (the program path),
 // cut at its last backslash; "." for a path without a backslash (the program
-// started by its bare name in its own folder). 1 when that path does not fit ProgramFolder, which
-// is then left empty.
+// started by its bare name in its own folder). 1 when that path does not fit
+// ProgramFolder, which is then left empty.
 int LocateProgramFolder();
 
 #endif
