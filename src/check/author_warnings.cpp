@@ -34,12 +34,6 @@ void ListUpdateFiles(const std::string& root, const std::string& relative, std::
     PlatformFindClose(search);
 }
 
-bool IsListedAsNewFile(const std::string& relative) {
-    for (int i = 0; i < UpdateDescription.AddFileCount && i < FileListCapacity; ++i)
-        if (EqualIgnoringAsciiCase(UpdateDescription.AddFiles[i], relative.c_str())) return true;
-    return false;
-}
-
 void Warn(std::vector<AuthorWarning>* warnings, const char* kind, const std::string& path, const std::string& message) {
     warnings->push_back(AuthorWarning{kind, path, message});
 }
@@ -75,7 +69,7 @@ void WarnAboutVerification(const std::string& updateFolder, std::vector<AuthorWa
     std::vector<std::string> files;
     ListUpdateFiles(updateFolder, "", &files);
     for (const std::string& file : files) {
-        if (IsListedAsNewFile(file)) continue;
+        if (IsListedAsNewFile(file.c_str())) continue;
         std::string destination = std::string(GameFolder) + "\\" + file;
         if (destination.size() > VerifyPathLimit)
             Warn(warnings, "verify-fails", file,

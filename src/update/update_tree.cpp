@@ -29,12 +29,6 @@ int ComposeRelative(char* buffer, size_t size, const char* relativePath, const c
     return FormatText(buffer, size, "%s\\%s", relativePath, name);
 }
 
-bool IsListedAsNewFile(const char* relativeFile) {
-    for (int i = 0; i < UpdateDescription.AddFileCount && i < FileListCapacity; ++i)
-        if (EqualIgnoringAsciiCase(UpdateDescription.AddFiles[i], relativeFile)) return true;
-    return false;
-}
-
 // Neither result is checked: a destination that does not exist yet has no mark.
 // Attributes without the mark are not written back unchanged: that write is one
 // of the dearest calls per file.
@@ -120,6 +114,12 @@ int CreatePrefix(const char* path, size_t length, size_t keptLength) {
 }
 
 }  // namespace
+
+bool IsListedAsNewFile(const char* relativeFile) {
+    for (int i = 0; i < UpdateDescription.AddFileCount && i < FileListCapacity; ++i)
+        if (EqualIgnoringAsciiCase(UpdateDescription.AddFiles[i], relativeFile)) return true;
+    return false;
+}
 
 int WalkUpdateTree(const char* sourceRoot, const char* relativePath, WalkMode mode) {
     char levelText[LevelTextSize];

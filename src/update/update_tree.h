@@ -16,6 +16,10 @@ int WalkUpdateTree(const char* sourceRoot, const char* relativePath, WalkMode mo
 // the folders below it, which the patch may create, are upper-cased.
 int MakeDirectoryChain(const char* path, size_t keptLength = 0);
 
+// Whether update.ini lists relativeFile (a path relative to the update folder)
+// as a file new to the game, which then needs no counterpart there.
+bool IsListedAsNewFile(const char* relativeFile);
+
 // 0 when path names an existing file that is not a directory, else 1.
 int ProbeFile(const char* path);
 
