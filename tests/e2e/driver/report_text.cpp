@@ -6,6 +6,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "program_driver.h"
+
 namespace {
 
 std::wstring ToWide(const std::string& text, UINT codePage) {
@@ -30,7 +32,7 @@ std::wstring Utf8ToWide(const std::string& utf8) { return ToWide(utf8, CP_UTF8);
 
 std::string WideToUtf8(const std::wstring& wide) { return FromWide(wide, CP_UTF8); }
 
-std::string ShiftJisToUtf8(const std::string& bytes) { return FromWide(ToWide(bytes, 932), CP_UTF8); }
+std::string ShiftJisToUtf8(const std::string& bytes) { return WideToUtf8(ShiftJisToWide(bytes)); }
 
 void Print(const std::string& utf8) {
     HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
