@@ -186,7 +186,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;  // start-up reports it and ends the program
     }
     const char* path = input.commandLine.c_str() + (input.commandLine[0] == '"' ? 1 : 0);
-    Require(strncmp(ProgramFolder, path, folderLength) == 0 && (folderLength == 0 || path[folderLength] == '\\'),
+    // A bare program name (no backslash) lies in the current folder, ".".
+    const bool currentFolder = strcmp(ProgramFolder, ".") == 0 && path[0] != '\0' && path[0] != '"';
+    Require(currentFolder || (strncmp(ProgramFolder, path, folderLength) == 0 &&
+                              (folderLength == 0 || path[folderLength] == '\\')),
             "ProgramFolder is the command line's path up to a backslash", ProgramFolder);
 
     // ---- The machine ----
@@ -286,7 +289,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (found != before.end() && found->second == value) continue;
             bool engine = false;
             for (const char* name : EngineExecutables)
-                engine = engine || LowerAscii(key) == LowerAscii(Join(gameFolder, name)).substr(3);
+                engine = engine || mp::SamePath(Join("C:", key), Join(gameFolder, name));
             Require(engine, "a failed verification changes nothing but the engine executable", key);
         }
         Require(before.size() <= after.size(), "a failed verification deletes nothing");

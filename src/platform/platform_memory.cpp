@@ -406,6 +406,14 @@ std::vector<TreeEntry> DescribeTree(const std::string& root) {
 
 bool SameName(const std::string& left, const std::string& right) { return Fold(left) == Fold(right); }
 
+bool SamePath(const std::string& left, const std::string& right) {
+    ParsedPath a = Parse(left), b = Parse(right);
+    if (!SameName(a.root, b.root) || a.names.size() != b.names.size()) return false;
+    for (size_t i = 0; i < a.names.size(); ++i)
+        if (!SameName(a.names[i], b.names[i])) return false;
+    return true;
+}
+
 int LoadTree(const std::string& root, const std::vector<TreeEntry>& entries, std::string* problem) {
     AddDirectory(root);
     Node* top = Find(root);

@@ -12,7 +12,7 @@
 // never folded. Each folder indexes its entries by folded name. Paths are
 // parsed as Win32 parses them: '\' and '/' separate, runs of separators count as
 // one, "." and ".." components are resolved, and trailing dots and spaces of
-// the last component are dropped.
+// every component are dropped.
 #ifndef UPDATE_PLATFORM_MEMORY_H
 #define UPDATE_PLATFORM_MEMORY_H
 
@@ -57,6 +57,8 @@ std::string StoredName(const std::string& path);
 std::vector<std::string> ListTree(const std::string& root);
 // Whether two names are one on this file system.
 bool SameName(const std::string& left, const std::string& right);
+// Whether two full paths name one object once Win32 has parsed them.
+bool SamePath(const std::string& left, const std::string& right);
 
 // ---- Loading a real folder ----
 // One object of a folder read from a disk: its path relative to the folder,
