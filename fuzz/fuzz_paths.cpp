@@ -56,6 +56,21 @@ struct Input {
     std::vector<std::pair<char, int>> failures;
 };
 
+bool IsLeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
+
+// Whether the command line's program path (quoted, or up to a space or tab)
+// has a backslash of its own, not the second byte of a double-byte character.
+bool ProgramPathHasSeparator(const std::string& commandLine) {
+    const bool quoted = !commandLine.empty() && commandLine[0] == '"';
+    for (size_t i = quoted ? 1 : 0; i < commandLine.size(); ++i) {
+        unsigned char byte = (unsigned char)commandLine[i];
+        if (quoted ? byte == '"' : (byte == ' ' || byte == '\t')) break;
+        if (byte == '\\') return true;
+        if (IsLeadByte(byte)) ++i;
+    }
+    return false;
+}
+
 // A relative path the in-memory machine stores as it is: components of 1 to 255
 // bytes without NUL, no "." or "..". Like the machine, a double-byte character's second
 // byte never separates. Other paths would test the machine, not the program.
@@ -70,7 +85,7 @@ bool IsPlainRelativePath(const std::string& path) {
             continue;
         }
         part.push_back((char)byte);
-        if (((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)) && i + 1 < path.size())
+        if (IsLeadByte(byte) && i + 1 < path.size())
             part.push_back(path[++i]);
     }
     return true;
@@ -108,11 +123,6 @@ Input Parse(const uint8_t* data, size_t size) {
 }
 
 std::string Join(const std::string& root, const std::string& relative) { return root + "\\" + relative; }
-
-bool StartsWithFolder(const std::string& path, const std::string& folder) {
-    std::string p = LowerAscii(path) + "\\", f = LowerAscii(folder) + "\\";
-    return p.compare(0, f.size(), f) == 0;
-}
 
 // Every object on the machine's drive C: with its content and marks, by its
 // stored path (the machine keeps one name per folded name).
@@ -187,7 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const char* path = input.commandLine.c_str() + (input.commandLine[0] == '"' ? 1 : 0);
     // A bare program name (no backslash) lies in the current folder, ".".
-    const bool currentFolder = strcmp(ProgramFolder, ".") == 0 && path[0] != '\0' && path[0] != '"';
+    const bool currentFolder = strcmp(ProgramFolder, ".") == 0 && !ProgramPathHasSeparator(input.commandLine);
     Require(currentFolder || (strncmp(ProgramFolder, path, folderLength) == 0 &&
                               (folderLength == 0 || path[folderLength] == '\\')),
             "ProgramFolder is the command line's path up to a backslash", ProgramFolder);
@@ -202,7 +212,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // which no real file system reports. Inside the update tree the walk would
     // meet a folder whose relative path does not grow; that is the machine's
     // doing, not the program's, so such game folders stay out of the program folder.
-    if (gameRoot.find("\\\\", 2) != std::string::npos && StartsWithFolder(gameRoot, programFolder)) return 0;
+    if (gameRoot.find("\\\\", 2) != std::string::npos && mp::IsSameOrBelow(gameRoot, programFolder)) return 0;
     mp::SetRegistryValue(KeyPath, "SAV_FOLDER", input.type, input.savFolder);
     if (input.engine) mp::AddFile(Join(gameRoot, "kovent9m.exe"), "old engine");
     UpdateDescriptionRecord& d = UpdateDescription;
@@ -270,16 +280,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // ---- What changed: only checked where the two folders lie apart on drive C: ----
     const std::string gameFolder = GameFolder;
     bool apart = LowerAscii(programFolder).compare(0, 3, "c:\\") == 0 && LowerAscii(gameRoot).compare(0, 3, "c:\\") == 0 &&
-                 !StartsWithFolder(programFolder, gameRoot) && !StartsWithFolder(gameRoot, programFolder);
+                 !mp::IsSameOrBelow(programFolder, gameRoot) && !mp::IsSameOrBelow(gameRoot, programFolder);
     if (!apart) return 0;
     const auto after = Snapshot();
     for (const auto& [key, value] : before) {
-        bool inProgram = StartsWithFolder("c:\\" + key, programFolder);
+        bool inProgram = mp::IsSameOrBelow("c:\\" + key, programFolder);
         auto found = after.find(key);
         if (inProgram) Require(found != after.end() && found->second == value, "the program folder never changes", key);
     }
     for (const auto& [key, value] : after)
-        if (StartsWithFolder("c:\\" + key, programFolder))
+        if (mp::IsSameOrBelow("c:\\" + key, programFolder))
             Require(before.count(key) == 1, "nothing appears in the program folder", key);
 
     if (outcome == NotInstalled) Require(before == after, "a not-installed run changes nothing");
@@ -320,8 +330,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 continue;
             }
             bool deleted = false;
-            for (int i = 0; i < d.DelFileCount; ++i)
-                deleted = deleted || LowerAscii(Join(gameFolder, d.DelFiles[i])) == LowerAscii(destination);
+            for (const auto& request : mp::DeleteRequests())
+                deleted = deleted || (request.deleted && mp::SamePath(request.path, destination));
             Require(deleted, "a completed run copied every file", destination);
         }
     }

@@ -60,7 +60,6 @@ struct Machine {
     std::vector<JournalEntry> journal;
     std::vector<DeleteRequest> deleteRequests;
     std::vector<Injection> injections;
-    std::map<Operation, int> counts;
     std::map<Operation, std::vector<std::string>> requests;
     std::map<int, Search> searches;
     int nextSearch = 1;
@@ -227,7 +226,6 @@ bool DirectoryExists(const std::string& path) {
 
 // Counts the call and tells whether an injected failure hits it.
 bool Injected(Operation operation, const std::string& path, unsigned* error) {
-    ++State().counts[operation];
     State().requests[operation].push_back(path);
     auto& injections = State().injections;
     // Every count-based injection of the operation counts this call, whichever fires.
@@ -406,12 +404,16 @@ std::vector<TreeEntry> DescribeTree(const std::string& root) {
 
 bool SameName(const std::string& left, const std::string& right) { return Fold(left) == Fold(right); }
 
-bool SamePath(const std::string& left, const std::string& right) {
-    ParsedPath a = Parse(left), b = Parse(right);
-    if (!SameName(a.root, b.root) || a.names.size() != b.names.size()) return false;
-    for (size_t i = 0; i < a.names.size(); ++i)
-        if (!SameName(a.names[i], b.names[i])) return false;
+bool IsSameOrBelow(const std::string& path, const std::string& folder) {
+    ParsedPath inner = Parse(path), outer = Parse(folder);
+    if (!SameName(inner.root, outer.root) || outer.names.size() > inner.names.size()) return false;
+    for (size_t i = 0; i < outer.names.size(); ++i)
+        if (!SameName(inner.names[i], outer.names[i])) return false;
     return true;
+}
+
+bool SamePath(const std::string& left, const std::string& right) {
+    return IsSameOrBelow(left, right) && IsSameOrBelow(right, left);
 }
 
 int LoadTree(const std::string& root, const std::vector<TreeEntry>& entries, std::string* problem) {
@@ -492,7 +494,7 @@ void FailNthOperation(Operation op, int n, unsigned error) {
     State().injections.push_back(Injection{op, "", n, error});
 }
 
-int OperationCount(Operation op) { return State().counts[op]; }
+int OperationCount(Operation op) { return (int)State().requests[op].size(); }
 
 const std::vector<std::string>& RequestedPaths(Operation op) { return State().requests[op]; }
 

@@ -57,8 +57,10 @@ std::string StoredName(const std::string& path);
 std::vector<std::string> ListTree(const std::string& root);
 // Whether two names are one on this file system.
 bool SameName(const std::string& left, const std::string& right);
-// Whether two full paths name one object once Win32 has parsed them.
+// Whether two full paths name one object once Win32 has parsed them, and
+// whether path names folder or an object below it.
 bool SamePath(const std::string& left, const std::string& right);
+bool IsSameOrBelow(const std::string& path, const std::string& folder);
 
 // ---- Loading a real folder ----
 // One object of a folder read from a disk: its path relative to the folder,

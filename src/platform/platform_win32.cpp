@@ -60,8 +60,8 @@ int PlatformSetCurrentDirectory(const char* path) {
 
 void PlatformMessageBox(WindowHandle owner, const char* text, const char* title, unsigned type) {
     WideText wideText, wideTitle;
-    if (ToWide(text, wideText.text, WideTextSize) != 0) wideText.text[0] = 0;
-    if (ToWide(title, wideTitle.text, WideTextSize) != 0) wideTitle.text[0] = 0;
+    ToWide(text, wideText.text, WideTextSize);
+    ToWide(title, wideTitle.text, WideTextSize);
     MessageBoxW((HWND)owner, wideText.text, wideTitle.text, type);
 }
 
@@ -211,7 +211,7 @@ void PlatformShowWindow(WindowHandle window, int command) {
 void PlatformSetWindowText(WindowHandle window, const char* text) {
     if (!window) return;
     WideText wide;
-    if (ToWide(text, wide.text, WideTextSize) != 0) wide.text[0] = 0;
+    ToWide(text, wide.text, WideTextSize);
     SetWindowTextW((HWND)window, wide.text);
 }
 
@@ -244,7 +244,7 @@ FontHandle PlatformCreateFont(const FontDescription* description) {
     char face[sizeof description->faceName + 1];
     memcpy(face, description->faceName, sizeof description->faceName);
     face[sizeof description->faceName] = '\0';
-    if (ToWide(face, font.lfFaceName, LF_FACESIZE) != 0) font.lfFaceName[0] = 0;
+    ToWide(face, font.lfFaceName, LF_FACESIZE);
     return (FontHandle)CreateFontIndirectW(&font);
 }
 

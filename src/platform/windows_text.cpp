@@ -1,5 +1,7 @@
 #include "windows_text.h"
 
+#include <string.h>
+
 namespace {
 
 int WideLength(const WideChar* wide) {
@@ -8,61 +10,46 @@ int WideLength(const WideChar* wide) {
     return length;
 }
 
-int TextLength(const char* text) {
-    int length = 0;
-    while (text[length]) ++length;
-    return length;
-}
-
 bool IsHighSurrogate(WideChar unit) { return unit >= 0xD800 && unit < 0xDC00; }
+
+// Ends text after count bytes, or empties it when the conversion did not fit.
+int Terminate(char* text, int count) {
+    text[count < 0 ? 0 : count] = '\0';
+    return count < 0 ? 1 : 0;
+}
 
 }  // namespace
 
 int ToWide(const char* text, WideChar* wide, int wideSize) {
     if (wideSize < 1) return 1;
-    int count = ShiftJisToUtf16(text, TextLength(text), wide, wideSize - 1);
-    if (count < 0) return 1;
-    wide[count] = 0;
-    return 0;
+    int count = ShiftJisToUtf16(text, (int)strlen(text), wide, wideSize - 1);
+    wide[count < 0 ? 0 : count] = 0;
+    return count < 0 ? 1 : 0;
 }
 
 int FromWide(const WideChar* wide, char* text, int size, int* inexact) {
     *inexact = 0;
     if (size < 1) return 1;
-    int count = Utf16ToShiftJis(wide, WideLength(wide), text, size - 1, inexact);
-    if (count < 0) {
-        text[0] = '\0';
-        return 1;
-    }
-    text[count] = '\0';
-    return 0;
+    return Terminate(text, Utf16ToShiftJis(wide, WideLength(wide), text, size - 1, inexact));
 }
 
 int ConvertNamingForm(const WideChar* wide, int length, const WideChar* shortForm, int shortLength, char* text,
                       int size) {
+    // Failing both, the '?' form stands: it names nothing, so whatever uses it
+    // fails where it would for a missing file.
     int inexact = 0;
     int count = Utf16ToShiftJis(wide, length, text, size, &inexact);
-    if (count >= 0 && !inexact) return count;
-    if (shortForm && shortLength > 0) {
-        int shortInexact = 0;
-        int shortCount = Utf16ToShiftJis(shortForm, shortLength, text, size, &shortInexact);
-        if (shortCount >= 0 && !shortInexact) return shortCount;
-    }
-    // The '?' form names nothing, so whatever uses it fails where it would
-    // for a missing file.
-    return Utf16ToShiftJis(wide, length, text, size, &inexact);
+    if ((count >= 0 && !inexact) || !shortForm || shortLength <= 0) return count;
+    int shortInexact = 0;
+    int shortCount = Utf16ToShiftJis(shortForm, shortLength, text, size, &shortInexact);
+    if (shortCount >= 0 && !shortInexact) return shortCount;
+    return Utf16ToShiftJis(wide, length, text, size, &inexact);  // the short form overwrote it
 }
 
 int NameFromWide(const WideChar* name, const WideChar* shortForm, char* text, int size) {
     if (size < 1) return 1;
-    int count = ConvertNamingForm(name, WideLength(name), shortForm, shortForm ? WideLength(shortForm) : 0, text,
-                                  size - 1);
-    if (count < 0) {
-        text[0] = '\0';
-        return 1;
-    }
-    text[count] = '\0';
-    return 0;
+    return Terminate(text, ConvertNamingForm(name, WideLength(name), shortForm, shortForm ? WideLength(shortForm) : 0,
+                                             text, size - 1));
 }
 
 void ProgramPathSpan(const WideChar* line, int* start, int* end) {
@@ -87,29 +74,19 @@ int CommandLineFromWide(const WideChar* line, const WideChar* shortProgramPath, 
     if (start > 0) text[used++] = '"';  // the opening quote
     int count = ConvertNamingForm(line + start, end - start, shortProgramPath,
                                   shortProgramPath ? WideLength(shortProgramPath) : 0, text + used, size - 1 - used);
-    if (count < 0) {
-        text[0] = '\0';
-        return 1;
-    }
+    if (count < 0) return Terminate(text, count);
     used += count;
-    // The rest, as much of it as fits, one character at a time once it does
-    // not fit as a whole.
+    // The rest, one character at a time, as much of it as fits.
     const WideChar* rest = line + end;
     int restLength = WideLength(rest);
-    count = Utf16ToShiftJis(rest, restLength, text + used, size - 1 - used, &inexact);
-    if (count >= 0) {
+    for (int i = 0; i < restLength;) {
+        int units = IsHighSurrogate(rest[i]) && i + 1 < restLength ? 2 : 1;
+        count = Utf16ToShiftJis(rest + i, units, text + used, size - 1 - used, &inexact);
+        if (count < 0) break;
         used += count;
-    } else {
-        for (int i = 0; i < restLength;) {
-            int units = IsHighSurrogate(rest[i]) && i + 1 < restLength ? 2 : 1;
-            count = Utf16ToShiftJis(rest + i, units, text + used, size - 1 - used, &inexact);
-            if (count < 0) break;
-            used += count;
-            i += units;
-        }
+        i += units;
     }
-    text[used] = '\0';
-    return 0;
+    return Terminate(text, used);
 }
 
 int RegistryStringFromWide(const WideChar* data, int units, char* buffer, unsigned* size, int* inexact) {

@@ -8,11 +8,13 @@
 
 #include "code_page_932.h"
 
-// A NUL-terminated Shift-JIS text to NUL-terminated UTF-16.
+// A NUL-terminated Shift-JIS text to NUL-terminated UTF-16; empty when it
+// does not fit.
 int ToWide(const char* text, WideChar* wide, int wideSize);
 
 // A NUL-terminated UTF-16 text to NUL-terminated Shift-JIS; *inexact tells
-// that a character had no Shift-JIS form and stands as '?'.
+// that a character had no Shift-JIS form and stands as '?'. Empty when it does
+// not fit.
 int FromWide(const WideChar* wide, char* text, int size, int* inexact);
 
 // length units of the name of an existing file or folder, or of a path naming

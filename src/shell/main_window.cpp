@@ -123,7 +123,7 @@ int BuildMainWindow() {
 
     // The caption holds at most 511 bytes, so it always fits.
     WideChar caption[CaptionUnits];
-    if (ToWide(UpdateDescription.Caption, caption, CaptionUnits) != 0) caption[0] = 0;
+    ToWide(UpdateDescription.Caption, caption, CaptionUnits);
     HWND window = CreateWindowExW(0, L"" MAIN_WINDOW_CLASS_NAME, caption, MainWindowStyle, x, y, outerWidth,
                                   outerHeight, 0, 0, ProgramInstance, 0);
     WindowHandles.MainWindow = window;

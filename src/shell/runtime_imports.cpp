@@ -8,6 +8,7 @@
 // update.exe links this file, the test programs keep the import libraries.
 #include <windows.h>
 
+#include "shell/procedure_of.h"
 #include "shell/runtime_imports.h"
 
 namespace {
@@ -124,9 +125,8 @@ int BindRuntimeImports() {
     HMODULE Gdi32 = LoadLibraryW(L"gdi32.dll");
     if (!User32 || !Gdi32) return 1;
     int missing = 0;
-#define BIND_SLOT(library, function, argumentBytes)                                             \
-    RuntimeImport##function = reinterpret_cast<decltype(&function)>(                             \
-        reinterpret_cast<void*>(GetProcAddress(library, #function)));                           \
+#define BIND_SLOT(library, function, argumentBytes)                          \
+    RuntimeImport##function = ProcedureOf<decltype(&function)>(library, #function); \
     if (!RuntimeImport##function) missing = 1;
     RUNTIME_IMPORTS(BIND_SLOT)
     return missing;

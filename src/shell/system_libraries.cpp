@@ -3,11 +3,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "shell/procedure_of.h"
+
 void RestrictLibrarySearch() {
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     if (!kernel) return;
-    auto restrict = reinterpret_cast<decltype(&SetDefaultDllDirectories)>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    auto restrict = ProcedureOf<decltype(&SetDefaultDllDirectories)>(kernel, "SetDefaultDllDirectories");
     if (restrict) restrict(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
@@ -16,7 +17,6 @@ void InitCommonControlsLibrary() {
     // folder, the only places the restricted search looks.
     HMODULE library = LoadLibraryW(L"comctl32.dll");
     if (!library) return;
-    auto initialise = reinterpret_cast<decltype(&InitCommonControls)>(
-        reinterpret_cast<void*>(GetProcAddress(library, MAKEINTRESOURCEA(17))));
+    auto initialise = ProcedureOf<decltype(&InitCommonControls)>(library, MAKEINTRESOURCEA(17));
     if (initialise) initialise();
 }
