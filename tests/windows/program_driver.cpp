@@ -15,23 +15,27 @@ const UINT ShiftJisCodePage = 932;
 
 }  // namespace
 
-std::wstring ShiftJisToWide(const std::string& text) {
+std::wstring CodePageToWide(const std::string& text, UINT codePage) {
     if (text.empty()) return std::wstring();
-    int count = MultiByteToWideChar(ShiftJisCodePage, 0, text.data(), (int)text.size(), NULL, 0);
+    int count = MultiByteToWideChar(codePage, 0, text.data(), (int)text.size(), NULL, 0);
     std::wstring wide(count, L'\0');
-    MultiByteToWideChar(ShiftJisCodePage, 0, text.data(), (int)text.size(), &wide[0], count);
+    MultiByteToWideChar(codePage, 0, text.data(), (int)text.size(), &wide[0], count);
     return wide;
 }
 
-std::string WideToShiftJis(const std::wstring& text) {
+std::string WideToCodePage(const std::wstring& text, UINT codePage) {
     if (text.empty()) return std::string();
-    int count = WideCharToMultiByte(ShiftJisCodePage, WC_NO_BEST_FIT_CHARS, text.data(), (int)text.size(), NULL,
-                                    0, NULL, NULL);
+    // UTF-8 spells every character and takes no flags.
+    DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    int count = WideCharToMultiByte(codePage, flags, text.data(), (int)text.size(), NULL, 0, NULL, NULL);
     std::string bytes(count, '\0');
-    WideCharToMultiByte(ShiftJisCodePage, WC_NO_BEST_FIT_CHARS, text.data(), (int)text.size(), &bytes[0], count,
-                        NULL, NULL);
+    WideCharToMultiByte(codePage, flags, text.data(), (int)text.size(), &bytes[0], count, NULL, NULL);
     return bytes;
 }
+
+std::wstring ShiftJisToWide(const std::string& text) { return CodePageToWide(text, ShiftJisCodePage); }
+
+std::string WideToShiftJis(const std::wstring& text) { return WideToCodePage(text, ShiftJisCodePage); }
 
 std::wstring WindowsPath(const std::wstring& path) {
     if (path.empty() || path[0] != L'/') return path;
@@ -60,7 +64,9 @@ std::string StagedUnixPath(const std::string& path) {
 
 std::string UpdateExePath() { return WindowsPath(StagedUnixPath(UPDATE_EXE_PATH)); }
 
-std::wstring UpdateExePathWide() { return ShiftJisToWide(UpdateExePath()); }
+std::wstring BuiltFileWide(const char* unixPath) { return WindowsPath(ShiftJisToWide(StagedUnixPath(unixPath))); }
+
+std::wstring UpdateExePathWide() { return BuiltFileWide(UPDATE_EXE_PATH); }
 
 std::wstring MakeTempFolder(const std::wstring& stem) {
     wchar_t base[MAX_PATH];
@@ -141,6 +147,12 @@ std::wstring WindowTextWide(HWND window) {
 
 std::string WindowText(HWND window) { return WideToShiftJis(WindowTextWide(window)); }
 
+std::wstring BoxTextWide(HWND box) {
+    wchar_t text[4096] = L"";
+    GetDlgItemTextW(box, 0xFFFF, text, 4096);  // the box's static text
+    return text;
+}
+
 bool RunUnixCommandForFile(const std::string& shellCommand, const std::string& unixFile,
                            DWORD timeoutMs, DWORD minimumSize) {
     std::wstring windowsFile = ShiftJisToWide(WindowsPath(unixFile));
@@ -209,13 +221,13 @@ BOOL CALLBACK FindProcessWindow(HWND window, LPARAM parameter) {
     return TRUE;
 }
 
+}  // namespace
+
 HWND FindWindowOfProcess(DWORD processId, const wchar_t* className) {
     WindowSearch search = {processId, className, NULL};
     EnumWindows(FindProcessWindow, (LPARAM)&search);
     return search.found;
 }
-
-}  // namespace
 
 HWND DrivenProgram::WaitForWindow(const wchar_t* className, DWORD timeoutMs) {
     DWORD start = GetTickCount();
@@ -236,12 +248,8 @@ bool DrivenProgram::WaitForBox(SeenBox* box, DWORD timeoutMs) {
     if (!window) return false;
     box->handle = window;
     box->owner = GetWindow(window, GW_OWNER);
-    box->titleWide = WindowTextWide(window);
-    wchar_t text[2048] = L"";
-    GetDlgItemTextW(window, 0xFFFF, text, 2048);
-    box->textWide = text;
-    box->title = WideToShiftJis(box->titleWide);
-    box->text = WideToShiftJis(box->textWide);
+    box->title = WindowText(window);
+    box->text = WideToShiftJis(BoxTextWide(window));
     // The icon of a message box is a static control, visible only when the box
     // has an icon. Which icon it is cannot be told from outside the process:
     // icon handles are per process under Wine, and GetIconInfo refuses a
@@ -251,10 +259,10 @@ bool DrivenProgram::WaitForBox(SeenBox* box, DWORD timeoutMs) {
     return true;
 }
 
-void DrivenProgram::Dismiss(const SeenBox& box) {
-    SendMessageW(GetDlgItem(box.handle, IDOK), BM_CLICK, 0, 0);
+void DrivenProgram::Dismiss(HWND box) {
+    SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
     // A box that still stands (its button not found) is closed by its command.
-    if (IsWindow(box.handle)) PostMessageW(box.handle, WM_COMMAND, IDOK, 0);
+    if (IsWindow(box)) PostMessageW(box, WM_COMMAND, IDOK, 0);
 }
 
 bool DrivenProgram::WaitForExit(DWORD* exitCode, DWORD timeoutMs) {

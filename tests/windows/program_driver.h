@@ -14,8 +14,11 @@
 
 #include <string>
 
-// Shift-JIS (code page 932) to UTF-16 and back, whatever the ANSI code page.
-// A character without a Shift-JIS form becomes '?'.
+// Text in a code page to UTF-16 and back, whatever the ANSI code page. A
+// character without a form in the code page becomes '?', never a best fit.
+std::wstring CodePageToWide(const std::string& text, UINT codePage);
+std::string WideToCodePage(const std::wstring& text, UINT codePage);
+// Shift-JIS (code page 932) to UTF-16 and back.
 std::wstring ShiftJisToWide(const std::string& text);
 std::string WideToShiftJis(const std::wstring& text);
 
@@ -28,6 +31,8 @@ std::wstring WindowsPath(const std::wstring& path);
 // UPDATE_STAGE); any other path as it is.
 std::string StagedUnixPath(const std::string& path);
 
+// A file built into the build tree (a Unix path), as the test programs reach it.
+std::wstring BuiltFileWide(const char* unixPath);
 // The built update.exe.
 std::string UpdateExePath();
 std::wstring UpdateExePathWide();
@@ -47,6 +52,11 @@ bool CopyFileOver(const std::wstring& source, const std::wstring& destination);
 // A window's text, read in UTF-16; the first form converts it to Shift-JIS.
 std::string WindowText(HWND window);
 std::wstring WindowTextWide(HWND window);
+// The text of a message box.
+std::wstring BoxTextWide(HWND box);
+// A visible top-level window of a process with the given class (message boxes
+// are "#32770"); NULL when there is none.
+HWND FindWindowOfProcess(DWORD processId, const wchar_t* className);
 
 // Runs a Unix shell command (Wine starts Unix programs by path) that writes
 // unixFile, and waits until the file appears with more than minimumSize bytes.
@@ -60,8 +70,6 @@ struct SeenBox {
     std::string title;  // Shift-JIS
     std::string text;   // Shift-JIS
     bool hasIcon;       // shows an icon (warning boxes do; plain OK boxes do not)
-    std::wstring titleWide = std::wstring();  // the texts as the box holds them
-    std::wstring textWide = std::wstring();
 };
 
 class DrivenProgram {
@@ -78,11 +86,11 @@ public:
     // The next visible message box of the program, within the time limit.
     bool WaitForBox(SeenBox* box, DWORD timeoutMs = 10000);
     // Presses OK on a box.
-    static void Dismiss(const SeenBox& box);
+    static void Dismiss(HWND box);
     // The program's top-level window of the given class, within the time limit.
     HWND WaitForWindow(const char* className, DWORD timeoutMs = 10000);
     HWND WaitForWindow(const wchar_t* className, DWORD timeoutMs = 10000);
-    // Waits for the exit; false on a timeout, after ending the program.
+    // Waits for the exit; false on a timeout (the destructor then ends the program).
     bool WaitForExit(DWORD* exitCode, DWORD timeoutMs = 10000);
     DWORD ProcessId() const { return process_.dwProcessId; }
 

@@ -61,25 +61,13 @@ public:
     }
 
 private:
-    static BOOL CALLBACK FindBox(HWND window, LPARAM found) {
-        char className[16];
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
-        if (!GetClassNameA(window, className, sizeof className) || strcmp(className, "#32770") != 0) return TRUE;
-        *(HWND*)found = window;
-        return FALSE;
-    }
     void Run() {
         while (!stop_) {
-            HWND box = NULL;
-            EnumWindows(FindBox, (LPARAM)&box);
+            HWND box = FindWindowOfProcess(GetCurrentProcessId(), L"#32770");
             if (box) {
-                wchar_t text[1024] = L"";
-                GetDlgItemTextW(box, 0xFFFF, text, 1024);
                 {
                     std::lock_guard<std::mutex> lock(mutex_);
-                    seen_.push_back(WindowText(box) + "|" + WideToShiftJis(text));
+                    seen_.push_back(WindowText(box) + "|" + WideToShiftJis(BoxTextWide(box)));
                 }
                 PostMessageA(box, WM_COMMAND, IDOK, 0);
                 for (int i = 0; i < 500 && IsWindow(box); ++i) Sleep(10);

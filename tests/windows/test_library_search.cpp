@@ -66,7 +66,7 @@ protected:
     }
 
     static std::wstring Planted(const wchar_t* name) {
-        return WindowsPath(ShiftJisToWide(StagedUnixPath(PLANTED_LIBRARY_FOLDER))) + L"\\" + name;
+        return BuiltFileWide(PLANTED_LIBRARY_FOLDER) + L"\\" + name;
     }
     std::wstring Marker(const wchar_t* name) const { return folder_ + L"\\" + name + L".loaded"; }
 
@@ -79,7 +79,7 @@ TEST_F(LibrarySearch, APlantedLibraryIsLoadedWhereNothingKeepsItOut) {
     // same folder and environment: every marker appears. So the absence of
     // markers below means the program kept them out.
     std::wstring probe = folder_ + L"\\" + ProbeName;
-    ASSERT_TRUE(CopyFileOver(WindowsPath(ShiftJisToWide(StagedUnixPath(LIBRARY_PROBE_PATH))), probe));
+    ASSERT_TRUE(CopyFileOver(BuiltFileWide(LIBRARY_PROBE_PATH), probe));
     DrivenProgram program;
     ASSERT_TRUE(program.Start(probe, L"probe uxtheme.dll version.dll dwmapi.dll", folder_));
     DWORD exitCode = 1;

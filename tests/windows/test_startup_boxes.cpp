@@ -26,7 +26,7 @@ protected:
         EXPECT_EQ(box.text, text);
         EXPECT_EQ(box.owner, (HWND)NULL);
         EXPECT_TRUE(box.hasIcon);
-        DrivenProgram::Dismiss(box);
+        DrivenProgram::Dismiss(box.handle);
         DWORD exitCode = 1;
         ASSERT_TRUE(program.WaitForExit(&exitCode));
         EXPECT_EQ(exitCode, 0u);

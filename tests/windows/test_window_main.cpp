@@ -109,7 +109,6 @@ protected:
     std::function<bool(const MSG&)> hold_;
 };
 
-std::string TextOf(HWND window) { return WindowText(window); }
 
 std::string ClassOf(HWND window) {
     char name[64] = "";
@@ -157,7 +156,7 @@ TEST_F(MainWindowTest, LayoutFollowsWidthAndHeight) {
 TEST_F(MainWindowTest, WindowAndClassAreAsRegistered) {
     ASSERT_NO_FATAL_FAILURE(Open());
     EXPECT_EQ(ClassOf(Main()), "update");
-    EXPECT_EQ(TextOf(Main()), "テスト アップデート");
+    EXPECT_EQ(WindowText(Main()), "テスト アップデート");
     // The system adds WS_CLIPSIBLINGS to every top-level window.
     EXPECT_EQ((DWORD)GetWindowLongW(Main(), GWL_STYLE) & ~(DWORD)WS_CLIPSIBLINGS, 0x00CA0000u | WS_VISIBLE);
     EXPECT_EQ(GetWindowLongW(Main(), GWL_EXSTYLE) & WS_EX_NOPARENTNOTIFY, 0);
@@ -189,7 +188,7 @@ TEST_F(MainWindowTest, ControlsCarryTheirTable) {
         ASSERT_TRUE(control.window != NULL);
         EXPECT_EQ(GetParent(control.window), Main());
         EXPECT_EQ(_stricmp(ClassOf(control.window).c_str(), control.className), 0);
-        EXPECT_EQ(TextOf(control.window), control.text);
+        EXPECT_EQ(WindowText(control.window), control.text);
         EXPECT_EQ(GetDlgCtrlID(control.window), control.id);
         EXPECT_EQ(IsWindowVisible(control.window) != 0, control.visible);
         EXPECT_TRUE(GetWindowLongW(control.window, GWL_EXSTYLE) & WS_EX_NOPARENTNOTIFY);

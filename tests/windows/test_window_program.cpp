@@ -53,7 +53,6 @@ bool WaitForFocusOf(HWND window, HWND expected) {
     return false;
 }
 
-std::string TextOf(HWND window) { return WindowText(window); }
 
 // The folder for files a person looks at after the run: build/artifacts beside
 // the build folders (a Unix path; update.exe lies in <build>/src/shell).
@@ -141,11 +140,11 @@ protected:
 TEST_F(UpdateProgram, WindowShowsTheDescriptionWithFocusOnStart) {
     ASSERT_NO_FATAL_FAILURE(WriteDescription());
     ASSERT_NO_FATAL_FAILURE(StartProgram());
-    EXPECT_EQ(TextOf(main_), Caption);
-    EXPECT_EQ(TextOf(GetDlgItem(main_, 1000)), "テスト用のパッチです。\n二行目です。");
-    EXPECT_EQ(TextOf(GetDlgItem(main_, 1001)), "「開始」ボタンを押すとアップデートを始めます。");
-    EXPECT_EQ(TextOf(start_), "開始");
-    EXPECT_EQ(TextOf(cancel_), "キャンセル");
+    EXPECT_EQ(WindowText(main_), Caption);
+    EXPECT_EQ(WindowText(GetDlgItem(main_, 1000)), "テスト用のパッチです。\n二行目です。");
+    EXPECT_EQ(WindowText(GetDlgItem(main_, 1001)), "「開始」ボタンを押すとアップデートを始めます。");
+    EXPECT_EQ(WindowText(start_), "開始");
+    EXPECT_EQ(WindowText(cancel_), "キャンセル");
     EXPECT_TRUE(IsWindowVisible(main_));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(main_, 2002)));
     RECT client;
@@ -189,14 +188,14 @@ TEST_F(UpdateProgram, EnterOnStartRunsTheWholeUpdate) {
     EXPECT_EQ(box.owner, main_);
     // The run hid the window and left the finished state on it.
     EXPECT_FALSE(IsWindowVisible(main_));
-    EXPECT_EQ(TextOf(GetDlgItem(main_, 1000)), "");
-    EXPECT_EQ(TextOf(GetDlgItem(main_, 1001)),
+    EXPECT_EQ(WindowText(GetDlgItem(main_, 1000)), "");
+    EXPECT_EQ(WindowText(GetDlgItem(main_, 1001)),
               "アップデートが完了しました。\n「終了」ボタンを押して終了して下さい。");
     EXPECT_FALSE(GetWindowLongA(start_, GWL_STYLE) & WS_VISIBLE);
     EXPECT_FALSE(GetWindowLongA(cancel_, GWL_STYLE) & WS_VISIBLE);
     EXPECT_TRUE(GetWindowLongA(GetDlgItem(main_, 2002), GWL_STYLE) & WS_VISIBLE);
     EXPECT_EQ(CountBoxes(program_.ProcessId()), 1);
-    DrivenProgram::Dismiss(box);
+    DrivenProgram::Dismiss(box.handle);
 
     DWORD exitCode = 1;
     ASSERT_TRUE(program_.WaitForExit(&exitCode));
@@ -238,7 +237,7 @@ TEST_F(UpdateProgram, SecondStartDuringTheRunDoesNothing) {
         EXPECT_EQ(CountBoxes(program_.ProcessId()), 1);
         Sleep(50);
     }
-    DrivenProgram::Dismiss(box);
+    DrivenProgram::Dismiss(box.handle);
     DWORD exitCode = 1;
     ASSERT_TRUE(program_.WaitForExit(&exitCode));
     EXPECT_EQ(exitCode, 0u);

@@ -31,14 +31,6 @@ struct Button {
 };
 const Button Buttons[] = {{"Start", 2000}, {"Cancel", 2001}, {"Finish", 2002}};
 
-std::wstring WindowTextOf(HWND window) { return WindowTextWide(window); }
-
-std::wstring BoxTextOf(HWND box) {
-    wchar_t text[4096] = L"";
-    GetDlgItemTextW(box, 0xFFFF, text, 4096);
-    return text;
-}
-
 std::wstring ClassOf(HWND window) {
     wchar_t name[64] = L"";
     GetClassNameW(window, name, 64);
@@ -162,13 +154,13 @@ private:
     }
 
     void ShowWindowContents() {
-        Print("-- window " + Quoted(WindowTextOf(main_)) + "\n");
-        PrintLines("   upper text:", WindowTextOf(GetDlgItem(main_, TopTextId)));
-        PrintLines("   lower text:", WindowTextOf(GetDlgItem(main_, BodyTextId)));
+        Print("-- window " + Quoted(WindowTextWide(main_)) + "\n");
+        PrintLines("   upper text:", WindowTextWide(GetDlgItem(main_, TopTextId)));
+        PrintLines("   lower text:", WindowTextWide(GetDlgItem(main_, BodyTextId)));
         std::string shown;
         for (const Button& button : Buttons) {
             HWND handle = GetDlgItem(main_, button.id);
-            if (handle && IsWindowVisible(handle)) shown += (shown.empty() ? "" : ", ") + Quoted(WindowTextOf(handle));
+            if (handle && IsWindowVisible(handle)) shown += (shown.empty() ? "" : ", ") + Quoted(WindowTextWide(handle));
         }
         Print("   buttons: " + shown + "\n");
         Screenshot(main_, "window");
@@ -188,8 +180,8 @@ private:
     }
 
     void ShowBox(HWND box, std::string* iconKind, HWND* owner) {
-        std::wstring title = WindowTextOf(box);
-        std::wstring text = BoxTextOf(box);
+        std::wstring title = WindowTextWide(box);
+        std::wstring text = BoxTextWide(box);
         *owner = GetWindow(box, GW_OWNER);
         *iconKind = BoxIconKind(box);
         std::string ownerName = !*owner ? "no owner" : *owner == main_ ? "owned by the main window" : "owned by another window";
@@ -210,9 +202,7 @@ private:
             Sleep(20);
         }
         Fail("the box did not go on Enter; closing it with its OK button");
-        SeenBox seen = {};
-        seen.handle = box;
-        DrivenProgram::Dismiss(seen);
+        DrivenProgram::Dismiss(box);
         return false;
     }
 
@@ -227,7 +217,7 @@ private:
             if (!NeedWindow()) return false;
             HWND control = verb == "title" ? main_ : GetDlgItem(main_, verb == "top" ? TopTextId : BodyTextId);
             Check(verb == "title" ? "window title" : verb == "top" ? "upper text" : "lower text", argument,
-                  WindowTextOf(control));
+                  WindowTextWide(control));
             return true;
         }
         if (verb == "buttons") return StepButtons(step.argument);
@@ -287,7 +277,7 @@ private:
             return false;
         }
         if (!window) {
-            Fail("a box showed instead of the window: " + Quoted(WindowTextOf(box)) + " " + Quoted(BoxTextOf(box)));
+            Fail("a box showed instead of the window: " + Quoted(WindowTextWide(box)) + " " + Quoted(BoxTextWide(box)));
             return false;
         }
         main_ = window;
@@ -418,8 +408,8 @@ private:
         std::string iconKind;
         HWND boxOwner;
         ShowBox(box, &iconKind, &boxOwner);
-        Check("box title", title, WindowTextOf(box));
-        Check("box text", text, BoxTextOf(box));
+        Check("box title", title, WindowTextWide(box));
+        Check("box text", text, BoxTextWide(box));
         if (icon != iconKind) Fail("box icon: expected " + icon + ", found " + iconKind);
         if (owner == "main" ? (!main_ || boxOwner != main_) : owner == "none" ? boxOwner != NULL : true)
             Fail("box owner: expected " + owner + ", found " +
@@ -459,7 +449,7 @@ private:
                 return false;
             }
             if (box) {
-                Fail("a box showed: " + Quoted(WindowTextOf(box)));
+                Fail("a box showed: " + Quoted(WindowTextWide(box)));
                 return false;
             }
             if (main_ && !IsWindowVisible(main_)) {
@@ -502,7 +492,7 @@ private:
                 AnswerBox(box);
             }
             if (window && window != main_) {
-                Fail("an unexpected window showed: " + Quoted(WindowTextOf(window)));
+                Fail("an unexpected window showed: " + Quoted(WindowTextWide(window)));
                 main_ = window;
                 PostMessageW(window, WM_CLOSE, 0, 0);
             }

@@ -8,29 +8,9 @@
 
 #include "program_driver.h"
 
-namespace {
+std::wstring Utf8ToWide(const std::string& utf8) { return CodePageToWide(utf8, CP_UTF8); }
 
-std::wstring ToWide(const std::string& text, UINT codePage) {
-    if (text.empty()) return std::wstring();
-    int count = MultiByteToWideChar(codePage, 0, text.data(), (int)text.size(), NULL, 0);
-    std::wstring wide(count, L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), (int)text.size(), &wide[0], count);
-    return wide;
-}
-
-std::string FromWide(const std::wstring& wide, UINT codePage) {
-    if (wide.empty()) return std::string();
-    int count = WideCharToMultiByte(codePage, 0, wide.data(), (int)wide.size(), NULL, 0, NULL, NULL);
-    std::string text(count, '\0');
-    WideCharToMultiByte(codePage, 0, wide.data(), (int)wide.size(), &text[0], count, NULL, NULL);
-    return text;
-}
-
-}  // namespace
-
-std::wstring Utf8ToWide(const std::string& utf8) { return ToWide(utf8, CP_UTF8); }
-
-std::string WideToUtf8(const std::wstring& wide) { return FromWide(wide, CP_UTF8); }
+std::string WideToUtf8(const std::wstring& wide) { return WideToCodePage(wide, CP_UTF8); }
 
 std::string ShiftJisToUtf8(const std::string& bytes) { return WideToUtf8(ShiftJisToWide(bytes)); }
 
@@ -40,7 +20,7 @@ void Print(const std::string& utf8) {
     DWORD written = 0;
     if (GetConsoleMode(output, &mode)) {
         // A console takes UTF-16 and shows it in the terminal's own encoding.
-        std::wstring wide = ToWide(utf8, CP_UTF8);
+        std::wstring wide = Utf8ToWide(utf8);
         WriteConsoleW(output, wide.data(), (DWORD)wide.size(), &written, NULL);
     } else {
         WriteFile(output, utf8.data(), (DWORD)utf8.size(), &written, NULL);
