@@ -1,9 +1,8 @@
-// The warnings ask the program's own pieces (the [AddFile] comparison, the
-// probe and the verify walk) and the machine's record of the run; they apply
-// no rule of their own to the folders.
+// The warnings ask the program's own pieces (the [AddFile] comparison and the
+// verify step of the walk) and the machine's record of the run; they apply no
+// rule of their own to the folders, and look for a reason only once the
+// program's own step has failed.
 #include "check/author_warnings.h"
-
-#include <string.h>
 
 #include "description/text.h"
 #include "description/update_description.h"
@@ -13,11 +12,6 @@
 namespace mp = memory_platform;
 
 namespace {
-
-// The walker's per-level text, which holds a destination path while verifying.
-const size_t VerifyPathLimit = 511;
-
-bool IsDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
 
 // The files of the update tree relative to it, in the order the walk meets them.
 void ListUpdateFiles(const std::string& root, const std::string& relative, std::vector<std::string>* files) {
@@ -69,15 +63,16 @@ void WarnAboutVerification(const std::string& updateFolder, std::vector<AuthorWa
     std::vector<std::string> files;
     ListUpdateFiles(updateFolder, "", &files);
     for (const std::string& file : files) {
-        if (IsListedAsNewFile(file.c_str())) continue;
+        if (VerifyFile("", file.c_str()) == 0) continue;
+        // Why it failed, once it has.
         std::string destination = std::string(GameFolder) + "\\" + file;
-        if (destination.size() > VerifyPathLimit)
+        if (destination.size() >= LevelTextSize)
             Warn(warnings, "verify-fails", file,
                  "its path in the game folder has " + std::to_string(destination.size()) +
-                     " bytes, more than the program's 511");
+                     " bytes, more than the program's " + std::to_string(LevelTextSize - 1));
         else if (mp::IsDirectory(destination))
             Warn(warnings, "verify-fails", file, "the game folder has a folder of this name");
-        else if (ProbeFile(destination.c_str()) != 0)
+        else
             Warn(warnings, "verify-fails", file, "the game folder has no such file and no [AddFile] entry names it");
     }
 }
