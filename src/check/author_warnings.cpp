@@ -84,10 +84,6 @@ bool IsCopy(const GameChange& change) {
 void WarnAboutDeletions(const CheckReport& report, std::vector<AuthorWarning>* warnings) {
     const auto& requests = mp::DeleteRequests();
     size_t next = 0;
-    std::vector<const GameChange*> deletions;
-    for (const GameChange& change : report.changes)
-        if (change.kind == mp::ChangeKind::Delete) deletions.push_back(&change);
-    size_t nextDeletion = 0;
     for (int i = 0; i < UpdateDescription.DelFileCount && i < FileListCapacity; ++i) {
         const char* entry = UpdateDescription.DelFiles[i];
         std::string path = std::string(GameFolder) + "\\" + entry;
@@ -97,10 +93,8 @@ void WarnAboutDeletions(const CheckReport& report, std::vector<AuthorWarning>* w
         }
         const mp::DeleteRequest& request = requests[next++];
         if (request.deleted) {
-            if (nextDeletion >= deletions.size()) continue;
-            const GameChange& deleted = *deletions[nextDeletion++];
             for (const GameChange& change : report.changes)
-                if (IsCopy(change) && mp::SameName(change.path, deleted.path)) {
+                if (IsCopy(change) && mp::SamePath(std::string(GameFolder) + "\\" + change.path, request.path)) {
                     Warn(warnings, "delfile-copied", entry, "the patch copies this file, and this entry deletes it right after");
                     break;
                 }
