@@ -13,8 +13,7 @@ namespace mp = memory_platform;
 
 namespace {
 
-// The files of the update tree relative to it, in the order the walk meets them.
-void ListUpdateFiles(const std::string& root, const std::string& relative, std::vector<std::string>* files) {
+void ListFilesBelow(const std::string& root, const std::string& relative, std::vector<std::string>* files) {
     std::string pattern = relative.empty() ? root + "\\*" : root + "\\" + relative + "\\*";
     FileSearch search;
     FoundFile entry;
@@ -22,7 +21,7 @@ void ListUpdateFiles(const std::string& root, const std::string& relative, std::
     do {
         if (IsDotEntry(entry.name)) continue;
         std::string child = relative.empty() ? entry.name : relative + "\\" + entry.name;
-        if (entry.isDirectory) ListUpdateFiles(root, child, files);
+        if (entry.isDirectory) ListFilesBelow(root, child, files);
         else files->push_back(child);
     } while (PlatformFindNextFile(search, &entry) == 0);
     PlatformFindClose(search);
@@ -59,9 +58,7 @@ void WarnAboutNewFiles(const std::string& updateFolder, const std::string& gameF
     }
 }
 
-void WarnAboutVerification(const std::string& updateFolder, std::vector<AuthorWarning>* warnings) {
-    std::vector<std::string> files;
-    ListUpdateFiles(updateFolder, "", &files);
+void WarnAboutVerification(const std::vector<std::string>& files, std::vector<AuthorWarning>* warnings) {
     for (const std::string& file : files) {
         if (VerifyFile("", file.c_str()) == 0) continue;
         // Why it failed, once it has.
@@ -110,21 +107,26 @@ void WarnAboutDeletions(const CheckReport& report, std::vector<AuthorWarning>* w
 
 }  // namespace
 
-void WarnBeforeRun(const std::string& updateFolder, const std::string& gameFolder,
-                   std::vector<AuthorWarning>* warnings) {
+std::vector<std::string> ListUpdateFiles(const std::string& updateFolder) {
     std::vector<std::string> files;
-    ListUpdateFiles(updateFolder, "", &files);
-    WarnAboutNewFiles(updateFolder, gameFolder, files, warnings);
+    ListFilesBelow(updateFolder, "", &files);
+    return files;
+}
+
+void WarnBeforeRun(const std::string& updateFolder, const std::string& gameFolder,
+                   const std::vector<std::string>& updateFiles, std::vector<AuthorWarning>* warnings) {
+    WarnAboutNewFiles(updateFolder, gameFolder, updateFiles, warnings);
     for (const char* name : EngineExecutables)
         if (mp::IsFile(updateFolder + "\\" + name) && !mp::IsFile(gameFolder + "\\" + name))
             Warn(warnings, "engine-not-in-game", name, "the patch carries this engine executable, which the game does not have");
 }
 
-void WarnAfterRun(const std::string& updateFolder, const CheckReport& report, std::vector<AuthorWarning>* warnings) {
+void WarnAfterRun(const std::string& updateFolder, const std::vector<std::string>& updateFiles, const CheckReport& report,
+                  std::vector<AuthorWarning>* warnings) {
     // A completed run passed verification; one that failed after it (a copy)
     // passes it again on what it left.
     if (!report.completes && GameFolder[0] != '\0' &&
         WalkUpdateTree(updateFolder.c_str(), "", Verify) != 0)
-        WarnAboutVerification(updateFolder, warnings);
+        WarnAboutVerification(updateFiles, warnings);
     if (report.completes) WarnAboutDeletions(report, warnings);
 }

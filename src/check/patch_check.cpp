@@ -85,10 +85,11 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
         WindowHandles = {&MainWindow, &TopText, &BodyText, &StartButton, &CancelButton, &FinishButton};
         mp::SetRegistryString(UpdateDescription.RegistryKeyPath, "SAV_FOLDER", input.gamePath);
         const std::string updateFolder = patchFolder + "\\update";
-        WarnBeforeRun(updateFolder, gameFolder, &report->warnings);
+        const std::vector<std::string> updateFiles = ListUpdateFiles(updateFolder);
+        WarnBeforeRun(updateFolder, gameFolder, updateFiles, &report->warnings);
         report->completes = RunUpdate() == 0;
         RecordOutcome(gameFolder, input.listAfter, report);
-        WarnAfterRun(updateFolder, *report, &report->warnings);
+        WarnAfterRun(updateFolder, updateFiles, *report, &report->warnings);
     } else {
         RecordOutcome(gameFolder, input.listAfter, report);
     }
