@@ -74,10 +74,6 @@ void WarnAboutVerification(const std::vector<std::string>& files, std::vector<Au
     }
 }
 
-bool IsCopy(const GameChange& change) {
-    return change.kind == mp::ChangeKind::Replace || change.kind == mp::ChangeKind::Add;
-}
-
 void WarnAboutDeletions(const CheckReport& report, std::vector<AuthorWarning>* warnings) {
     const auto& requests = mp::DeleteRequests();
     size_t next = 0;
@@ -91,7 +87,7 @@ void WarnAboutDeletions(const CheckReport& report, std::vector<AuthorWarning>* w
         const mp::DeleteRequest& request = requests[next++];
         if (request.deleted) {
             for (const GameChange& change : report.changes)
-                if (IsCopy(change) && mp::SamePath(std::string(GameFolder) + "\\" + change.path, request.path)) {
+                if (mp::IsCopy(change.kind) && mp::SamePath(std::string(GameFolder) + "\\" + change.path, request.path)) {
                     Warn(warnings, "delfile-copied", entry, "the patch copies this file, and this entry deletes it right after");
                     break;
                 }

@@ -40,7 +40,7 @@ void RecordOutcome(const std::string& gameFolder, bool listAfter, CheckReport* r
         report->boxes.push_back(BoxSeen{box.title, box.text, (box.type & 0xF0) == BoxIconWarning, box.owner != nullptr});
     bool firstCopy = true;
     for (const mp::Change& change : mp::ChangesBelow(gameFolder)) {
-        bool copy = change.kind == mp::ChangeKind::Replace || change.kind == mp::ChangeKind::Add;
+        bool copy = mp::IsCopy(change.kind);
         bool engine = false;
         // The engine executable is copied before anything else.
         for (const char* name : EngineExecutables) engine = engine || (copy && firstCopy && mp::SameName(change.path, name));
