@@ -1,9 +1,8 @@
-// The warnings ask the program's own pieces (the [AddFile] comparison, the
-// probe and the verify walk) and the machine's record of the run; they apply
-// no rule of their own to the folders.
+// The warnings ask the program's own pieces (the [AddFile] comparison and the
+// verify step of the walk) and the machine's record of the run; they apply no
+// rule of their own to the folders, and look for a reason only once the
+// program's own step has failed.
 #include "check/author_warnings.h"
-
-#include <string.h>
 
 #include "description/text.h"
 #include "description/update_description.h"
@@ -14,13 +13,7 @@ namespace mp = memory_platform;
 
 namespace {
 
-// The walker's per-level text, which holds a destination path while verifying.
-const size_t VerifyPathLimit = 511;
-
-bool IsDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
-
-// The files of the update tree relative to it, in the order the walk meets them.
-void ListUpdateFiles(const std::string& root, const std::string& relative, std::vector<std::string>* files) {
+void ListFilesBelow(const std::string& root, const std::string& relative, std::vector<std::string>* files) {
     std::string pattern = relative.empty() ? root + "\\*" : root + "\\" + relative + "\\*";
     FileSearch search;
     FoundFile entry;
@@ -28,7 +21,7 @@ void ListUpdateFiles(const std::string& root, const std::string& relative, std::
     do {
         if (IsDotEntry(entry.name)) continue;
         std::string child = relative.empty() ? entry.name : relative + "\\" + entry.name;
-        if (entry.isDirectory) ListUpdateFiles(root, child, files);
+        if (entry.isDirectory) ListFilesBelow(root, child, files);
         else files->push_back(child);
     } while (PlatformFindNextFile(search, &entry) == 0);
     PlatformFindClose(search);
@@ -65,34 +58,25 @@ void WarnAboutNewFiles(const std::string& updateFolder, const std::string& gameF
     }
 }
 
-void WarnAboutVerification(const std::string& updateFolder, std::vector<AuthorWarning>* warnings) {
-    std::vector<std::string> files;
-    ListUpdateFiles(updateFolder, "", &files);
+void WarnAboutVerification(const std::vector<std::string>& files, std::vector<AuthorWarning>* warnings) {
     for (const std::string& file : files) {
-        if (IsListedAsNewFile(file.c_str())) continue;
+        if (VerifyFile("", file.c_str()) == 0) continue;
+        // Why it failed, once it has.
         std::string destination = std::string(GameFolder) + "\\" + file;
-        if (destination.size() > VerifyPathLimit)
+        if (destination.size() >= LevelTextSize)
             Warn(warnings, "verify-fails", file,
                  "its path in the game folder has " + std::to_string(destination.size()) +
-                     " bytes, more than the program's 511");
+                     " bytes, more than the program's " + std::to_string(LevelTextSize - 1));
         else if (mp::IsDirectory(destination))
             Warn(warnings, "verify-fails", file, "the game folder has a folder of this name");
-        else if (ProbeFile(destination.c_str()) != 0)
+        else
             Warn(warnings, "verify-fails", file, "the game folder has no such file and no [AddFile] entry names it");
     }
-}
-
-bool IsCopy(const GameChange& change) {
-    return change.kind == mp::ChangeKind::Replace || change.kind == mp::ChangeKind::Add;
 }
 
 void WarnAboutDeletions(const CheckReport& report, std::vector<AuthorWarning>* warnings) {
     const auto& requests = mp::DeleteRequests();
     size_t next = 0;
-    std::vector<const GameChange*> deletions;
-    for (const GameChange& change : report.changes)
-        if (change.kind == mp::ChangeKind::Delete) deletions.push_back(&change);
-    size_t nextDeletion = 0;
     for (int i = 0; i < UpdateDescription.DelFileCount && i < FileListCapacity; ++i) {
         const char* entry = UpdateDescription.DelFiles[i];
         std::string path = std::string(GameFolder) + "\\" + entry;
@@ -102,10 +86,8 @@ void WarnAboutDeletions(const CheckReport& report, std::vector<AuthorWarning>* w
         }
         const mp::DeleteRequest& request = requests[next++];
         if (request.deleted) {
-            if (nextDeletion >= deletions.size()) continue;
-            const GameChange& deleted = *deletions[nextDeletion++];
             for (const GameChange& change : report.changes)
-                if (IsCopy(change) && mp::SameName(change.path, deleted.path)) {
+                if (mp::IsCopy(change.kind) && mp::SamePath(std::string(GameFolder) + "\\" + change.path, request.path)) {
                     Warn(warnings, "delfile-copied", entry, "the patch copies this file, and this entry deletes it right after");
                     break;
                 }
@@ -121,21 +103,26 @@ void WarnAboutDeletions(const CheckReport& report, std::vector<AuthorWarning>* w
 
 }  // namespace
 
-void WarnBeforeRun(const std::string& updateFolder, const std::string& gameFolder,
-                   std::vector<AuthorWarning>* warnings) {
+std::vector<std::string> ListUpdateFiles(const std::string& updateFolder) {
     std::vector<std::string> files;
-    ListUpdateFiles(updateFolder, "", &files);
-    WarnAboutNewFiles(updateFolder, gameFolder, files, warnings);
+    ListFilesBelow(updateFolder, "", &files);
+    return files;
+}
+
+void WarnBeforeRun(const std::string& updateFolder, const std::string& gameFolder,
+                   const std::vector<std::string>& updateFiles, std::vector<AuthorWarning>* warnings) {
+    WarnAboutNewFiles(updateFolder, gameFolder, updateFiles, warnings);
     for (const char* name : EngineExecutables)
         if (mp::IsFile(updateFolder + "\\" + name) && !mp::IsFile(gameFolder + "\\" + name))
             Warn(warnings, "engine-not-in-game", name, "the patch carries this engine executable, which the game does not have");
 }
 
-void WarnAfterRun(const std::string& updateFolder, const CheckReport& report, std::vector<AuthorWarning>* warnings) {
+void WarnAfterRun(const std::string& updateFolder, const std::vector<std::string>& updateFiles, const CheckReport& report,
+                  std::vector<AuthorWarning>* warnings) {
     // A completed run passed verification; one that failed after it (a copy)
     // passes it again on what it left.
     if (!report.completes && GameFolder[0] != '\0' &&
         WalkUpdateTree(updateFolder.c_str(), "", Verify) != 0)
-        WarnAboutVerification(updateFolder, warnings);
+        WarnAboutVerification(updateFiles, warnings);
     if (report.completes) WarnAboutDeletions(report, warnings);
 }

@@ -93,6 +93,7 @@ int main(int argc, char** argv) {
         return Fail(problem);
     input.patchShown = options.patchFolder;
     input.gameShown = options.gameFolder;
+    input.listAfter = options.listAfter;
     if (ReadFolder(options.patchFolder, "update.ini", &input.patch, &problem) != 0)
         return Fail("patch folder " + options.patchFolder + ": " + problem);
     if (ReadFolder(options.gameFolder, "", &input.game, &problem) != 0)

@@ -47,7 +47,7 @@ struct CheckReport {
     std::vector<GameChange> changes;
     uint64_t bytesWritten = 0;
     std::vector<AuthorWarning> warnings;
-    std::vector<ObjectAfter> after;  // the game folder after the run
+    std::vector<ObjectAfter> after;  // the game folder after the run, when asked for
 };
 
 #endif

@@ -35,12 +35,12 @@ bool LiesWithin(const std::string& inner, const std::string& folder) {
     return mp::SameName(prefix, folder) && (inner.size() == folder.size() || inner[folder.size()] == '\\');
 }
 
-void RecordOutcome(const std::string& gameFolder, CheckReport* report) {
+void RecordOutcome(const std::string& gameFolder, bool listAfter, CheckReport* report) {
     for (const auto& box : mp::MessageBoxes())
         report->boxes.push_back(BoxSeen{box.title, box.text, (box.type & 0xF0) == BoxIconWarning, box.owner != nullptr});
     bool firstCopy = true;
     for (const mp::Change& change : mp::ChangesBelow(gameFolder)) {
-        bool copy = change.kind == mp::ChangeKind::Replace || change.kind == mp::ChangeKind::Add;
+        bool copy = mp::IsCopy(change.kind);
         bool engine = false;
         // The engine executable is copied before anything else.
         for (const char* name : EngineExecutables) engine = engine || (copy && firstCopy && mp::SameName(change.path, name));
@@ -48,6 +48,8 @@ void RecordOutcome(const std::string& gameFolder, CheckReport* report) {
         report->changes.push_back(GameChange{change.kind, change.path, change.size, engine});
     }
     report->bytesWritten = mp::BytesCopied();
+    // The whole game folder, only when the report is to list it.
+    if (!listAfter) return;
     for (const mp::TreeEntry& object : mp::DescribeTree(gameFolder))
         report->after.push_back(ObjectAfter{object.relativePath + (object.directory ? "\\" : ""), object.directory,
                                             object.size, (object.attributes & FileAttributeReadOnly) != 0});
@@ -83,12 +85,13 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
         WindowHandles = {&MainWindow, &TopText, &BodyText, &StartButton, &CancelButton, &FinishButton};
         mp::SetRegistryString(UpdateDescription.RegistryKeyPath, "SAV_FOLDER", input.gamePath);
         const std::string updateFolder = patchFolder + "\\update";
-        WarnBeforeRun(updateFolder, gameFolder, &report->warnings);
+        const std::vector<std::string> updateFiles = ListUpdateFiles(updateFolder);
+        WarnBeforeRun(updateFolder, gameFolder, updateFiles, &report->warnings);
         report->completes = RunUpdate() == 0;
-        RecordOutcome(gameFolder, report);
-        WarnAfterRun(updateFolder, *report, &report->warnings);
+        RecordOutcome(gameFolder, input.listAfter, report);
+        WarnAfterRun(updateFolder, updateFiles, *report, &report->warnings);
     } else {
-        RecordOutcome(gameFolder, report);
+        RecordOutcome(gameFolder, input.listAfter, report);
     }
     return 0;
 }

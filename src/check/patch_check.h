@@ -15,6 +15,7 @@ struct CheckInput {
     FolderRead game;
     std::string patchShown;  // the folders as the user named them, for messages
     std::string gameShown;
+    bool listAfter = false;  // fill the report's list of the game folder after the run
 };
 
 // 0 and the report; 1 and a one-line reason (UTF-8) when the folders cannot be

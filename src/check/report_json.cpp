@@ -18,6 +18,10 @@ const char* ChangeKindName(mp::ChangeKind kind) {
     return "?";
 }
 
+bool ChangeHasSize(mp::ChangeKind kind) {
+    return kind != mp::ChangeKind::CreateFolder && kind != mp::ChangeKind::ClearReadOnly;
+}
+
 std::string ReportAsJson(const CheckReport& report, bool listAfter) {
     json document;
     document["patch"] = ShiftJisToUtf8(report.patchPath);
@@ -33,8 +37,7 @@ std::string ReportAsJson(const CheckReport& report, bool listAfter) {
     document["changes"] = json::array();
     for (const GameChange& change : report.changes) {
         json entry = {{"kind", ChangeKindName(change.kind)}, {"path", ShiftJisToUtf8(change.path)}};
-        if (change.kind != mp::ChangeKind::CreateFolder && change.kind != mp::ChangeKind::ClearReadOnly)
-            entry["size"] = change.size;
+        if (ChangeHasSize(change.kind)) entry["size"] = change.size;
         if (change.engine) entry["engine"] = true;
         document["changes"].push_back(entry);
     }

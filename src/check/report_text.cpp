@@ -3,8 +3,6 @@
 #include "check/report_writers.h"
 #include "check/text_conversion.h"
 
-namespace mp = memory_platform;
-
 namespace {
 
 std::string Utf8(const std::string& shiftJis) { return ShiftJisToUtf8(shiftJis); }
@@ -31,8 +29,7 @@ std::string ChangeLine(const GameChange& change) {
     std::string line = "  " + std::string(ChangeKindName(change.kind));
     line.resize(18, ' ');
     line += Utf8(change.path);
-    if (change.kind != mp::ChangeKind::CreateFolder && change.kind != mp::ChangeKind::ClearReadOnly)
-        line += "  (" + Bytes(change.size) + ")";
+    if (ChangeHasSize(change.kind)) line += "  (" + Bytes(change.size) + ")";
     if (change.engine) line += "  the engine executable, before the verification";
     return line + "\n";
 }

@@ -12,5 +12,7 @@ std::string ReportAsJson(const CheckReport& report, bool listAfter);
 
 // The change kinds as the JSON document spells them.
 const char* ChangeKindName(memory_platform::ChangeKind kind);
+// Whether a change of this kind shows a file's size (folders and marks have none).
+bool ChangeHasSize(memory_platform::ChangeKind kind);
 
 #endif

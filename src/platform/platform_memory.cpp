@@ -465,7 +465,7 @@ std::vector<Change> ChangesBelow(const std::string& root) {
     std::set<std::pair<int, std::string>> seen;
     for (const JournalEntry& entry : State().journal) {
         std::string key = Fold(entry.path);
-        bool isCopy = entry.kind == ChangeKind::Replace || entry.kind == ChangeKind::Add;
+        bool isCopy = IsCopy(entry.kind);
         bool alreadyCopied = copied.count(key) != 0;
         if (isCopy) copied.insert(key);
         if (entry.kind == ChangeKind::Delete) copied.erase(key);
@@ -480,7 +480,7 @@ std::vector<Change> ChangesBelow(const std::string& root) {
 uint64_t BytesCopied() {
     uint64_t total = 0;
     for (const JournalEntry& entry : State().journal)
-        if (entry.kind == ChangeKind::Replace || entry.kind == ChangeKind::Add) total += entry.size;
+        if (IsCopy(entry.kind)) total += entry.size;
     return total;
 }
 

@@ -83,6 +83,8 @@ std::vector<TreeEntry> DescribeTree(const std::string& root);
 // ---- What changed ----
 // Every successful change the program made through the boundary is journalled.
 enum class ChangeKind { Replace, Add, CreateFolder, Delete, ClearReadOnly };
+// Whether the change wrote a file's content: a replacement or an addition.
+inline bool IsCopy(ChangeKind kind) { return kind == ChangeKind::Replace || kind == ChangeKind::Add; }
 struct Change {
     ChangeKind kind;
     std::string path;  // relative to the root asked for, in the stored case

@@ -11,11 +11,7 @@
 
 namespace {
 
-// Each level composes its destination directory, search pattern and verify
-// paths in one text of this size, and the child's relative path in another.
-enum { LevelTextSize = 512, ChainTextSize = 512 };
-
-bool IsDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
+enum { ChainTextSize = 512 };
 
 // "base\name" at the top of the tree, "base\relative\name" below it.
 int ComposeBelow(char* buffer, size_t size, const char* base, const char* relativePath, const char* name) {
@@ -42,8 +38,10 @@ void ClearReadOnlyMark(const char* path) {
 }
 
 // A file of the tree needs a counterpart in the game folder unless update.ini
-// lists it as new.
-int VerifyFile(const char* relativePath, const char* name, char* levelText) {
+// lists it as new. The walk lends the level's text (its search pattern is no
+// longer needed once the search has started). Inlined into the walk, whose code
+// then stays as small as when this was its own step only.
+__attribute__((always_inline)) inline int VerifyInLevelText(const char* relativePath, const char* name, char* levelText) {
     if (ComposeRelative(levelText, LevelTextSize, relativePath, name) != 0) return 1;
     if (IsListedAsNewFile(levelText)) return 0;
     if (ComposeBelow(levelText, LevelTextSize, GameFolder, relativePath, name) != 0) return 1;
@@ -68,7 +66,7 @@ int VisitEntry(const char* sourceRoot, const char* relativePath, WalkMode mode, 
         if (ComposeRelative(childPath, sizeof childPath, relativePath, entry.name) != 0) return 1;
         return WalkUpdateTree(sourceRoot, childPath, mode);
     }
-    if (mode == Verify) return VerifyFile(relativePath, entry.name, levelText);
+    if (mode == Verify) return VerifyInLevelText(relativePath, entry.name, levelText);
     return CopyFileOver(sourceRoot, relativePath, entry.name);
 }
 
@@ -114,6 +112,11 @@ int CreatePrefix(const char* path, size_t length, size_t keptLength) {
 }
 
 }  // namespace
+
+int VerifyFile(const char* relativePath, const char* name) {
+    char levelText[LevelTextSize];
+    return VerifyInLevelText(relativePath, name, levelText);
+}
 
 bool IsListedAsNewFile(const char* relativeFile) {
     for (int i = 0; i < UpdateDescription.AddFileCount && i < FileListCapacity; ++i)

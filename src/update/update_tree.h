@@ -3,8 +3,13 @@
 #define UPDATE_UPDATE_TREE_H
 
 #include <stddef.h>
+#include <string.h>
 
 enum WalkMode { Verify = 0, Copy = 1 };
+
+// Each level of the walk composes its paths in texts of this size: a path that
+// does not fit fails.
+enum { LevelTextSize = 512 };
 
 // sourceRoot is the update folder, relativePath "" at the top. 0 when the whole
 // subtree passed (or there was nothing to visit), 1 at the first failure.
@@ -19,6 +24,15 @@ int MakeDirectoryChain(const char* path, size_t keptLength = 0);
 // Whether update.ini lists relativeFile (a path relative to the update folder)
 // as a file new to the game, which then needs no counterpart there.
 bool IsListedAsNewFile(const char* relativeFile);
+
+// The verify step for one file of the update tree, relativePath\name (name
+// alone at the top; a name may itself hold backslashes): 0 when update.ini lists
+// it as new or the game folder has a file, not a folder, of that path; 1 when
+// not, or when either path does not fit a level's text.
+int VerifyFile(const char* relativePath, const char* name);
+
+// Whether a listed name is a folder's "." or ".." entry, which the walk skips.
+inline bool IsDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
 
 // 0 when path names an existing file that is not a directory, else 1.
 int ProbeFile(const char* path);

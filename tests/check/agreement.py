@@ -19,17 +19,9 @@ import subprocess
 import sys
 import tempfile
 
-
-def parse_case(folder):
-    lines = []
-    with open(os.path.join(folder, "case.txt"), encoding="utf-8") as f:
-        for raw in f:
-            raw = raw.rstrip("\n")
-            if not raw.strip() or raw.lstrip().startswith("#"):
-                continue
-            name, _, value = raw.partition(":")
-            lines.append((name.strip(), value.strip()))
-    return lines
+# The shared module lies in the source tree, which is to stay free of bytecode.
+sys.dont_write_bytecode = True
+from case_files import make_read_only, make_writable, read_lines
 
 
 def step_text(text):
@@ -53,7 +45,7 @@ def native(case_folder, windows_relative):
 def presses_start(steps):
     """Whether Start is pressed: a click on it, or Enter or Space while it has the focus."""
     focus = "Start"
-    for kind, _, argument in steps:
+    for kind, argument in steps:
         if kind == "focus":
             focus = argument
         elif kind == "click" and argument == "Start":
@@ -68,14 +60,14 @@ def presses_start(steps):
 
 def plan(case_folder):
     """What to run, or the reason to skip: (plan, None) or (None, reason)."""
-    lines = parse_case(case_folder)
+    lines = read_lines(os.path.join(case_folder, "case.txt"))
     steps = []
     for name, value in lines:
         if name == "step":
             kind, _, argument = value.partition(" ")
-            steps.append((kind, value, argument.strip()))
+            steps.append((kind, argument.strip()))
     boxes = []
-    for kind, value, argument in steps:
+    for kind, argument in steps:
         if kind == "box":
             head, title, text = [part.strip() for part in argument.split("|", 2)]
             icon, owner = head.split()
@@ -98,7 +90,7 @@ def plan(case_folder):
         elif name == "registry_absent" and not stops_at_start_up:
             return None, "the registry key is absent (update-check always records SAV_FOLDER)"
         elif name == "registry" and not stops_at_start_up:
-            _, equals, sav_folder = value.partition("=")
+            _, equals, sav_folder = value.partition(" = ")
             sav_folder = sav_folder.strip()
             if not equals:
                 return None, "the registry key holds no SAV_FOLDER (update-check always records one)"
@@ -109,13 +101,6 @@ def plan(case_folder):
     if settings["game"] == "none" and not stops_at_start_up:
         return None, "no game folder is laid out"
     return {"boxes": boxes, "settings": settings, "readonly": readonly, "folders": folders}, None
-
-
-def make_writable(path):
-    for root, dirs, files in os.walk(path):
-        for name in dirs + files:
-            full = os.path.join(root, name)
-            os.chmod(full, os.stat(full).st_mode | stat.S_IWUSR)
 
 
 def lay_out(case_folder, case_plan, work):
@@ -144,8 +129,7 @@ def lay_out(case_folder, case_plan, work):
         if place == "expected":
             expected_marks.append(rest)
         elif place in places:
-            target = os.path.join(places[place], rest.replace("\\", "/"))
-            os.chmod(target, os.stat(target).st_mode & ~(stat.S_IWUSR | stat.S_IWGRP | stat.S_IWOTH))
+            make_read_only(os.path.join(places[place], rest.replace("\\", "/")))
     return patch, game, expected_marks
 
 

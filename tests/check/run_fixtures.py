@@ -16,23 +16,24 @@ rewrites expected.txt from what the checker prints.
 import os
 import shlex
 import shutil
-import stat
 import subprocess
 import sys
 import tempfile
 
+# The shared module lies in the source tree, which is to stay free of bytecode.
+sys.dont_write_bytecode = True
+from case_files import make_read_only, make_writable, read_lines
+
 
 def settings(folder):
     args, readonly, hidden = [], [], []
-    with open(os.path.join(folder, "fixture.txt"), encoding="utf-8") as f:
-        for line in f:
-            name, _, value = line.rstrip("\n").partition(":")
-            if name == "args":
-                args = shlex.split(value.strip(), posix=False)
-            elif name == "readonly":
-                readonly.append(value.strip())
-            elif name == "hidden":
-                hidden.append(value.strip())
+    for name, value in read_lines(os.path.join(folder, "fixture.txt")):
+        if name == "args":
+            args = shlex.split(value, posix=False)
+        elif name == "readonly":
+            readonly.append(value)
+        elif name == "hidden":
+            hidden.append(value)
     return args, readonly, hidden
 
 
@@ -43,8 +44,7 @@ def run(fixture, checker, wine_run):
         for part in ("patch", "game"):
             shutil.copytree(os.path.join(fixture, part), os.path.join(work, part))
         for relative in readonly:
-            target = os.path.join(work, relative.replace("\\", "/"))
-            os.chmod(target, stat.S_IMODE(os.stat(target).st_mode) & ~(stat.S_IWUSR | stat.S_IWGRP | stat.S_IWOTH))
+            make_read_only(os.path.join(work, relative.replace("\\", "/")))
         for relative in hidden:
             os.setxattr(os.path.join(work, relative.replace("\\", "/")), "user.DOSATTRIB", b"0x2")
         # Wine runs as another user, who must read the copy.
@@ -53,9 +53,7 @@ def run(fixture, checker, wine_run):
         command = ([wine_run] if wine_run else []) + [checker] + args + ["patch", "game"]
         result = subprocess.run(command, cwd=work, capture_output=True, timeout=120)
     finally:
-        for root, dirs, files in os.walk(work):
-            for name in files:
-                os.chmod(os.path.join(root, name), 0o644)
+        make_writable(work)
         shutil.rmtree(work)
     output = result.stdout + result.stderr
     return output.decode("utf-8", "replace").replace("\r\n", "\n") + "exit %d\n" % result.returncode

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "check/report_writers.h"
 #include "check/text_conversion.h"
 #include "platform/platform_memory.h"
 
@@ -82,9 +83,9 @@ TEST_F(MachineTest, ChangesListEachObjectOnceInTheOrderMade) {
 
     std::vector<std::string> changes;
     for (const mp::Change& change : mp::ChangesBelow("c:\\game"))
-        changes.push_back(std::to_string((int)change.kind) + " " + change.path + " " + std::to_string(change.size));
-    EXPECT_EQ(std::vector<std::string>({"4 Tessoran.exe 6", "0 Tessoran.exe 8", "2 NEW 0", "1 NEW\\copy.exe 8",
-                                        "3 old.txt 3"}),
+        changes.push_back(std::string(ChangeKindName(change.kind)) + " " + change.path + " " + std::to_string(change.size));
+    EXPECT_EQ(std::vector<std::string>({"clear-read-only Tessoran.exe 6", "replace Tessoran.exe 8", "create-folder NEW 0",
+                                        "add NEW\\copy.exe 8", "delete old.txt 3"}),
               changes);
     EXPECT_EQ(24u, mp::BytesCopied());
     std::vector<std::string> requests;
