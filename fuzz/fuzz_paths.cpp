@@ -58,15 +58,17 @@ struct Input {
 
 bool IsLeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
-// Whether the command line's program path (quoted, or up to a space or tab)
-// has a backslash of its own, not the second byte of a double-byte character.
+// Whether the command line's program path (quoted up to the closing quote, or
+// up to a space or tab) has a backslash of its own, not the second byte of a
+// double-byte character. The program sees the line up to its first NUL.
 bool ProgramPathHasSeparator(const std::string& commandLine) {
-    const bool quoted = !commandLine.empty() && commandLine[0] == '"';
-    for (size_t i = quoted ? 1 : 0; i < commandLine.size(); ++i) {
-        unsigned char byte = (unsigned char)commandLine[i];
-        if (quoted ? byte == '"' : (byte == ' ' || byte == '\t')) break;
-        if (byte == '\\') return true;
-        if (IsLeadByte(byte)) ++i;
+    const std::string line = commandLine.substr(0, commandLine.find('\0'));
+    const bool quoted = !line.empty() && line[0] == '"';
+    size_t end = quoted ? line.find('"', 1) : line.find_first_of(" \t");
+    if (end == std::string::npos) end = line.size();
+    for (size_t i = quoted ? 1 : 0; i < end; ++i) {
+        if (line[i] == '\\') return true;
+        if (IsLeadByte((unsigned char)line[i]) && i + 1 < end) ++i;
     }
     return false;
 }
