@@ -19,8 +19,12 @@ wine_env_runs_32bit() {
   /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
+# Starts the environment. The stage is synced here once for the whole run
+# (UPDATE_STAGED tells wine-run so); results written in the stage come back in
+# wine_env_stop.
 wine_env_start() {
-  stage_make || { echo "wine-env: the stage $stage_root could not be made" >&2; return 1; }
+  stage_sync || { echo "wine-env: staging into $stage_root failed" >&2; return 1; }
+  export UPDATE_STAGED=$stage_root
   local n=90
   while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
   Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
@@ -90,5 +94,9 @@ wine_env_stop() {
   if [ -n "$wine_env_xvfb_pid" ]; then
     kill "$wine_env_xvfb_pid" 2>/dev/null; wait "$wine_env_xvfb_pid" 2>/dev/null
     wine_env_xvfb_pid=
+  fi
+  if [ -n "${UPDATE_STAGED:-}" ]; then
+    unset UPDATE_STAGED
+    stage_bring_back
   fi
 }
