@@ -30,10 +30,12 @@ wine_env_wine() {  # SECONDS (0: no limit) PROGRAM ARGUMENT...
       LANG="$UPDATE_WINE_LANG" LC_ALL="$UPDATE_WINE_LANG" DISPLAY="$DISPLAY" "/usr/lib/wine/$program" "$@" )
 }
 
-# Starts the environment. The stage is synced here once for the whole run
-# (UPDATE_STAGED tells wine-run so); results written in the stage come back in
-# wine_env_stop.
-wine_env_start() {
+# Starts the environment: the display, the prefix (made once, marked by .ready)
+# and its server. PREFIX defaults to the stage's prefix of UPDATE_WINE_LANG; its
+# parent folder must be writable by the Wine user. The stage is synced here once
+# for the whole run (UPDATE_STAGED tells wine-run so); results written in the
+# stage come back in wine_env_stop.
+wine_env_start() {  # [PREFIX]
   stage_sync || { echo "wine-env: staging into $stage_root failed" >&2; return 1; }
   export UPDATE_STAGED=$stage_root
   local n=90
@@ -50,10 +52,10 @@ wine_env_start() {
   # One prefix per language: UPDATE_WINE_LANG (default ja_JP.UTF-8, ANSI code
   # page 932; en_US.UTF-8 gives code page 1252).
   export UPDATE_WINE_LANG=${UPDATE_WINE_LANG:-ja_JP.UTF-8}
-  export UPDATE_WINEPREFIX=$stage_root/wine-${UPDATE_WINE_LANG%%.*}
+  export UPDATE_WINEPREFIX=${1:-$stage_root/wine-${UPDATE_WINE_LANG%%.*}}
   if [ ! -f "$UPDATE_WINEPREFIX/.ready" ]; then
     rm -rf "$UPDATE_WINEPREFIX"
-    "${as_wine_user[@]}" mkdir -p "$UPDATE_WINEPREFIX"
+    "${as_wine_user[@]}" mkdir -p "$UPDATE_WINEPREFIX" || return 1
     echo "wine-env: creating the Wine prefix (about 20 s)"
     wine_env_wine 300 wine64 wineboot -i >/dev/null 2>&1 || true
     # Without a window manager every hidden window waits 2 s unless unmanaged.
