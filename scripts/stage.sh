@@ -41,8 +41,10 @@ stage_make() {
 
 # Copies what Wine programs read into the stage: the built Windows programs and
 # libraries, the end-to-end cases and the sample patch. Only what changed is copied.
+# The stamp is touched first, so anything written meanwhile counts as changed.
 stage_sync() {
   stage_make || return 1
+  touch "$stage_root/synced" || return 1
   local owner=()
   [ "$stage_user" = "$(id -un)" ] || owner=(--chown="$stage_user:$stage_user")
   local preset
@@ -54,6 +56,21 @@ stage_sync() {
   mkdir -p "$stage_checkout/tests" || return 1
   rsync -a "${owner[@]}" --delete "$stage_repo/tests/e2e" "$stage_checkout/tests/" || return 1
   rsync -a "${owner[@]}" --delete "$stage_repo/examples" "$stage_checkout/" || return 1
+}
+
+# Whether anything staged has changed in the checkout since the last sync (a
+# Windows program rebuilt, a case edited, added or removed). Far cheaper than a
+# sync, so a run that synced once checks this before each program instead.
+stage_changed() {
+  [ -f "$stage_root/synced" ] || return 0
+  local places=() preset
+  for preset in win32 win64; do
+    [ -d "$stage_repo/build/$preset" ] && places+=("$stage_repo/build/$preset")
+  done
+  [ ${#places[@]} = 0 ] ||
+    [ -z "$(find "${places[@]}" \( -name '*.exe' -o -name '*.dll' \) -newer "$stage_root/synced" -print -quit)" ] ||
+    return 0
+  [ -n "$(find "$stage_repo/tests/e2e" "$stage_repo/examples" -newer "$stage_root/synced" -print -quit)" ]
 }
 
 # A path in the checkout as staged; any other path as it is.

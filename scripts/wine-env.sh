@@ -19,8 +19,25 @@ wine_env_runs_32bit() {
   /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
-wine_env_start() {
-  stage_make || { echo "wine-env: the stage $stage_root could not be made" >&2; return 1; }
+# Runs one of Wine's programs (wine64, wineserver) in the prefix, as the Wine
+# user, in the stage: that user may not enter the checkout.
+wine_env_wine() {  # SECONDS (0: no limit) PROGRAM ARGUMENT...
+  local limit=() program=$2
+  [ "$1" = 0 ] || limit=(timeout "$1")
+  shift 2
+  ( cd "$stage_root" &&
+    exec "${limit[@]}" "${as_wine_user[@]}" env WINELOADER=/usr/lib/wine/wine64 WINEPREFIX="$UPDATE_WINEPREFIX" WINEDEBUG=-all \
+      LANG="$UPDATE_WINE_LANG" LC_ALL="$UPDATE_WINE_LANG" DISPLAY="$DISPLAY" "/usr/lib/wine/$program" "$@" )
+}
+
+# Starts the environment: the display, the prefix (made once, marked by .ready)
+# and its server. PREFIX defaults to the stage's prefix of UPDATE_WINE_LANG; its
+# parent folder must be writable by the Wine user. The stage is synced here once
+# for the whole run (UPDATE_STAGED tells wine-run so); results written in the
+# stage come back in wine_env_stop.
+wine_env_start() {  # [PREFIX]
+  stage_sync || { echo "wine-env: staging into $stage_root failed" >&2; return 1; }
+  export UPDATE_STAGED=$stage_root
   local n=90
   while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
   Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
@@ -35,19 +52,15 @@ wine_env_start() {
   # One prefix per language: UPDATE_WINE_LANG (default ja_JP.UTF-8, ANSI code
   # page 932; en_US.UTF-8 gives code page 1252).
   export UPDATE_WINE_LANG=${UPDATE_WINE_LANG:-ja_JP.UTF-8}
-  export UPDATE_WINEPREFIX=$stage_root/wine-${UPDATE_WINE_LANG%%.*}
-  local settings=(WINELOADER=/usr/lib/wine/wine64 WINEPREFIX="$UPDATE_WINEPREFIX" WINEDEBUG=-all LANG="$UPDATE_WINE_LANG" LC_ALL="$UPDATE_WINE_LANG" DISPLAY="$DISPLAY")
-  # Wine programs start in the stage: the Wine user may not enter the checkout.
-  local back=$PWD
-  cd "$stage_root" || return 1
+  export UPDATE_WINEPREFIX=${1:-$stage_root/wine-${UPDATE_WINE_LANG%%.*}}
   if [ ! -f "$UPDATE_WINEPREFIX/.ready" ]; then
     rm -rf "$UPDATE_WINEPREFIX"
-    "${as_wine_user[@]}" mkdir -p "$UPDATE_WINEPREFIX"
+    "${as_wine_user[@]}" mkdir -p "$UPDATE_WINEPREFIX" || return 1
     echo "wine-env: creating the Wine prefix (about 20 s)"
-    timeout 300 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+    wine_env_wine 300 wine64 wineboot -i >/dev/null 2>&1 || true
     # Without a window manager every hidden window waits 2 s unless unmanaged.
-    timeout 60 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' \
-      /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || { cd "$back"; return 1; }
+    wine_env_wine 60 wine64 reg add 'HKCU\Software\Wine\X11 Driver' \
+      /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 || return 1
     # This Wine does not load the fonts of its own font folder, only the
     # prefix's Fonts folder and the system's: without Marlett the title-bar
     # buttons read "0 1 r", and without Tahoma the title bar and message boxes
@@ -56,24 +69,23 @@ wine_env_start() {
     # reaches. As on Windows, Tahoma links to a Japanese font for characters
     # it lacks (IPA P Gothic standing in for MS UI Gothic).
     "${as_wine_user[@]}" cp /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma.ttf \
-      "$UPDATE_WINEPREFIX/drive_c/windows/Fonts/" || { cd "$back"; return 1; }
-    timeout 60 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wine64 reg add \
+      "$UPDATE_WINEPREFIX/drive_c/windows/Fonts/" || return 1
+    wine_env_wine 60 wine64 reg add \
       'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-      /v Tahoma /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic' /f >/dev/null 2>&1 || { cd "$back"; return 1; }
-    timeout 60 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wineserver -w
+      /v Tahoma /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic' /f >/dev/null 2>&1 || return 1
+    wine_env_wine 60 wineserver -w
     "${as_wine_user[@]}" touch "$UPDATE_WINEPREFIX/.ready"
   fi
   # One server for the whole run instead of one per test program.
-  "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wineserver -p >/dev/null 2>&1
+  wine_env_wine 0 wineserver -p >/dev/null 2>&1
   # Start Wine's own background processes now, detached from any caller's output:
   # started by a test they would hold CTest's output pipe open.
-  timeout 60 "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 </dev/null
+  wine_env_wine 60 wine64 wineboot >/dev/null 2>&1 </dev/null
   # Keep one idle Wine program (a console waiting on its input) for the whole run:
   # while one runs, Wine keeps its desktop process, and a program starts in about
   # 0.2 s instead of 2 s.
-  { sleep 86400 | "${as_wine_user[@]}" env "${settings[@]}" /usr/lib/wine/wine64 cmd.exe >/dev/null 2>&1; } &
+  { sleep 86400 | wine_env_wine 0 wine64 cmd.exe >/dev/null 2>&1; } 2>/dev/null &
   wine_env_keeper_pid=$!
-  cd "$back"
   return 0
 }
 
@@ -90,5 +102,9 @@ wine_env_stop() {
   if [ -n "$wine_env_xvfb_pid" ]; then
     kill "$wine_env_xvfb_pid" 2>/dev/null; wait "$wine_env_xvfb_pid" 2>/dev/null
     wine_env_xvfb_pid=
+  fi
+  if [ -n "${UPDATE_STAGED:-}" ]; then
+    unset UPDATE_STAGED
+    stage_bring_back
   fi
 }
