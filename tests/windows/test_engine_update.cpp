@@ -219,11 +219,9 @@ TEST_F(EngineOnWindows, RegistryStringsAreReadOnlyWhenTheyAreStringsThatFit) {
 }
 
 TEST_F(EngineOnWindows, RegistryStringsAreConvertedAndLimitedInTheirShiftJisForm) {
+    // A Japanese game folder read through the registry is the end-to-end names
+    // cases' road; here, the limit.
     char buffer[512];
-    std::wstring japanese = ShiftJisToWide("C:\\ゲーム\\表示\\");
-    SetWideValue("J", REG_SZ, japanese + L'\0', japanese.size() + 1);
-    EXPECT_EQ(0, ReadRegistryString(keyPath_.c_str(), "J", buffer, sizeof buffer));
-    EXPECT_STREQ("C:\\ゲーム\\表示\\", buffer);
     // 255 kanji and a terminator take 511 bytes; 256 take 513, more than the
     // field, although their UTF-16 form would fit 1024 bytes.
     std::wstring kanji = ShiftJisToWide("表");
