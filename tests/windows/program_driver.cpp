@@ -175,7 +175,7 @@ bool RunUnixCommandForFile(const std::string& shellCommand, const std::string& u
     return false;
 }
 
-DrivenProgram::DrivenProgram() : process_(), running_(false) {}
+DrivenProgram::DrivenProgram() : process_(), running_(false), startError_(0), failedStarts_(0) {}
 
 DrivenProgram::~DrivenProgram() {
     if (!running_) return;
@@ -190,8 +190,18 @@ bool DrivenProgram::Start(const std::wstring& exePath, const std::wstring& comma
     std::wstring line = commandLine.empty() ? L"\"" + exePath + L"\"" : commandLine;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    running_ = CreateProcessW(exePath.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL,
-                              workingFolder.empty() ? NULL : workingFolder.c_str(), &startup, &process_) != 0;
+    // Wine now and then fails to start a process whose file is fine (the new
+    // process dies in its loader before it reports in); a second try starts it.
+    // A program that cannot start fails every try, with the last error kept.
+    for (int attempt = 0; attempt < StartAttempts && !running_; ++attempt) {
+        if (attempt > 0) Sleep(200);
+        running_ = CreateProcessW(exePath.c_str(), &line[0], NULL, NULL, FALSE, 0, NULL,
+                                  workingFolder.empty() ? NULL : workingFolder.c_str(), &startup, &process_) != 0;
+        if (!running_) {
+            startError_ = GetLastError();
+            ++failedStarts_;
+        }
+    }
     return running_;
 }
 

@@ -93,10 +93,16 @@ public:
     // Waits for the exit; false on a timeout (the destructor then ends the program).
     bool WaitForExit(DWORD* exitCode, DWORD timeoutMs = 10000);
     DWORD ProcessId() const { return process_.dwProcessId; }
+    // How many tries to start failed, and GetLastError of the last of them.
+    int FailedStarts() const { return failedStarts_; }
+    DWORD StartError() const { return startError_; }
 
 private:
+    static const int StartAttempts = 3;
     PROCESS_INFORMATION process_;
     bool running_;
+    DWORD startError_;
+    int failedStarts_;
 };
 
 #endif

@@ -129,7 +129,11 @@ private:
                   Quoted(case_.commandLine) + "\n");
             started_ = program_->Start(layout_.Program(), case_.commandLine, layout_.ProgramFolder());
         }
-        if (!started_) Fail("cannot start " + WideToUtf8(layout_.Program()));
+        std::string error = " (error " + std::to_string(program_->StartError()) + ")";
+        if (!started_) Fail("cannot start " + WideToUtf8(layout_.Program()) + error);
+        else if (program_->FailedStarts() > 0)
+            Print("   Wine failed to start the program " + std::to_string(program_->FailedStarts()) +
+                  " time(s)" + error + "; the next try started it\n");
         return started_;
     }
 
