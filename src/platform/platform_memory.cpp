@@ -644,7 +644,8 @@ int PlatformCreateDirectory(const char* path, unsigned* error) {
     std::string text = path;
     if (Injected(Operation::CreateDirectory, text, error)) return 1;
     ParsedPath parsed = Parse(text);
-    if (parsed.names.empty() || Find(text)) {
+    // Anything of that name exists, a file named with a separator after it included.
+    if (parsed.names.empty() || Resolve(parsed)) {
         *error = ErrorAlreadyExists;
         return 1;
     }

@@ -50,6 +50,11 @@ TEST_F(MachineTest, PathsResolveAsWin32ResolvesThem) {
     EXPECT_TRUE(mp::IsFile("C:\\Game\\save\\..\\.\\data\\a.dat. "));
     EXPECT_FALSE(mp::IsFile("C:\\Game\\data\\a.dat\\"));
     EXPECT_TRUE(mp::IsDirectory("C:\\Game\\data\\"));
+    // Windows refuses to make a folder over a file, whatever the path ends in.
+    unsigned error = 0;
+    EXPECT_EQ(1, PlatformCreateDirectory("C:\\Game\\data\\a.dat\\", &error));
+    EXPECT_EQ(183u, error);  // ERROR_ALREADY_EXISTS
+    EXPECT_TRUE(mp::IsFile("C:\\Game\\data\\a.dat"));
     // 表 ends in 0x5C: its second byte never separates.
     mp::AddFile("C:\\Game\\\x95\x5C\\b.dat", "b");
     EXPECT_EQ(std::vector<std::string>({"data\\", "data\\a.dat", "\x95\x5C\\", "\x95\x5C\\b.dat"}),
