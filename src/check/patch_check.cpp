@@ -29,12 +29,6 @@ std::string WithoutTrailingBackslash(const std::string& path) {
     return text.data();
 }
 
-// Whether inner is folder itself or lies below it.
-bool LiesWithin(const std::string& inner, const std::string& folder) {
-    std::string prefix = inner.substr(0, folder.size());
-    return mp::SameName(prefix, folder) && (inner.size() == folder.size() || inner[folder.size()] == '\\');
-}
-
 void RecordOutcome(const std::string& gameFolder, bool listAfter, CheckReport* report) {
     for (const auto& box : mp::MessageBoxes())
         report->boxes.push_back(BoxSeen{box.title, box.text, (box.type & 0xF0) == BoxIconWarning, box.owner != nullptr});
@@ -62,7 +56,8 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
     const std::string gameFolder = WithoutTrailingBackslash(input.gamePath);
     report->patchPath = input.patchPath;
     report->gamePath = input.gamePath;
-    if (LiesWithin(gameFolder, patchFolder) || LiesWithin(patchFolder, gameFolder)) {
+    // Compared as Win32 resolves them: "C:\\Game\\..\\Patch" is the patch folder.
+    if (mp::IsSameOrBelow(gameFolder, patchFolder) || mp::IsSameOrBelow(patchFolder, gameFolder)) {
         *problem = "--patch-path and --game-path must name two separate folders";
         return 1;
     }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "check/patch_check.h"
 #include "check/report_writers.h"
 #include "check/text_conversion.h"
 #include "platform/platform_memory.h"
@@ -96,6 +97,18 @@ TEST_F(MachineTest, ChangesListEachObjectOnceInTheOrderMade) {
     std::vector<std::string> requests;
     for (const auto& request : mp::DeleteRequests()) requests.push_back(request.path + (request.deleted ? " +" : " -"));
     EXPECT_EQ(std::vector<std::string>({"C:\\Game\\old.txt +", "C:\\Game\\locked.txt -", "C:\\Game\\NEW -"}), requests);
+}
+
+TEST(PatchCheck, RefusesFoldersThatWin32ResolvesIntoOneAnother) {
+    for (const char* game : {"C:\\Game\\..\\Patch", "c:/patch/./sub", "C:\\PATCH.\\x", "C:\\"}) {
+        CheckInput input;
+        input.patchPath = "C:\\Patch";
+        input.gamePath = game;
+        CheckReport report;
+        std::string problem;
+        EXPECT_EQ(1, CheckPatch(input, &report, &problem)) << game;
+        EXPECT_EQ("--patch-path and --game-path must name two separate folders", problem) << game;
+    }
 }
 
 TEST(NameConversion, FollowsTheWindowsTableOfCodePage932) {
