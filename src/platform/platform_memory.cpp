@@ -219,11 +219,6 @@ std::string FullPath(const Node* node) {
     return FullPath(node->parent) + "\\" + node->name;
 }
 
-bool DirectoryExists(const std::string& path) {
-    Node* node = Find(path);
-    return node && node->directory;
-}
-
 // Counts the call and tells whether an injected failure hits it.
 bool Injected(Operation operation, const std::string& path, unsigned* error) {
     State().requests[operation].push_back(path);
@@ -291,14 +286,6 @@ void Journal(ChangeKind kind, const Node* node, uint64_t size) {
     State().journal.push_back(JournalEntry{kind, FullPath(node), size});
 }
 
-void ListBelow(const Node* folder, const std::string& prefix, std::vector<std::string>* listed) {
-    for (const auto& [key, child] : folder->children) {
-        std::string relative = prefix + child->name;
-        listed->push_back(relative + (child->directory ? "\\" : ""));
-        if (child->directory) ListBelow(child.get(), relative + "\\", listed);
-    }
-}
-
 // Characters no Windows name holds, and names Windows reserves for devices.
 bool IsValidWindowsName(const std::string& name) {
     if (name.empty() || name == "." || name == ".." || TrimTrailingDotsAndSpaces(name) != name) return false;
@@ -348,7 +335,10 @@ bool IsFile(const std::string& path) {
     return node && !node->directory;
 }
 
-bool IsDirectory(const std::string& path) { return DirectoryExists(path); }
+bool IsDirectory(const std::string& path) {
+    Node* node = Find(path);
+    return node && node->directory;
+}
 
 std::string FileContent(const std::string& path) {
     Node* node = Find(path);
@@ -372,9 +362,8 @@ std::string StoredName(const std::string& path) {
 
 std::vector<std::string> ListTree(const std::string& root) {
     std::vector<std::string> listed;
-    Node* folder = Find(root);
-    if (!folder || !folder->directory) return listed;
-    ListBelow(folder, "", &listed);
+    for (const TreeEntry& entry : DescribeTree(root)) listed.push_back(entry.relativePath + (entry.directory ? "\\" : ""));
+    // Sorted as listed, a folder's separator included.
     std::sort(listed.begin(), listed.end(),
               [](const std::string& a, const std::string& b) { return Fold(a) < Fold(b); });
     return listed;
@@ -527,7 +516,7 @@ using namespace memory_platform;
 const char* PlatformCommandLine() { return State().commandLine.c_str(); }
 
 int PlatformSetCurrentDirectory(const char* path) {
-    if (!DirectoryExists(path)) return 1;
+    if (!IsDirectory(path)) return 1;
     State().currentDirectory = path;
     return 0;
 }
