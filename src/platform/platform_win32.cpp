@@ -175,9 +175,10 @@ int PlatformQueryValue(RegistryKey key, const char* valueName, unsigned* type, v
     if (valueType == REG_SZ || valueType == REG_EXPAND_SZ) {
         // The size limit applies to the Shift-JIS form, as the program sees it.
         int units = (int)(byteCount / sizeof(WideChar));
-        unsigned count = *size;
         int inexact = 0;
-        if (RegistryStringFromWide(data, units, (char*)buffer, &count, &inexact) != 0) return 1;
+        int count = Utf16ToShiftJis(data, units, (char*)buffer, (int)*size, &inexact);
+        // Larger than the buffer in Shift-JIS: the query fails, as an ANSI one does.
+        if (count < 0) return 1;
         if (inexact) {
             // A value that names an existing file or folder is taken in its
             // short form when that converts exactly, terminated as the stored
@@ -188,9 +189,9 @@ int PlatformQueryValue(RegistryKey key, const char* valueName, unsigned* type, v
             bool terminated = units > 0 && data[units - 1] == 0;
             int shortUnits = shortForm.text[0] ? (int)wcslen(shortForm.text) + (terminated ? 1 : 0) : 0;
             // The form with '?' fits, so one of the forms always does.
-            count = (unsigned)ConvertNamingForm(data, units, shortForm.text, shortUnits, (char*)buffer, (int)*size);
+            count = ConvertNamingForm(data, units, shortForm.text, shortUnits, (char*)buffer, (int)*size);
         }
-        *size = count;
+        *size = (unsigned)count;
     } else {
         if (byteCount > *size) return 1;
         memcpy(buffer, data, byteCount);

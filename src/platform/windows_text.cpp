@@ -27,12 +27,6 @@ int ToWide(const char* text, WideChar* wide, int wideSize) {
     return count < 0 ? 1 : 0;
 }
 
-int FromWide(const WideChar* wide, char* text, int size, int* inexact) {
-    *inexact = 0;
-    if (size < 1) return 1;
-    return Terminate(text, Utf16ToShiftJis(wide, WideLength(wide), text, size - 1, inexact));
-}
-
 int ConvertNamingForm(const WideChar* wide, int length, const WideChar* shortForm, int shortLength, char* text,
                       int size) {
     // Failing both, the '?' form stands: it names nothing, so whatever uses it
@@ -87,12 +81,4 @@ int CommandLineFromWide(const WideChar* line, const WideChar* shortProgramPath, 
         i += units;
     }
     return Terminate(text, used);
-}
-
-int RegistryStringFromWide(const WideChar* data, int units, char* buffer, unsigned* size, int* inexact) {
-    *inexact = 0;
-    int count = Utf16ToShiftJis(data, units, buffer, (int)*size, inexact);
-    if (count < 0) return 1;
-    *size = (unsigned)count;
-    return 0;
 }

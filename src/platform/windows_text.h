@@ -12,11 +12,6 @@
 // does not fit.
 int ToWide(const char* text, WideChar* wide, int wideSize);
 
-// A NUL-terminated UTF-16 text to NUL-terminated Shift-JIS; *inexact tells
-// that a character had no Shift-JIS form and stands as '?'. Empty when it does
-// not fit.
-int FromWide(const WideChar* wide, char* text, int size, int* inexact);
-
 // length units of the name of an existing file or folder, or of a path naming
 // one, in Shift-JIS: exactly when it converts exactly, else its short form
 // (shortLength units; none when 0) when that does, else with '?' for the
@@ -41,10 +36,5 @@ void ProgramPathSpan(const WideChar* line, int* start, int* end);
 // fit are cut at a character boundary. 1 when even the program path does not
 // fit.
 int CommandLineFromWide(const WideChar* line, const WideChar* shortProgramPath, char* text, int size);
-
-// A string value of the registry as stored (units, any terminator included)
-// to Shift-JIS bytes; *size is the buffer size in, the byte count out. 1 when
-// the Shift-JIS form is larger than the buffer, as an ANSI query fails then.
-int RegistryStringFromWide(const WideChar* data, int units, char* buffer, unsigned* size, int* inexact);
 
 #endif

@@ -26,17 +26,13 @@ TEST(WindowsText, ShiftJisRoundTripsWithTrailBytes5C) {
     ASSERT_EQ(ToWide(text, wide, 64), 0);
     EXPECT_EQ(std::u16string(wide), u"C:\\表\\ソフト\\十能.dat");
     char back[64];
-    int inexact = 1;
-    ASSERT_EQ(FromWide(wide, back, sizeof back, &inexact), 0);
-    EXPECT_EQ(inexact, 0);
+    ASSERT_EQ(NameFromWide(wide, nullptr, back, sizeof back), 0);
     EXPECT_STREQ(back, text);
 }
 
 TEST(WindowsText, CharactersWithoutAShiftJisFormBecomeQuestionMarks) {
     char text[32];
-    int inexact = 0;
-    ASSERT_EQ(FromWide(u"Caf\u00e9 \U0001F600", text, sizeof text, &inexact), 0);
-    EXPECT_EQ(inexact, 1);
+    ASSERT_EQ(NameFromWide(u"Caf\u00e9 \U0001F600", nullptr, text, sizeof text), 0);
     EXPECT_STREQ(text, "Caf? ?");  // one mark per character, a surrogate pair included
 }
 
@@ -48,12 +44,11 @@ TEST(WindowsText, TextsThatDoNotFitFailWithAnEmptyResult) {
     EXPECT_EQ(wide[0], 0);
 
     char text[5] = "....";
-    int inexact = 0;
-    EXPECT_EQ(FromWide(u"表示", text, 5, &inexact), 0);  // four bytes and the terminator
-    EXPECT_EQ(FromWide(u"表示a", text, 5, &inexact), 1);
+    EXPECT_EQ(NameFromWide(u"表示", nullptr, text, 5), 0);  // four bytes and the terminator
+    EXPECT_EQ(NameFromWide(u"表示a", nullptr, text, 5), 1);
     EXPECT_STREQ(text, "");
     // A double-byte character never lands half in the buffer.
-    EXPECT_EQ(FromWide(u"a表示", text, 5, &inexact), 1);
+    EXPECT_EQ(NameFromWide(u"a表示", nullptr, text, 5), 1);
     EXPECT_STREQ(text, "");
 }
 
