@@ -5,7 +5,6 @@
 namespace {
 
 const int ClassNameUnits = 256;
-const int TextUnits = 1024;
 
 // The key slot of a virtual key, or -1 for a key without one.
 int SlotOfKey(WPARAM key) {
@@ -46,8 +45,8 @@ int ChildControl::Create(DWORD exStyle, const char* className, const char* text,
     // Class names and texts are Shift-JIS; a text of the program holds at
     // most 1023 bytes.
     WideChar wideClass[ClassNameUnits];
-    WideChar wideText[TextUnits];
-    if (ToWide(className, wideClass, ClassNameUnits) != 0 || ToWide(text ? text : "", wideText, TextUnits) != 0)
+    WideChar wideText[WideTextUnits];
+    if (ToWide(className, wideClass, ClassNameUnits) != 0 || ToWide(text ? text : "", wideText, WideTextUnits) != 0)
         return 1;
     ownWindow = CreateWindowExW(exStyle, wideClass, text ? wideText : NULL, style, x, y, width, height, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, createParam);

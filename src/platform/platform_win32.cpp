@@ -12,9 +12,6 @@
 
 namespace {
 
-// Every text the program hands over fits its 1024-byte buffers, and each
-// Shift-JIS byte gives at most one UTF-16 unit.
-enum { WideTextSize = 1024 };
 // A command line in Shift-JIS; only its program path (at most 511 bytes) is used.
 enum { CommandLineSize = 2048 };
 // A registry value's UTF-16 form: room for any string whose Shift-JIS form
@@ -22,14 +19,14 @@ enum { CommandLineSize = 2048 };
 enum { RegistryUnits = 1024 };
 
 struct WideText {
-    WideChar text[WideTextSize];
+    WideChar text[WideTextUnits];
 };
 static_assert(sizeof(WideChar) == sizeof(wchar_t), "the W interfaces take UTF-16 units");
 
 // The short (8.3) form of an existing file or folder; empty when there is none.
 void ShortFormOf(const wchar_t* path, WideText* shortForm) {
-    DWORD length = GetShortPathNameW(path, shortForm->text, WideTextSize);
-    if (length == 0 || length >= WideTextSize) shortForm->text[0] = 0;
+    DWORD length = GetShortPathNameW(path, shortForm->text, WideTextUnits);
+    if (length == 0 || length >= WideTextUnits) shortForm->text[0] = 0;
 }
 
 }  // namespace
@@ -43,7 +40,7 @@ const char* PlatformCommandLine() {
     // when the long one has no Shift-JIS spelling.
     WideText path, shortForm;
     shortForm.text[0] = 0;
-    if (end - start < WideTextSize) {
+    if (end - start < WideTextUnits) {
         memcpy(path.text, wide + start, (size_t)(end - start) * sizeof(wchar_t));
         path.text[end - start] = 0;
         ShortFormOf(path.text, &shortForm);
@@ -54,20 +51,20 @@ const char* PlatformCommandLine() {
 
 int PlatformSetCurrentDirectory(const char* path) {
     WideText wide;
-    if (ToWide(path, wide.text, WideTextSize) != 0) return 1;
+    if (ToWide(path, wide.text, WideTextUnits) != 0) return 1;
     return SetCurrentDirectoryW(wide.text) ? 0 : 1;
 }
 
 void PlatformMessageBox(WindowHandle owner, const char* text, const char* title, unsigned type) {
     WideText wideText, wideTitle;
-    ToWide(text, wideText.text, WideTextSize);
-    ToWide(title, wideTitle.text, WideTextSize);
+    ToWide(text, wideText.text, WideTextUnits);
+    ToWide(title, wideTitle.text, WideTextUnits);
     MessageBoxW((HWND)owner, wideText.text, wideTitle.text, type);
 }
 
 int PlatformOpenFileForReading(const char* path, FileReader* reader) {
     WideText wide;
-    if (ToWide(path, wide.text, WideTextSize) != 0) return 1;
+    if (ToWide(path, wide.text, WideTextUnits) != 0) return 1;
     HANDLE file = CreateFileW(wide.text, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE) return 1;
@@ -93,7 +90,7 @@ static void TakeFoundFile(const WIN32_FIND_DATAW& data, FoundFile* entry) {
 
 int PlatformFindFirstFile(const char* pattern, FileSearch* search, FoundFile* entry) {
     WideText wide;
-    if (ToWide(pattern, wide.text, WideTextSize) != 0) return 1;
+    if (ToWide(pattern, wide.text, WideTextUnits) != 0) return 1;
     WIN32_FIND_DATAW data;
     HANDLE handle = FindFirstFileW(wide.text, &data);
     if (handle == INVALID_HANDLE_VALUE) return 1;
@@ -113,21 +110,21 @@ void PlatformFindClose(FileSearch search) { FindClose((HANDLE)search); }
 
 int PlatformCopyFile(const char* source, const char* destination) {
     WideText wideSource, wideDestination;
-    if (ToWide(source, wideSource.text, WideTextSize) != 0 ||
-        ToWide(destination, wideDestination.text, WideTextSize) != 0)
+    if (ToWide(source, wideSource.text, WideTextUnits) != 0 ||
+        ToWide(destination, wideDestination.text, WideTextUnits) != 0)
         return 1;
     return CopyFileW(wideSource.text, wideDestination.text, FALSE) ? 0 : 1;
 }
 
 int PlatformDeleteFile(const char* path) {
     WideText wide;
-    if (ToWide(path, wide.text, WideTextSize) != 0) return 1;
+    if (ToWide(path, wide.text, WideTextUnits) != 0) return 1;
     return DeleteFileW(wide.text) ? 0 : 1;
 }
 
 int PlatformGetFileAttributes(const char* path, unsigned* attributes) {
     WideText wide;
-    if (ToWide(path, wide.text, WideTextSize) != 0) return 1;
+    if (ToWide(path, wide.text, WideTextUnits) != 0) return 1;
     DWORD bits = GetFileAttributesW(wide.text);
     if (bits == INVALID_FILE_ATTRIBUTES) return 1;
     *attributes = bits;
@@ -136,13 +133,13 @@ int PlatformGetFileAttributes(const char* path, unsigned* attributes) {
 
 int PlatformSetFileAttributes(const char* path, unsigned attributes) {
     WideText wide;
-    if (ToWide(path, wide.text, WideTextSize) != 0) return 1;
+    if (ToWide(path, wide.text, WideTextUnits) != 0) return 1;
     return SetFileAttributesW(wide.text, attributes) ? 0 : 1;
 }
 
 int PlatformCreateDirectory(const char* path, unsigned* error) {
     WideText wide;
-    if (ToWide(path, wide.text, WideTextSize) != 0) {
+    if (ToWide(path, wide.text, WideTextUnits) != 0) {
         *error = ERROR_FILENAME_EXCED_RANGE;
         return 1;
     }
@@ -156,7 +153,7 @@ int PlatformIsLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(932, byte) 
 
 int PlatformOpenUserKey(const char* keyPath, RegistryKey* key) {
     WideText wide;
-    if (ToWide(keyPath, wide.text, WideTextSize) != 0) return 1;
+    if (ToWide(keyPath, wide.text, WideTextUnits) != 0) return 1;
     HKEY handle;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, wide.text, 0, KEY_READ, &handle) != ERROR_SUCCESS) return 1;
     *key = (RegistryKey)handle;
@@ -166,7 +163,7 @@ int PlatformOpenUserKey(const char* keyPath, RegistryKey* key) {
 int PlatformQueryValue(RegistryKey key, const char* valueName, unsigned* type, void* buffer,
                        unsigned* size) {
     WideText wideName;
-    if (ToWide(valueName, wideName.text, WideTextSize) != 0) return 1;
+    if (ToWide(valueName, wideName.text, WideTextUnits) != 0) return 1;
     static WideChar data[RegistryUnits + 1];
     DWORD valueType = 0;
     DWORD byteCount = RegistryUnits * sizeof(WideChar);
@@ -212,7 +209,7 @@ void PlatformShowWindow(WindowHandle window, int command) {
 void PlatformSetWindowText(WindowHandle window, const char* text) {
     if (!window) return;
     WideText wide;
-    ToWide(text, wide.text, WideTextSize);
+    ToWide(text, wide.text, WideTextUnits);
     SetWindowTextW((HWND)window, wide.text);
 }
 

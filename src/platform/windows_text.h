@@ -8,6 +8,10 @@
 
 #include "code_page_932.h"
 
+// UTF-16 room for any text of the program: every text it hands over fits its
+// 1024-byte buffers, and each Shift-JIS byte gives at most one UTF-16 unit.
+enum { WideTextUnits = 1024 };
+
 // A NUL-terminated Shift-JIS text to NUL-terminated UTF-16; empty when it
 // does not fit.
 int ToWide(const char* text, WideChar* wide, int wideSize);
