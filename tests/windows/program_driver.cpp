@@ -84,17 +84,27 @@ std::string MakeTempFolder(const std::string& stem) {
     return WideToShiftJis(MakeTempFolder(ShiftJisToWide(stem)));
 }
 
+bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsFolder(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 void RemoveTree(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileW(path.c_str());
+        return;
+    }
     WIN32_FIND_DATAW data;
     HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &data);
     if (search != INVALID_HANDLE_VALUE) {
         do {
             std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring child = path + L"\\" + name;
-            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-            else DeleteFileW(child.c_str());
+            if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
         } while (FindNextFileW(search, &data));
         FindClose(search);
     }
@@ -247,10 +257,6 @@ HWND DrivenProgram::WaitForWindow(const wchar_t* className, DWORD timeoutMs) {
         if (WaitForSingleObject(process_.hProcess, 20) == WAIT_OBJECT_0) return NULL;
     }
     return NULL;
-}
-
-HWND DrivenProgram::WaitForWindow(const char* className, DWORD timeoutMs) {
-    return WaitForWindow(ShiftJisToWide(className).c_str(), timeoutMs);
 }
 
 bool DrivenProgram::WaitForBox(SeenBox* box, DWORD timeoutMs) {

@@ -37,9 +37,13 @@ std::wstring BuiltFileWide(const char* unixPath);
 std::string UpdateExePath();
 std::wstring UpdateExePathWide();
 
-// A fresh folder below the temporary folder; removed by RemoveTree.
+// A fresh folder below the temporary folder.
 std::string MakeTempFolder(const std::string& stem);
 std::wstring MakeTempFolder(const std::wstring& stem);
+// Whether something, or a folder, exists at a path.
+bool PathExists(const std::wstring& path);
+bool IsFolder(const std::wstring& path);
+// Removes a file, or a folder and everything in it, read-only files included.
 void RemoveTree(const std::string& path);
 void RemoveTree(const std::wstring& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
@@ -88,7 +92,6 @@ public:
     // Presses OK on a box.
     static void Dismiss(HWND box);
     // The program's top-level window of the given class, within the time limit.
-    HWND WaitForWindow(const char* className, DWORD timeoutMs = 10000);
     HWND WaitForWindow(const wchar_t* className, DWORD timeoutMs = 10000);
     // Waits for the exit; false on a timeout (the destructor then ends the program).
     bool WaitForExit(DWORD* exitCode, DWORD timeoutMs = 10000);

@@ -20,8 +20,6 @@ const wchar_t* const PlantedNames[] = {L"uxtheme.dll", L"version.dll", L"dwmapi.
 const wchar_t UpdateName[] = L"planted-update.exe";
 const wchar_t ProbeName[] = L"planted-probe.exe";
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 // Wine reads a program's library overrides from its own Unix environment,
 // which a child does not take from the Windows environment block; the
 // per-program settings of the prefix reach it instead.
@@ -84,7 +82,7 @@ TEST_F(LibrarySearch, APlantedLibraryIsLoadedWhereNothingKeepsItOut) {
     ASSERT_TRUE(program.Start(probe, L"probe uxtheme.dll version.dll dwmapi.dll", folder_));
     DWORD exitCode = 1;
     ASSERT_TRUE(program.WaitForExit(&exitCode));
-    for (const wchar_t* name : PlantedNames) EXPECT_TRUE(Exists(Marker(name))) << WideToShiftJis(name);
+    for (const wchar_t* name : PlantedNames) EXPECT_TRUE(PathExists(Marker(name))) << WideToShiftJis(name);
 }
 
 TEST_F(LibrarySearch, NoLibraryIsLoadedFromTheProgramFolder) {
@@ -100,7 +98,7 @@ TEST_F(LibrarySearch, NoLibraryIsLoadedFromTheProgramFolder) {
     DWORD exitCode = 1;
     EXPECT_TRUE(program.WaitForExit(&exitCode));
     EXPECT_EQ(exitCode, 0u);
-    for (const wchar_t* name : PlantedNames) EXPECT_FALSE(Exists(Marker(name))) << WideToShiftJis(name);
+    for (const wchar_t* name : PlantedNames) EXPECT_FALSE(PathExists(Marker(name))) << WideToShiftJis(name);
 }
 
 }  // namespace

@@ -112,7 +112,7 @@ protected:
     // Starts the program and waits for its window with the focus on Start.
     void StartProgram() {
         ASSERT_TRUE(program_.Start(exe_));
-        main_ = program_.WaitForWindow("update");
+        main_ = program_.WaitForWindow(L"update");
         ASSERT_TRUE(main_ != NULL);
         start_ = GetDlgItem(main_, 2000);
         cancel_ = GetDlgItem(main_, 2001);

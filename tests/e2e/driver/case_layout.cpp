@@ -134,7 +134,7 @@ bool CaseLayout::LayOutDriveRoot() {
             decoys_.push_back(target);
             Print("drive root: decoy " + WideToUtf8(target) + "\n");
         } else {
-            RemoveFileOrTree(target);
+            RemoveTree(target);
             Print("drive root: " + WideToUtf8(target) + " cannot be written; the case runs without this decoy\n");
         }
     }
@@ -218,7 +218,7 @@ void CaseLayout::Remove() {
               " and the registry value\n");
         return;
     }
-    for (const std::wstring& decoy : decoys_) RemoveFileOrTree(decoy);
+    for (const std::wstring& decoy : decoys_) RemoveTree(decoy);
     for (const std::wstring& key : keys_) {
         RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
         // Parents that the case made and left empty go as well.

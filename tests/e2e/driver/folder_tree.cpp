@@ -78,13 +78,6 @@ std::string Glimpse(const std::string& content) {
 
 }  // namespace
 
-bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool IsFolder(const std::wstring& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool MakeFolders(const std::wstring& path) {
     if (CreateDirectoryW(path.c_str(), NULL) || GetLastError() == ERROR_ALREADY_EXISTS) return true;
     size_t slash = path.find_last_of(L'\\');
@@ -99,15 +92,6 @@ bool CopyTree(const std::wstring& from, const std::wstring& to) {
     for (const FoundName& found : FolderEntries(from))
         if (!CopyTree(from + L"\\" + found.name, to + L"\\" + found.name)) return false;
     return true;
-}
-
-void RemoveFileOrTree(const std::wstring& path) {
-    if (IsFolder(path)) {
-        RemoveTree(path);
-    } else {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
-    }
 }
 
 bool ListTree(const std::wstring& root, std::vector<TreeEntry>* entries) {

@@ -15,17 +15,11 @@ struct TreeEntry {
     std::string content;  // the file's bytes
 };
 
-bool PathExists(const std::wstring& path);
-bool IsFolder(const std::wstring& path);
-
 // Copies a file or a folder tree; the copies carry no marks. False at the first failure.
 bool CopyTree(const std::wstring& from, const std::wstring& to);
 
 // Creates a folder and any missing folders above it.
 bool MakeFolders(const std::wstring& path);
-
-// Removes a file or a folder tree, read-only files included.
-void RemoveFileOrTree(const std::wstring& path);
 
 // Lists a tree depth-first, sorted by name within each folder. False when
 // the root does not exist.
