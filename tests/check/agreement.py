@@ -3,8 +3,8 @@
 
 For every case of tests/e2e/cases whose steps press Start (or whose program stops
 at start-up) and whose set-up update-check can model, update-check runs on the
-case's update.ini, update/ and game/ and must predict the case's `box` steps in
-their order (which the e2e suite checks against the real program under Wine) and
+case's update.ini, update/ and game/ and must predict whether the program stops
+at start-up, the case's `box` steps in their order (which the e2e suite checks against the real program under Wine) and
 the case's expected game folder (names with their letter case, sizes, read-only
 marks). Other cases are skipped and counted with the reason.
 
@@ -21,7 +21,7 @@ import tempfile
 
 # The shared module lies in the source tree, which is to stay free of bytecode.
 sys.dont_write_bytecode = True
-from case_files import make_read_only, make_writable, read_lines
+from case_files import make_read_only, make_writable, native, read_lines
 
 
 def step_text(text):
@@ -36,10 +36,6 @@ def step_text(text):
             out.append(text[i])
             i += 1
     return "".join(out)
-
-
-def native(case_folder, windows_relative):
-    return os.path.normpath(os.path.join(case_folder, windows_relative.replace("\\", "/")))
 
 
 def presses_start(steps):
@@ -100,7 +96,8 @@ def plan(case_folder):
                 settings["game_path"] = step_text(sav_folder)
     if settings["game"] == "none" and not stops_at_start_up:
         return None, "no game folder is laid out"
-    return {"boxes": boxes, "settings": settings, "readonly": readonly, "folders": folders}, None
+    return {"boxes": boxes, "settings": settings, "readonly": readonly, "folders": folders,
+            "stops_at_start_up": stops_at_start_up}, None
 
 
 def lay_out(case_folder, case_plan, work):
@@ -123,13 +120,13 @@ def lay_out(case_folder, case_plan, work):
     for value in case_plan["folders"]:
         place, _, rest = value.partition("\\")
         if place in places:
-            os.makedirs(os.path.join(places[place], rest.replace("\\", "/")), exist_ok=True)
+            os.makedirs(native(places[place], rest), exist_ok=True)
     for value in case_plan["readonly"]:
         place, _, rest = value.partition("\\")
         if place == "expected":
             expected_marks.append(rest)
         elif place in places:
-            make_read_only(os.path.join(places[place], rest.replace("\\", "/")))
+            make_read_only(native(places[place], rest))
     return patch, game, expected_marks
 
 
@@ -150,14 +147,19 @@ def expected_listing(case_folder, case_plan, game, expected_marks):
     settings = case_plan["settings"]
     expected_source = native(case_folder, settings["expected"])
     if settings["expected"] != "unchanged" and os.path.isdir(expected_source):
-        folders = [v.partition("\\")[2] for v in case_plan["folders"] if v.startswith("expected\\")]
-        with tempfile.TemporaryDirectory() as copy:
-            target = os.path.join(copy, "expected")
-            shutil.copytree(expected_source, target)
-            for rest in folders:
-                os.makedirs(os.path.join(target, rest.replace("\\", "/")), exist_ok=True)
-            marks = {m.lower() for m in expected_marks}
-            return listing(target, lambda relative, full: relative.lower() in marks)
+        marks = {m.lower() for m in expected_marks}
+        objects = listing(expected_source, lambda relative, full: relative.lower() in marks)
+        # Empty folders, which git cannot hold, are named in case.txt.
+        known = {o[0].lower() for o in objects}
+        for value in case_plan["folders"]:
+            place, _, rest = value.partition("\\")
+            names = rest.split("\\") if place == "expected" else []
+            for depth in range(1, len(names) + 1):
+                folder = "\\".join(names[:depth]) + "\\"
+                if folder.lower() not in known:
+                    known.add(folder.lower())
+                    objects.append((folder, True, 0, False))
+        return sorted(objects, key=lambda o: o[0].lower())
     return listing(game, lambda relative, full: os.path.isfile(full) and not os.stat(full).st_mode & stat.S_IWUSR)
 
 
@@ -178,6 +180,10 @@ def run_case(checker, case_folder, case_plan):
         return ["update-check refused the case: " + refusal], None
     report = json.loads(result.stdout.decode("utf-8"))
     differences = []
+    if report["started_up"] == case_plan["stops_at_start_up"]:
+        differences.append("start-up: the case %s at start-up, update-check predicts it %s"
+                           % ("stops" if case_plan["stops_at_start_up"] else "does not stop",
+                              "does not" if case_plan["stops_at_start_up"] else "does"))
     predicted = [{k: box[k] for k in ("title", "text", "icon", "owner")} for box in report["boxes"]]
     if predicted != case_plan["boxes"]:
         differences.append("boxes: the case shows %s, update-check predicts %s"

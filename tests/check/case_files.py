@@ -1,5 +1,6 @@
 """What run_fixtures.py and agreement.py share: the `name: value` lines of a
-fixture.txt or case.txt, and the write permission of the folders they lay out."""
+fixture.txt or case.txt, their Windows-relative paths, and the write permission
+of the folders they lay out."""
 import os
 import stat
 
@@ -16,6 +17,11 @@ def read_lines(path):
             name, _, value = raw.partition(":")
             lines.append((name.strip(), value.strip()))
     return lines
+
+
+def native(folder, windows_relative):
+    """A backslash-separated path relative to folder as a path of this system."""
+    return os.path.normpath(os.path.join(folder, windows_relative.replace("\\", "/")))
 
 
 def make_read_only(path):

@@ -22,7 +22,7 @@ import tempfile
 
 # The shared module lies in the source tree, which is to stay free of bytecode.
 sys.dont_write_bytecode = True
-from case_files import make_read_only, make_writable, read_lines
+from case_files import make_read_only, make_writable, native, read_lines
 
 
 def settings(folder):
@@ -44,9 +44,9 @@ def run(fixture, checker, wine_run):
         for part in ("patch", "game"):
             shutil.copytree(os.path.join(fixture, part), os.path.join(work, part))
         for relative in readonly:
-            make_read_only(os.path.join(work, relative.replace("\\", "/")))
+            make_read_only(native(work, relative))
         for relative in hidden:
-            os.setxattr(os.path.join(work, relative.replace("\\", "/")), "user.DOSATTRIB", b"0x2")
+            os.setxattr(native(work, relative), "user.DOSATTRIB", b"0x2")
         # Wine runs as another user, who must read the copy.
         for root, dirs, _ in os.walk(work):
             os.chmod(root, 0o755)
