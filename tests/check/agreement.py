@@ -4,9 +4,9 @@
 For every case of tests/e2e/cases whose steps press Start (or whose program stops
 at start-up) and whose set-up update-check can model, update-check runs on the
 case's update.ini, update/ and game/ and must predict whether the program stops
-at start-up, the case's `box` steps in their order (which the e2e suite checks against the real program under Wine) and
-the case's expected game folder (names with their letter case, sizes, read-only
-marks). Other cases are skipped and counted with the reason.
+at start-up, the case's `box` steps in their order (which the e2e suite checks
+against the real program under Wine) and the case's expected game folder (names
+with their letter case, sizes, read-only marks). Other cases are skipped and counted with the reason.
 
     agreement.py CHECKER CASES_FOLDER [CASE...]
 """
