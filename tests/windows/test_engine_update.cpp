@@ -237,30 +237,4 @@ TEST_F(EngineOnWindows, RegistryStringsAreConvertedAndLimitedInTheirShiftJisForm
     EXPECT_EQ(1, ReadRegistryString(keyPath_.c_str(), "Full", buffer, sizeof buffer));
 }
 
-TEST_F(EngineOnWindows, NamesWithoutAShiftJisFormAreTakenInTheirShortForm) {
-    // é has no Shift-JIS form; its short form names the same folder and file.
-    std::wstring folder = ShiftJisToWide(game_) + L"\\Caf\u00e9";
-    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), NULL));
-    ASSERT_TRUE(WriteFileBytes(folder + L"\\Tessoran.exe", "engine"));
-    ASSERT_TRUE(WriteFileBytes(folder + L"\\Am\u00e9lie.dat", "old"));
-    SetWideValue("SAV_FOLDER", REG_SZ, folder + L'\0', folder.size() + 1);
-    char buffer[512];
-    ASSERT_EQ(0, ReadRegistryString(keyPath_.c_str(), "SAV_FOLDER", buffer, sizeof buffer));
-    std::string shortFolder = buffer;
-    EXPECT_EQ(std::string::npos, shortFolder.find('?')) << shortFolder;
-    EXPECT_EQ(0, ProbeFile((shortFolder + "\\Tessoran.exe").c_str()));
-
-    // A search gives the file's short name, which names it.
-    FileSearch search;
-    FoundFile entry;
-    std::vector<std::string> names;
-    ASSERT_EQ(0, PlatformFindFirstFile((shortFolder + "\\*.dat").c_str(), &search, &entry));
-    do names.push_back(entry.name);
-    while (PlatformFindNextFile(search, &entry) == 0);
-    PlatformFindClose(search);
-    ASSERT_EQ(1u, names.size());
-    EXPECT_EQ(std::string::npos, names[0].find('?')) << names[0];
-    EXPECT_EQ("old", Content(shortFolder + "\\" + names[0]));
-}
-
 }  // namespace
