@@ -36,7 +36,7 @@
 #include "fuzz_support.h"
 #include "platform/platform_memory.h"
 #include "shell/program_folder.h"
-#include "shell/window_handles.h"
+#include "state/window_handles.h"
 #include "update/update_run.h"
 
 namespace mp = memory_platform;

@@ -8,7 +8,7 @@
 #include "description/update_description.h"
 #include "shell/font_holder.h"
 #include "shell/prepare_startup.h"
-#include "shell/window_handles.h"
+#include "state/window_handles.h"
 #include "update/update_run.h"
 
 // The executable proper defines the control font beside its controls.

@@ -7,8 +7,8 @@
 #include "description/text.h"
 #include "description/update_description.h"
 #include "platform/platform.h"
-#include "shell/program_folder.h"
-#include "shell/scratch_buffers.h"
+#include "state/folders.h"
+#include "state/scratch_buffers.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "shell/prepare_startup.h"
 #include "shell/runtime_imports.h"
 #include "shell/system_libraries.h"
-#include "shell/window_handles.h"
+#include "state/window_handles.h"
 
 // The UTF-16 entry (linked with -municode): the start-up code then reads the
 // command line and start-up information through the W calls as well.

@@ -3,7 +3,7 @@
 #include "description/update_description.h"
 #include "shell/font_holder.h"
 #include "shell/system_libraries.h"
-#include "shell/window_handles.h"
+#include "state/window_handles.h"
 #include "update/update_run.h"
 #include "windows_text.h"
 

@@ -4,7 +4,6 @@
 
 #include "platform/platform.h"
 
-char ProgramFolder[ProgramFolderSize];
 
 int LocateProgramFolder() {
     const char* commandLine = PlatformCommandLine();

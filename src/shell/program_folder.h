@@ -1,11 +1,9 @@
-// The folder the executable lies in, told from the process command line.
+// Start-up's first step: the folder the executable lies in, told from the
+// process command line.
 #ifndef UPDATE_PROGRAM_FOLDER_H
 #define UPDATE_PROGRAM_FOLDER_H
 
-enum { ProgramFolderSize = 512 };
-
-// Without a trailing backslash; empty until LocateProgramFolder runs.
-extern char ProgramFolder[ProgramFolderSize];
+#include "state/folders.h"
 
 // Fills ProgramFolder from the command line's first token (the program path),
 // cut at its last backslash; "." for a path without a backslash (the program

@@ -6,12 +6,11 @@
 #include "description/text.h"
 #include "description/update_description.h"
 #include "platform/platform.h"
-#include "shell/program_folder.h"
-#include "shell/scratch_buffers.h"
-#include "shell/window_handles.h"
+#include "state/folders.h"
+#include "state/scratch_buffers.h"
+#include "state/window_handles.h"
 #include "update/update_tree.h"
 
-char GameFolder[GameFolderSize];
 char UpdateFolder[UpdateFolderSize];
 const char* const EngineExecutables[EngineExecutableCount] = {"Tessoran.exe", "kovent9d.exe", "kovent9m.exe"};
 

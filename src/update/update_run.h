@@ -2,10 +2,10 @@
 #ifndef UPDATE_UPDATE_RUN_H
 #define UPDATE_UPDATE_RUN_H
 
-enum { GameFolderSize = 512, UpdateFolderSize = 512 };
+#include "state/folders.h"
 
-// The installed game's folder, read from the registry value "SAV_FOLDER".
-extern char GameFolder[GameFolderSize];
+enum { UpdateFolderSize = 512 };
+
 // ProgramFolder + "\update": the root of the files to install.
 extern char UpdateFolder[UpdateFolderSize];
 

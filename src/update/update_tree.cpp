@@ -6,8 +6,8 @@
 #include "description/text.h"
 #include "description/update_description.h"
 #include "platform/platform.h"
-#include "shell/scratch_buffers.h"
-#include "update/update_run.h"
+#include "state/folders.h"
+#include "state/scratch_buffers.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "platform/platform_memory.h"
 #include "shell/font_holder.h"
 #include "shell/program_folder.h"
-#include "shell/scratch_buffers.h"
-#include "shell/window_handles.h"
+#include "state/scratch_buffers.h"
+#include "state/window_handles.h"
 #include "update/update_run.h"
 
 // The executable defines the control font beside the controls; the tests need one too.

@@ -17,8 +17,8 @@
 #include "platform/platform_memory.h"
 #include "shell/prepare_startup.h"
 #include "shell/program_folder.h"
-#include "shell/scratch_buffers.h"
-#include "shell/window_handles.h"
+#include "state/scratch_buffers.h"
+#include "state/window_handles.h"
 #include "update/update_run.h"
 #include "update/update_tree.h"
 

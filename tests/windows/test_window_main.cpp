@@ -12,7 +12,7 @@
 #include "description/update_description.h"
 #include "shell/font_holder.h"
 #include "shell/main_window.h"
-#include "shell/window_handles.h"
+#include "state/window_handles.h"
 #include "program_driver.h"
 #include "test_window_support.h"
 

@@ -1,3 +1,3 @@
-#include "shell/window_handles.h"
+#include "state/window_handles.h"
 
 WindowHandlesRecord WindowHandles;

@@ -1,4 +1,4 @@
-#include "shell/scratch_buffers.h"
+#include "state/scratch_buffers.h"
 
 char MessageBuffer[ScratchBufferSize];
 char TargetBuffer[ScratchBufferSize];

@@ -1,6 +1,6 @@
 // Two global scratch texts for composing messages and source/destination paths.
-#ifndef UPDATE_SCRATCH_BUFFERS_H
-#define UPDATE_SCRATCH_BUFFERS_H
+#ifndef UPDATE_STATE_SCRATCH_BUFFERS_H
+#define UPDATE_STATE_SCRATCH_BUFFERS_H
 
 enum { ScratchBufferSize = 1024 };
 

@@ -1,6 +1,6 @@
 // The handles of the main window and its five controls; none (0) until created.
-#ifndef UPDATE_WINDOW_HANDLES_H
-#define UPDATE_WINDOW_HANDLES_H
+#ifndef UPDATE_STATE_WINDOW_HANDLES_H
+#define UPDATE_STATE_WINDOW_HANDLES_H
 
 #include "platform/platform.h"
 

@@ -1,0 +1,4 @@
+#include "state/folders.h"
+
+char ProgramFolder[ProgramFolderSize];
+char GameFolder[GameFolderSize];
