@@ -4,11 +4,13 @@
 #include "platform/platform.h"
 #include "shell/font_holder.h"
 #include "shell/program_folder.h"
+#include "state/run_outcome.h"
 
 int PrepareStartup() {
     if (LocateProgramFolder() != 0) {
         // Without its own folder the program cannot know which update.ini is its own.
         ReportDescriptionOpenFailure();
+        LastRunOutcome = OutcomeStartupStopped;
         return 1;
     }
     PlatformSetCurrentDirectory(ProgramFolder);  // a failure is not fatal
@@ -18,6 +20,9 @@ int PrepareStartup() {
     ControlFont.description.width = 0;
     ControlFont.MakeFont();
 
-    if (LoadUpdateDescription() != 0) return 1;
+    if (LoadUpdateDescription() != 0) {
+        LastRunOutcome = OutcomeStartupStopped;
+        return 1;
+    }
     return 0;
 }

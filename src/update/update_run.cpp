@@ -7,6 +7,7 @@
 #include "description/update_description.h"
 #include "platform/platform.h"
 #include "state/folders.h"
+#include "state/run_outcome.h"
 #include "state/scratch_buffers.h"
 #include "state/window_handles.h"
 #include "update/update_tree.h"
@@ -48,7 +49,8 @@ void ReportVerifyFailure() {
     ShowBox(ClosingText, UpdateDescription.Caption, BoxOk);
 }
 
-int EndWithFailure() {
+int EndWithFailure(RunOutcome outcome) {
+    LastRunOutcome = outcome;
     PlatformDestroyWindow(WindowHandles.MainWindow);
     return 1;
 }
@@ -142,11 +144,11 @@ int RunUpdate() {
     PlatformShowWindow(WindowHandles.MainWindow, ShowHide);
     if (ReadGameFolder() != 0 || !IsGameInstalled()) {
         ReportNotInstalled();
-        return EndWithFailure();
+        return EndWithFailure(OutcomeNotInstalled);
     }
     if (ReplaceEngineExecutable() != 0) {
         ReportCopyFailure();
-        return EndWithFailure();
+        return EndWithFailure(OutcomeCopyFailed);
     }
     // An update folder too long for its text fails verification, as a search
     // pattern too long for the walker's text does. The engine executable stays
@@ -154,16 +156,17 @@ int RunUpdate() {
     if (FormatText(UpdateFolder, sizeof UpdateFolder, "%s\\update", ProgramFolder) != 0) UpdateFolder[0] = '\0';
     if (UpdateFolder[0] == '\0' || WalkUpdateTree(UpdateFolder, "", Verify) != 0) {
         ReportVerifyFailure();
-        return EndWithFailure();
+        return EndWithFailure(OutcomeFileMissing);
     }
     // Nothing is undone when the copy fails part-way.
     if (WalkUpdateTree(UpdateFolder, "", Copy) != 0) {
         ReportCopyFailure();
-        return EndWithFailure();
+        return EndWithFailure(OutcomeCopyFailed);
     }
     DeleteListedFiles();
     ShowFinishedState();
     ShowBox(CompletionText, UpdateDescription.Caption, BoxOk);
+    LastRunOutcome = OutcomeCompleted;
     PlatformDestroyWindow(WindowHandles.MainWindow);
     return 0;
 }
@@ -191,6 +194,7 @@ int ReadRegistryString(const char* keyPath, const char* valueName, char* buffer,
 
 void ResetUpdateRunForTests() {
     RunStarted = false;
+    LastRunOutcome = OutcomeCompleted;
     GameFolder[0] = '\0';
     UpdateFolder[0] = '\0';
 }

@@ -1,0 +1,3 @@
+#include "state/run_outcome.h"
+
+RunOutcome LastRunOutcome = OutcomeCompleted;

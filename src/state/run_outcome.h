@@ -1,0 +1,18 @@
+// How the program's one run ended: start-up, then the update behind Start.
+// The numbers are the exit status of a run without a window, part of the
+// program's interface: they never change, and a new outcome takes the next one.
+#ifndef UPDATE_STATE_RUN_OUTCOME_H
+#define UPDATE_STATE_RUN_OUTCOME_H
+
+enum RunOutcome {
+    OutcomeCompleted = 0,       // the update completed
+    OutcomeStartupStopped = 1,  // start-up stopped (an update.ini box)
+    OutcomeNotInstalled = 2,    // the game is not installed
+    OutcomeFileMissing = 3,     // a file to replace is missing (the verification box)
+    OutcomeCopyFailed = 4,      // a copy failed
+};
+
+// Set by start-up and by the update run as each ends; OutcomeCompleted before.
+extern RunOutcome LastRunOutcome;
+
+#endif
