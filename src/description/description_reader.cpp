@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "state/folders.h"
 #include "state/scratch_buffers.h"
+#include "state/user_messages.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ size_t ReadLinePiece(TextReader& reader, char* line) {
 
 // ---- Values ----
 
-void ShowFailure(const char* text) { PlatformMessageBox(0, text, ErrorTitle, BoxIconWarning); }
+void ShowFailure(const char* text) { ShowUserMessage(0, text, ErrorTitle, BoxIconWarning); }
 
 int ReportTooLong(const char* key, size_t length) {
     FormatText(MessageBuffer, sizeof MessageBuffer, "%sが最大文字数を越えました。%d 0<=xx<%d", key,

@@ -36,6 +36,15 @@ int PlatformOpenFileForReading(const char* path, FileReader* reader);
 size_t PlatformReadFile(FileReader reader, void* buffer, size_t size);
 void PlatformCloseFile(FileReader reader);
 
+// ---- Appending to a text file ----------------------------------------------
+// Opened for appending, created when missing; others may read it meanwhile.
+typedef void* FileWriter;
+int PlatformOpenFileForAppending(const char* path, FileWriter* writer);
+// Appends a text of the program (Shift-JIS, under 1024 bytes), written in
+// UTF-8 by the Win32 backend and kept as given by the in-memory machine.
+int PlatformAppendText(FileWriter writer, const char* text);
+void PlatformCloseFileWriter(FileWriter writer);
+
 // ---- File system ----------------------------------------------------------
 enum {
     FileAttributeReadOnly = 0x01,

@@ -543,6 +543,29 @@ size_t PlatformReadFile(FileReader reader, void* buffer, size_t size) {
 
 void PlatformCloseFile(FileReader reader) { delete (OpenReader*)reader; }
 
+int PlatformOpenFileForAppending(const char* path, FileWriter* writer) {
+    ParsedPath target = Parse(path);
+    Node* folder = Resolve(target, 1);
+    if (target.names.empty() || target.endsInSeparator || !folder || !folder->directory) return 1;
+    Node* node = Child(folder, target.names.back());
+    if (node && (node->directory || (node->attributes & FileAttributeReadOnly))) return 1;
+    if (!node) {
+        node = Place(folder, target.names.back());
+        PutFile(node, "", 0, 0);
+    }
+    *writer = node;
+    return 0;
+}
+
+int PlatformAppendText(FileWriter writer, const char* text) {
+    Node* node = (Node*)writer;
+    node->content += text;
+    node->size = node->content.size();
+    return 0;
+}
+
+void PlatformCloseFileWriter(FileWriter) {}
+
 int PlatformFindFirstFile(const char* pattern, FileSearch* search, FoundFile* entry) {
     std::string text = pattern;
     if (Injected(Operation::FindFirst, text, nullptr)) return 1;

@@ -12,7 +12,8 @@
 
 namespace {
 
-// A command line in Shift-JIS; only its program path (at most 511 bytes) is used.
+// A command line in Shift-JIS: the program path (at most 511 bytes), the options
+// and the game folder.
 enum { CommandLineSize = 2048 };
 // A registry value's UTF-16 form: room for any string whose Shift-JIS form
 // fits a 1024-byte buffer, and for a terminator added after it.
@@ -29,23 +30,32 @@ void ShortFormOf(const wchar_t* path, WideText* shortForm) {
     if (length == 0 || length >= WideTextUnits) shortForm->text[0] = 0;
 }
 
+// Resolved while the current folder is still the one the program was started
+// in: the command line is read once, before start-up changes it.
+void LookUpCommandLinePath(const wchar_t* path, int length, bool resolve, PathForms* forms) {
+    WideText given;
+    if (length >= WideTextUnits) return;
+    memcpy(given.text, path, (size_t)length * sizeof(wchar_t));
+    given.text[length] = 0;
+    const wchar_t* known = given.text;
+    if (resolve) {
+        DWORD units = GetFullPathNameW(given.text, WideTextUnits, forms->full, NULL);
+        if (units == 0 || units >= WideTextUnits) forms->full[0] = 0;
+        if (forms->full[0]) known = forms->full;
+    }
+    WideText shortForm;
+    ShortFormOf(known, &shortForm);
+    memcpy(forms->shortForm, shortForm.text, sizeof shortForm.text);
+}
+
 }  // namespace
 
 const char* PlatformCommandLine() {
     static char line[CommandLineSize];
-    const wchar_t* wide = GetCommandLineW();
-    int start, end;
-    ProgramPathSpan(wide, &start, &end);
-    // The program's own path names an existing file: its short form stands in
-    // when the long one has no Shift-JIS spelling.
-    WideText path, shortForm;
-    shortForm.text[0] = 0;
-    if (end - start < WideTextUnits) {
-        memcpy(path.text, wide + start, (size_t)(end - start) * sizeof(wchar_t));
-        path.text[end - start] = 0;
-        ShortFormOf(path.text, &shortForm);
-    }
-    if (CommandLineFromWide(wide, shortForm.text, line, sizeof line) != 0) line[0] = '\0';
+    static bool read = false;
+    if (read) return line;
+    read = true;
+    if (CommandLineFromWide(GetCommandLineW(), LookUpCommandLinePath, line, sizeof line) != 0) line[0] = '\0';
     return line;
 }
 
@@ -79,6 +89,29 @@ size_t PlatformReadFile(FileReader reader, void* buffer, size_t size) {
 }
 
 void PlatformCloseFile(FileReader reader) { CloseHandle((HANDLE)reader); }
+
+int PlatformOpenFileForAppending(const char* path, FileWriter* writer) {
+    WideText wide;
+    if (ToWide(path, wide.text, WideTextUnits) != 0) return 1;
+    HANDLE file = CreateFileW(wide.text, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) return 1;
+    *writer = (FileWriter)file;
+    return 0;
+}
+
+int PlatformAppendText(FileWriter writer, const char* text) {
+    WideText wide;
+    if (ToWide(text, wide.text, WideTextUnits) != 0) return 1;
+    // Each UTF-16 unit takes at most three bytes of UTF-8.
+    static char utf8[WideTextUnits * 3];
+    int count = WideCharToMultiByte(CP_UTF8, 0, wide.text, -1, utf8, sizeof utf8, NULL, NULL);
+    if (count <= 0) return 1;
+    DWORD written = 0;
+    return WriteFile((HANDLE)writer, utf8, (DWORD)(count - 1), &written, NULL) && written == (DWORD)(count - 1) ? 0 : 1;
+}
+
+void PlatformCloseFileWriter(FileWriter writer) { CloseHandle((HANDLE)writer); }
 
 static void TakeFoundFile(const WIN32_FIND_DATAW& data, FoundFile* entry) {
     // A name that fits in no form becomes one that is no valid file name, so

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "command_line_syntax.h"
+
 namespace {
 
 int WideLength(const WideChar* wide) {
@@ -46,39 +48,51 @@ int NameFromWide(const WideChar* name, const WideChar* shortForm, char* text, in
                                              text, size - 1));
 }
 
-void ProgramPathSpan(const WideChar* line, int* start, int* end) {
-    int i = 0;
-    if (line[0] == '"') {
-        i = 1;
-        *start = 1;
-        while (line[i] && line[i] != '"') ++i;
-    } else {
-        *start = 0;
-        while (line[i] && line[i] != ' ' && line[i] != '\t') ++i;
-    }
-    *end = i;
-}
+namespace {
 
-int CommandLineFromWide(const WideChar* line, const WideChar* shortProgramPath, char* text, int size) {
-    int start, end;
-    ProgramPathSpan(line, &start, &end);
-    if (size < 2) return 1;
-    int used = 0;
+// Converts units [from, to) of line one character at a time into text from
+// *used on; false when a character did not fit.
+bool ConvertCharacters(const WideChar* line, int from, int to, char* text, int size, int* used) {
     int inexact = 0;
-    if (start > 0) text[used++] = '"';  // the opening quote
-    int count = ConvertNamingForm(line + start, end - start, shortProgramPath,
-                                  shortProgramPath ? WideLength(shortProgramPath) : 0, text + used, size - 1 - used);
-    if (count < 0) return Terminate(text, count);
-    used += count;
-    // The rest, one character at a time, as much of it as fits.
-    const WideChar* rest = line + end;
-    int restLength = WideLength(rest);
-    for (int i = 0; i < restLength;) {
-        int units = IsHighSurrogate(rest[i]) && i + 1 < restLength ? 2 : 1;
-        count = Utf16ToShiftJis(rest + i, units, text + used, size - 1 - used, &inexact);
-        if (count < 0) break;
-        used += count;
+    for (int i = from; i < to;) {
+        int units = IsHighSurrogate(line[i]) && i + 1 < to ? 2 : 1;
+        int count = Utf16ToShiftJis(line + i, units, text + *used, size - 1 - *used, &inexact);
+        if (count < 0) return false;
+        *used += count;
         i += units;
     }
+    return true;
+}
+
+}  // namespace
+
+int CommandLineFromWide(const WideChar* line, LookUpPathForms lookUp, char* text, int size) {
+    if (size < 2) return 1;
+    CommandLineSpans spans;
+    SplitCommandLine(line, &spans);
+    const int starts[] = {spans.programStart, spans.logStart, spans.folderStart};
+    const int ends[] = {spans.programEnd, spans.logEnd, spans.folderEnd};
+    static PathForms forms;
+    int used = 0;
+    int at = 0;
+    for (int p = 0; p < 3; ++p) {
+        if (starts[p] < 0) continue;
+        if (!ConvertCharacters(line, at, starts[p], text, size, &used)) return Terminate(text, used);
+        bool resolve = p > 0;
+        forms.full[0] = forms.shortForm[0] = 0;
+        if (lookUp) lookUp(line + starts[p], ends[p] - starts[p], resolve, &forms);
+        const WideChar* full = resolve && forms.full[0] ? forms.full : line + starts[p];
+        int fullLength = resolve && forms.full[0] ? WideLength(forms.full) : ends[p] - starts[p];
+        int written = ConvertNamingForm(full, fullLength, forms.shortForm, WideLength(forms.shortForm), text + used,
+                                        size - 1 - used);
+        if (written < 0) {
+            if (p == 0) return Terminate(text, -1);
+            if (used + 1 < size) text[used++] = '|';
+            return Terminate(text, used);
+        }
+        used += written;
+        at = ends[p];
+    }
+    ConvertCharacters(line, at, WideLength(line), text, size, &used);
     return Terminate(text, used);
 }

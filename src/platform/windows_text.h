@@ -30,15 +30,25 @@ int ConvertNamingForm(const WideChar* wide, int length, const WideChar* shortFor
 // null or empty (no short form known).
 int NameFromWide(const WideChar* name, const WideChar* shortForm, char* text, int size);
 
-// The program path of a command line, as units [*start, *end): quoted up to
-// the closing quote, otherwise up to the first space or tab.
-void ProgramPathSpan(const WideChar* line, int* start, int* end);
+// What the system knows of a path on the command line: its full form (a
+// relative path resolved against the folder the program was started in) and
+// its short (8.3) form. Empty when unknown, or not asked for.
+struct PathForms {
+    WideChar full[WideTextUnits];
+    WideChar shortForm[WideTextUnits];
+};
+// Fills forms for the length units of path (not terminated); the full form
+// only when resolve is true.
+typedef void (*LookUpPathForms)(const WideChar* path, int length, bool resolve, PathForms* forms);
 
-// A command line in Shift-JIS. Its program path names the running program and
-// is converted as a name, shortProgramPath (may be null or empty) being its
-// short form. Only the program path is ever looked at: arguments that do not
-// fit are cut at a character boundary. 1 when even the program path does not
-// fit.
-int CommandLineFromWide(const WideChar* line, const WideChar* shortProgramPath, char* text, int size);
+// A command line in Shift-JIS, read as command_line_syntax.h reads it. The
+// program path, the /LOG= file and the game folder are converted as names:
+// each in its full form, and in its short form where only that converts
+// exactly (the program path is taken as it stands, only its short form is
+// looked up). A log file or game folder that does not fit becomes "|", which
+// names nothing, so that a cut path can never name another folder. The rest
+// is converted one character at a time, as much as fits. 1 when even the
+// program path does not fit.
+int CommandLineFromWide(const WideChar* line, LookUpPathForms lookUp, char* text, int size);
 
 #endif

@@ -2,11 +2,14 @@
 
 #include "description/update_description.h"
 #include "platform/platform.h"
+#include "shell/command_line_choices_reader.h"
 #include "shell/font_holder.h"
 #include "shell/program_folder.h"
 #include "state/run_outcome.h"
 
 int PrepareStartup() {
+    // First: a run without a window reports even the boxes of start-up to its log.
+    ReadCommandLineChoices();
     if (LocateProgramFolder() != 0) {
         // Without its own folder the program cannot know which update.ini is its own.
         ReportDescriptionOpenFailure();

@@ -2,26 +2,18 @@
 
 #include <string.h>
 
+#include "platform/command_line_syntax.h"
 #include "platform/platform.h"
-
 
 int LocateProgramFolder() {
     const char* commandLine = PlatformCommandLine();
     ProgramFolder[0] = '\0';
 
-    // The program path is the first token: quoted up to the closing quote,
-    // otherwise up to the first space. Arguments never take part.
-    const char* start = commandLine;
-    const char* end;
-    if (*start == '"') {
-        ++start;
-        end = strchr(start, '"');
-        if (!end) end = start + strlen(start);
-    } else {
-        end = start;
-        while (*end && *end != ' ' && *end != '\t') ++end;
-    }
-
+    // The program path is the first token; arguments never take part.
+    CommandLineSpans spans;
+    SplitCommandLine(commandLine, &spans);
+    const char* start = commandLine + spans.programStart;
+    const char* end = commandLine + spans.programEnd;
     if ((size_t)(end - start) >= ProgramFolderSize) return 1;
 
     // Last backslash of the path, stepping over double-byte characters whose

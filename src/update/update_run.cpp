@@ -6,9 +6,11 @@
 #include "description/text.h"
 #include "description/update_description.h"
 #include "platform/platform.h"
+#include "state/command_line_choices.h"
 #include "state/folders.h"
 #include "state/run_outcome.h"
 #include "state/scratch_buffers.h"
+#include "state/user_messages.h"
 #include "state/window_handles.h"
 #include "update/update_tree.h"
 
@@ -29,7 +31,7 @@ const char FinishedBodyText[] = "アップデートが完了しました。\n「
 bool RunStarted = false;
 
 void ShowBox(const char* text, const char* title, unsigned type) {
-    PlatformMessageBox(WindowHandles.MainWindow, text, title, type);
+    ShowUserMessage(WindowHandles.MainWindow, text, title, type);
 }
 
 // GameName and Caption hold at most 511 bytes, so these texts always fit MessageBuffer.
@@ -55,7 +57,14 @@ int EndWithFailure(RunOutcome outcome) {
     return 1;
 }
 
+// A folder named on the command line takes the registry value's place.
 int ReadGameFolder() {
+    if (CommandLineChoices.GameFolderGiven) {
+        if (!CommandLineChoices.GameFolderFits || CommandLineChoices.GameFolderArgument[0] == '\0') return 1;
+        strcpy(GameFolder, CommandLineChoices.GameFolderArgument);
+        RemoveTrailingBackslash(GameFolder);
+        return 0;
+    }
     if (ReadRegistryString(UpdateDescription.RegistryKeyPath, "SAV_FOLDER", GameFolder, sizeof GameFolder) != 0)
         return 1;
     RemoveTrailingBackslash(GameFolder);

@@ -6,6 +6,7 @@
 #include "platform/platform_memory.h"
 #include "shell/font_holder.h"
 #include "shell/program_folder.h"
+#include "state/command_line_choices.h"
 #include "state/scratch_buffers.h"
 #include "state/window_handles.h"
 #include "update/update_run.h"
@@ -21,6 +22,7 @@ void ResetProgramState() {
     memset(MessageBuffer, 0, sizeof MessageBuffer);
     memset(TargetBuffer, 0, sizeof TargetBuffer);
     memset(&WindowHandles, 0, sizeof WindowHandles);
+    memset(&CommandLineChoices, 0, sizeof CommandLineChoices);
     ControlFont.font = 0;
 }
 

@@ -14,10 +14,6 @@ namespace {
 // (Shift-JIS) literals that cannot hold these characters.
 const WideChar Cafe[] = u"Café.dat";
 const WideChar CafeShortInexact[] = u"CAFÉ~1.DAT";
-const WideChar Amelie[] = u"\"Z:\\Amélie\\update.exe\" ";
-const WideChar AmelieUnquoted[] = u"Z:\\Amélie\\update.exe x";
-const WideChar AmelieQuoted[] = u"\"Z:\\Amélie\\update.exe\"";
-const WideChar ExactWithArgument[] = u"\"C:\\表示\\update.exe\" é";
 
 TEST(WindowsText, ShiftJisRoundTripsWithTrailBytes5C) {
     // 表 (95 5C), ソ (83 5C), 十 (8F 5C) and 能 (94 5C) end in the backslash byte.
@@ -71,29 +67,51 @@ TEST(WindowsText, NamesFallBackToTheShortFormThenToQuestionMarks) {
     EXPECT_EQ(NameFromWide(longName.c_str(), u"", name, sizeof name), 1);
 }
 
-TEST(WindowsText, CommandLineTakesTheShortProgramPathOnlyWhenTheLongOneIsInexact) {
-    char line[64];
-    const WideChar* shortPath = u"Z:\\AM_L~2PK\\update.exe";
-    ASSERT_EQ(CommandLineFromWide(Amelie, shortPath, line, sizeof line), 0);
-    EXPECT_STREQ(line, "\"Z:\\AM_L~2PK\\update.exe\" ");
-    ASSERT_EQ(CommandLineFromWide(AmelieUnquoted, shortPath, line, sizeof line), 0);
-    EXPECT_STREQ(line, "Z:\\AM_L~2PK\\update.exe x");
-    ASSERT_EQ(CommandLineFromWide(AmelieQuoted, u"", line, sizeof line), 0);
-    EXPECT_STREQ(line, "\"Z:\\Am?lie\\update.exe\"");
-    // An exact path stays as it is, whatever its short form; arguments keep '?'.
-    ASSERT_EQ(CommandLineFromWide(ExactWithArgument, u"C:\\5C5C~1\\UPDATE.EXE", line, sizeof line), 0);
-    EXPECT_STREQ(line, "\"C:\\表示\\update.exe\" ?");
-    ASSERT_EQ(CommandLineFromWide(u"update", nullptr, line, sizeof line), 0);
-    EXPECT_STREQ(line, "update");
-    ASSERT_EQ(CommandLineFromWide(u"", nullptr, line, sizeof line), 0);
-    EXPECT_STREQ(line, "");
+// Stands in for the system: relative paths resolve against C:\Start, and two
+// paths have short forms.
+void LookUpAsTheSystemWould(const WideChar* path, int length, bool resolve, PathForms* forms) {
+    std::u16string full(path, (size_t)length);
+    if (resolve && !(full.size() >= 2 && full[1] == u':')) full = u"C:\\Start\\" + full;
+    if (resolve) full.copy(forms->full, full.size()), forms->full[full.size()] = 0;
+    std::u16string shortForm = full == u"Z:\\Amélie\\update.exe" ? u"Z:\\AM_L~2PK\\update.exe"
+                               : full == u"Z:\\Jeux\\Café\\"   ? u"Z:\\Jeux\\CAF_~EZK\\"
+                                                                     : u"";
+    shortForm.copy(forms->shortForm, shortForm.size());
+    forms->shortForm[shortForm.size()] = 0;
 }
 
-TEST(WindowsText, CommandLineArgumentsAreCutAtACharacterBoundary) {
-    char line[16];
-    // "C:\a.exe" (10 bytes with quotes), then " 表示表示" cut to what fits 15 bytes.
-    ASSERT_EQ(CommandLineFromWide(u"\"C:\\a.exe\" 表示表示", nullptr, line, sizeof line), 0);
-    EXPECT_STREQ(line, "\"C:\\a.exe\" 表示");
+TEST(WindowsText, CommandLinePathsTakeTheirFullFormAndTheShortOneOnlyWhenTheLongOneIsInexact) {
+    struct {
+        const WideChar* line;
+        const char* expected;
+    } cases[] = {
+        {u"\"Z:\\Amélie\\update.exe\" ", "\"Z:\\AM_L~2PK\\update.exe\" "},
+        {u"Z:\\Amélie\\update.exe", "Z:\\AM_L~2PK\\update.exe"},
+        {u"\"Z:\\Amélie\\other.exe\"", "\"Z:\\Am?lie\\other.exe\""},  // no short form: names nothing
+        // The program path is taken as it stands; a relative folder resolves.
+        {u"\"C:\\表示\\update.exe\" Game", "\"C:\\表示\\update.exe\" C:\\Start\\Game"},
+        {u"\"C:\\a.exe\" /s /LOG=u.log \"Z:\\Jeux\\Café\\\"",
+         "\"C:\\a.exe\" /s /LOG=C:\\Start\\u.log \"Z:\\Jeux\\CAF_~EZK\\\""},
+        {u"\"C:\\a.exe\" /D=Z:\\Jeux\\Café\\  ", "\"C:\\a.exe\" /D=Z:\\Jeux\\CAF_~EZK\\  "},
+        {u"\"C:\\a.exe\" /X é", "\"C:\\a.exe\" /X C:\\Start\\?"},  // a folder without any exact form
+        {u"update", "update"},
+        {u"", ""},
+    };
+    for (const auto& c : cases) {
+        char line[96];
+        ASSERT_EQ(CommandLineFromWide(c.line, LookUpAsTheSystemWould, line, sizeof line), 0) << c.expected;
+        EXPECT_STREQ(line, c.expected);
+    }
+}
+
+TEST(WindowsText, CommandLineThatDoesNotFitNeverCutsAPath) {
+    char line[24];
+    // Text between the paths is cut at a character boundary...
+    ASSERT_EQ(CommandLineFromWide(u"\"C:\\a.exe\" /表示表示表示表示", nullptr, line, 16), 0);
+    EXPECT_STREQ(line, "\"C:\\a.exe\" /表");
+    // ...but a game folder that does not fit becomes one that names nothing.
+    ASSERT_EQ(CommandLineFromWide(u"\"C:\\a.exe\" C:\\Games\\Title", nullptr, line, sizeof line), 0);
+    EXPECT_STREQ(line, "\"C:\\a.exe\" |");
     std::u16string tooLong = u"\"C:\\" + std::u16string(20, u'a') + u"\\u.exe\"";
     EXPECT_EQ(CommandLineFromWide(tooLong.c_str(), nullptr, line, sizeof line), 1);
     EXPECT_STREQ(line, "");

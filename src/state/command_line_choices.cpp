@@ -1,0 +1,3 @@
+#include "state/command_line_choices.h"
+
+CommandLineChoicesRecord CommandLineChoices;
