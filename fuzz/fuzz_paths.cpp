@@ -1,7 +1,8 @@
 // Fuzz target for the command-line and path composition of start-up and the
 // update run. An input is a list of lines, each a tag byte and its text:
 //
-//   C<command line>       the process command line (default: "C:\Patch\setup.exe" quoted)
+//   C<command line>       the process command line (default: "C:\Patch\setup.exe" quoted);
+//                         a game folder named on it takes the registry value's place
 //   S<bytes>              the SAV_FOLDER value as stored, no terminator added
 //   s<text>               the SAV_FOLDER value as a string (default C:\Game)
 //   T<digit>              the registry type of SAV_FOLDER (default REG_SZ)
@@ -35,6 +36,7 @@
 #include "description/update_description.h"
 #include "fuzz_support.h"
 #include "platform/platform_memory.h"
+#include "shell/command_line_choices_reader.h"
 #include "shell/program_folder.h"
 #include "state/window_handles.h"
 #include "update/update_run.h"
@@ -208,6 +210,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string programFolder = ProgramFolder;
     const std::string updateRoot = programFolder + "\\update";
     std::string gameRoot = input.savFolder.substr(0, input.savFolder.find('\0'));
+    // The boxes are checked as a window shows them; the log of a run without
+    // one is another road.
+    ReadCommandLineChoices();
+    CommandLineChoices.Silent = false;
+    if (CommandLineChoices.GameFolderGiven)
+        gameRoot = CommandLineChoices.GameFolderFits ? CommandLineChoices.GameFolderArgument : "";
     if (!gameRoot.empty() && gameRoot.back() == '\\') gameRoot.pop_back();
     // Asked to create a prefix that ends in a backslash (a game folder with two
     // backslashes in a row), the machine stores a directory with an empty name,

@@ -15,11 +15,12 @@ enum ExitStatus { Completes = 0, CompletesWithWarnings = 1, Fails = 2, UsageOrRe
 
 const char Usage[] =
     "usage: update-check [--json] [--list-after] [--patch-path C:\\Patch] [--game-path C:\\Game] "
-    "PATCH_FOLDER GAME_FOLDER\n";
+    "[--command-line \"/S /LOG=C:\\log.txt C:\\Game\"] PATCH_FOLDER GAME_FOLDER\n";
 
 struct Options {
     std::string patchFolder, gameFolder;  // on this machine, UTF-8
     std::string patchPath = "C:\\Patch", gamePath = "C:\\Game";
+    std::string commandArguments;  // UTF-8
     bool json = false;
     bool listAfter = false;
 };
@@ -38,12 +39,14 @@ int ParseOptions(const std::vector<std::string>& arguments, Options* options, st
             options->json = true;
         } else if (argument == "--list-after") {
             options->listAfter = true;
-        } else if (argument == "--patch-path" || argument == "--game-path") {
+        } else if (argument == "--patch-path" || argument == "--game-path" || argument == "--command-line") {
             if (i + 1 >= arguments.size()) {
-                *problem = argument + " needs a Windows path";
+                *problem = argument + (argument == "--command-line" ? " needs the arguments" : " needs a Windows path");
                 return 1;
             }
-            (argument == "--patch-path" ? options->patchPath : options->gamePath) = arguments[++i];
+            (argument == "--patch-path"  ? options->patchPath
+             : argument == "--game-path" ? options->gamePath
+                                         : options->commandArguments) = arguments[++i];
         } else if (argument.size() > 1 && argument[0] == '-') {
             *problem = "unknown option " + argument;
             return 1;
@@ -91,6 +94,8 @@ int main(int argc, char** argv) {
     if (WindowsPath("--patch-path", options.patchPath, &input.patchPath, &problem) != 0 ||
         WindowsPath("--game-path", options.gamePath, &input.gamePath, &problem) != 0)
         return Fail(problem);
+    if (Utf8ToShiftJis(options.commandArguments, &input.commandArguments) != 0)
+        return Fail("--command-line " + options.commandArguments + ": has no Shift-JIS form");
     input.patchShown = options.patchFolder;
     input.gameShown = options.gameFolder;
     input.listAfter = options.listAfter;

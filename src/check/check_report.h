@@ -41,6 +41,11 @@ struct ObjectAfter {
 struct CheckReport {
     std::string patchPath;  // the Windows paths the program ran with
     std::string gamePath;
+    std::string commandArguments;  // after the program path; empty: none
+    bool silent = false;           // /S: no window, no box, the boxes in the log
+    int exitStatus = 0;            // the program's exit status
+    std::string logFile;           // the /LOG= file, as the program names it
+    std::string logText;           // what the run appended to it (Shift-JIS)
     bool startedUp = false;  // update.ini was read and the window would open
     bool completes = false;
     std::vector<BoxSeen> boxes;

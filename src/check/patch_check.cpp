@@ -8,6 +8,8 @@
 #include "description/update_description.h"
 #include "shell/font_holder.h"
 #include "shell/prepare_startup.h"
+#include "state/command_line_choices.h"
+#include "state/run_outcome.h"
 #include "state/window_handles.h"
 #include "update/update_run.h"
 
@@ -74,10 +76,14 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
     // update.ini is the one file whose bytes the program reads.
     if (input.patch.keptFound) mp::AddFile(patchFolder + "\\update.ini", input.patch.keptContent);
 
-    mp::SetCommandLine("\"" + patchFolder + "\\update.exe\"");
+    report->commandArguments = input.commandArguments;
+    mp::SetCommandLine("\"" + patchFolder + "\\update.exe\"" +
+                       (input.commandArguments.empty() ? "" : " " + input.commandArguments));
     if (PrepareStartup() == 0) {
         report->startedUp = true;
-        WindowHandles = {&MainWindow, &TopText, &BodyText, &StartButton, &CancelButton, &FinishButton};
+        // Without a window (/S) the program makes none, and the run starts at once.
+        if (!CommandLineChoices.Silent)
+            WindowHandles = {&MainWindow, &TopText, &BodyText, &StartButton, &CancelButton, &FinishButton};
         mp::SetRegistryString(UpdateDescription.RegistryKeyPath, "SAV_FOLDER", input.gamePath);
         const std::string updateFolder = patchFolder + "\\update";
         const std::vector<std::string> updateFiles = ListUpdateFiles(updateFolder);
@@ -88,5 +94,9 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
     } else {
         RecordOutcome(gameFolder, input.listAfter, report);
     }
+    report->silent = CommandLineChoices.Silent;
+    report->exitStatus = report->silent ? (int)LastRunOutcome : 0;
+    report->logFile = CommandLineChoices.LogFile;
+    if (report->silent && mp::IsFile(report->logFile)) report->logText = mp::FileContent(report->logFile);
     return 0;
 }

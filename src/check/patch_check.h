@@ -11,6 +11,7 @@
 struct CheckInput {
     std::string patchPath;  // Windows paths (Shift-JIS) the folders are placed at
     std::string gamePath;
+    std::string commandArguments;  // Shift-JIS, after the program path: /S, /LOG=, a game folder
     FolderRead patch;  // its update.ini kept
     FolderRead game;
     std::string patchShown;  // the folders as the user named them, for messages

@@ -26,6 +26,12 @@ std::string ReportAsJson(const CheckReport& report, bool listAfter) {
     json document;
     document["patch"] = ShiftJisToUtf8(report.patchPath);
     document["game"] = ShiftJisToUtf8(report.gamePath);
+    if (!report.commandArguments.empty()) document["command_line"] = ShiftJisToUtf8(report.commandArguments);
+    document["silent"] = report.silent;
+    document["exit_status"] = report.exitStatus;
+    if (report.silent && !report.logFile.empty()) {
+        document["log"] = {{"file", ShiftJisToUtf8(report.logFile)}, {"text", ShiftJisToUtf8(report.logText)}};
+    }
     document["started_up"] = report.startedUp;
     document["completes"] = report.completes;
     document["boxes"] = json::array();

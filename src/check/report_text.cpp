@@ -20,6 +20,7 @@ std::string Indented(const std::string& text, const std::string& indent) {
 std::string Bytes(uint64_t size) { return std::to_string(size) + (size == 1 ? " byte" : " bytes"); }
 
 std::string Outcome(const CheckReport& report) {
+    if (!report.startedUp && report.silent) return "The program stops at start-up.";
     if (!report.startedUp) return "The program stops at start-up: its window never opens.";
     if (report.completes) return "The run completes.";
     return "The run fails.";
@@ -38,8 +39,11 @@ std::string ChangeLine(const GameChange& change) {
 
 std::string ReportAsText(const CheckReport& report, bool listAfter) {
     std::string text = "update-check: the patch at " + Utf8(report.patchPath) + ", the game at " +
-                       Utf8(report.gamePath) + ", Start pressed once\n\nBoxes, in order:\n";
-    if (report.boxes.empty()) text += "  none\n";
+                       Utf8(report.gamePath) + (report.silent ? ", run without a window" : ", Start pressed once") +
+                       "\n";
+    if (!report.commandArguments.empty()) text += "Command line: update.exe " + Utf8(report.commandArguments) + "\n";
+    text += "\nBoxes, in order:\n";
+    if (report.boxes.empty()) text += report.silent ? "  none: without a window every box goes to the log\n" : "  none\n";
     for (size_t i = 0; i < report.boxes.size(); ++i) {
         const BoxSeen& box = report.boxes[i];
         std::string number = "  " + std::to_string(i + 1) + ". ";
@@ -47,7 +51,17 @@ std::string ReportAsText(const CheckReport& report, bool listAfter) {
         text += number + Indented(Utf8(box.title), indent) + (box.warning ? "  (warning icon)" : "  (no icon)") +
                 "\n" + indent + Indented(Utf8(box.text), indent) + "\n";
     }
-    text += Outcome(report) + "\n\nChanges to the game folder:\n";
+    if (report.silent) {
+        if (report.logFile.empty()) text += "Log: none (no /LOG=)\n";
+        else text += "Log " + Utf8(report.logFile) + ", lines appended:\n";
+        std::string line;
+        for (char c : Utf8(report.logText))
+            if (c == '\n') text += "  " + line + "\n", line.clear();
+            else if (c != '\r') line += c;
+    }
+    text += Outcome(report) + "\n";
+    if (report.silent) text += "Exit status: " + std::to_string(report.exitStatus) + "\n";
+    text += "\nChanges to the game folder:\n";
     if (report.changes.empty()) text += "  none\n";
     for (const GameChange& change : report.changes) text += ChangeLine(change);
     text += "Bytes written: " + std::to_string(report.bytesWritten) + "\n\nWarnings for the author:\n";

@@ -29,7 +29,8 @@ def settings(folder):
     args, readonly, hidden = [], [], []
     for name, value in read_lines(os.path.join(folder, "fixture.txt")):
         if name == "args":
-            args = shlex.split(value, posix=False)
+            # Backslashes stay as written; quotes only group an argument.
+            args = [a[1:-1] if len(a) > 1 and a[0] == a[-1] == '"' else a for a in shlex.split(value, posix=False)]
         elif name == "readonly":
             readonly.append(value)
         elif name == "hidden":
