@@ -77,6 +77,8 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
     if (input.patch.keptFound) mp::AddFile(patchFolder + "\\update.ini", input.patch.keptContent);
 
     report->commandArguments = input.commandArguments;
+    // Started in its own folder, as Explorer starts it.
+    PlatformSetCurrentDirectory(patchFolder.c_str());
     mp::SetCommandLine("\"" + patchFolder + "\\update.exe\"" +
                        (input.commandArguments.empty() ? "" : " " + input.commandArguments));
     if (PrepareStartup() == 0) {

@@ -11,6 +11,8 @@
 
 #include <string.h>
 
+#include "command_line_syntax.h"
+
 namespace memory_platform {
 namespace {
 
@@ -54,6 +56,8 @@ struct JournalEntry {
 
 struct Machine {
     std::string commandLine;
+    std::string commandLineAsRead;  // empty until the program first asks for it
+    bool commandLineRead = false;
     std::string currentDirectory;
     std::vector<MessageBoxRecord> boxes;
     std::map<std::string, std::unique_ptr<Node>> roots;  // "c:", ... by folded name
@@ -308,7 +312,10 @@ bool IsValidWindowsName(const std::string& name) {
 
 void Reset() { State() = Machine(); }
 
-void SetCommandLine(const std::string& commandLine) { State().commandLine = commandLine; }
+void SetCommandLine(const std::string& commandLine) {
+    State().commandLine = commandLine;
+    State().commandLineRead = false;
+}
 const std::string& CurrentDirectory() { return State().currentDirectory; }
 const std::vector<MessageBoxRecord>& MessageBoxes() { return State().boxes; }
 
@@ -513,7 +520,26 @@ using namespace memory_platform;
 
 // ---- The boundary ----
 
-const char* PlatformCommandLine() { return State().commandLine.c_str(); }
+// As the Win32 boundary hands it over: a relative log file or game folder is
+// resolved against the folder the program was started in, before start-up
+// changes the current folder.
+const char* PlatformCommandLine() {
+    Machine& machine = State();
+    if (machine.commandLineRead) return machine.commandLineAsRead.c_str();
+    machine.commandLineRead = true;
+    std::string line = machine.commandLine.c_str();  // the program sees it up to its first NUL
+    CommandLineSpans spans;
+    SplitCommandLine(line.c_str(), &spans);
+    auto isRelative = [&](int start) {
+        return start >= 0 && !machine.currentDirectory.empty() && line[start] != '\\' && line[start] != '/' &&
+               !(line[start] != '\0' && line[start + 1] == ':');
+    };
+    // The later span first, so that the earlier one's position still holds.
+    for (int start : {spans.folderStart, spans.logStart})
+        if (isRelative(start)) line.insert((size_t)start, machine.currentDirectory + "\\");
+    machine.commandLineAsRead = line;
+    return machine.commandLineAsRead.c_str();
+}
 
 int PlatformSetCurrentDirectory(const char* path) {
     if (!IsDirectory(path)) return 1;

@@ -28,6 +28,8 @@ namespace memory_platform {
 // Forgets everything: empty tree, registry, records; command line "".
 void Reset();
 
+// The program reads it once, as it was started: a relative log file or game
+// folder on it stands for one in the current directory of that moment.
 void SetCommandLine(const std::string& commandLine);
 const std::string& CurrentDirectory();
 

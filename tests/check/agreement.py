@@ -6,7 +6,10 @@ at start-up) and whose set-up update-check can model, update-check runs on the
 case's update.ini, update/ and game/ and must predict whether the program stops
 at start-up, the case's `box` steps in their order (which the e2e suite checks
 against the real program under Wine) and the case's expected game folder (names
-with their letter case, sizes, read-only marks). Other cases are skipped and counted with the reason.
+with their letter case, sizes, read-only marks). A case that starts the program
+with arguments ("{program}" followed by options and a folder) passes them with
+--command-line; a run without a window must then predict the case's `logged`
+lines and its exit status. Other cases are skipped and counted with the reason.
 
     agreement.py CHECKER CASES_FOLDER [CASE...]
 """
@@ -36,6 +39,12 @@ def step_text(text):
             out.append(text[i])
             i += 1
     return "".join(out)
+
+
+def log_entry(title, text):
+    """A logged box as the program writes it: title, tab, text, with \\ \\n \\r \\t escaped."""
+    escape = lambda t: t.replace("\\", "\\\\").replace("\n", "\\n").replace("\r", "\\r").replace("\t", "\\t")
+    return escape(title) + "\t" + escape(text)
 
 
 def presses_start(steps):
@@ -68,13 +77,26 @@ def plan(case_folder):
             head, title, text = [part.strip() for part in argument.split("|", 2)]
             icon, owner = head.split()
             boxes.append({"title": step_text(title), "text": step_text(text), "icon": icon, "owner": owner})
+    logged = [log_entry(*[step_text(part.strip()) for part in argument.split("|", 2)[1:]])
+              for kind, argument in steps if kind == "logged"]
+    exit_status = next((int(argument or 0) for kind, argument in steps if kind == "exit"), 0)
+    arguments = None
+    for name, value in lines:
+        if name == "command":
+            if not value.startswith('"{program}"'):
+                return None, "the program is started by another command line"
+            arguments = value[len('"{program}"'):].strip().replace("{game}", "C:\\Game")
+            if "{" in arguments:
+                return None, "the command line names a place update-check does not lay out"
+    silent = arguments is not None and re.search(r"(^|\s)/[sS](\s|$)", arguments) is not None
     first_window = next((i for i, s in enumerate(steps) if s[0] == "window"), len(steps))
     first_box = next((i for i, s in enumerate(steps) if s[0] == "box"), len(steps))
     stops_at_start_up = first_box < first_window
-    if not stops_at_start_up and not presses_start(steps):
+    if not stops_at_start_up and not presses_start(steps) and not silent:
         return None, "Start is never pressed"
 
-    settings = {"patch": ".", "game": "game", "expected": "expected", "game_path": None}
+    settings = {"patch": ".", "game": "game", "expected": "expected", "game_path": None,
+                "arguments": arguments, "silent": silent, "logged": logged, "exit_status": exit_status}
     readonly, folders = [], []
     for name, value in lines:
         if name in ("patch", "game", "expected"):
@@ -83,7 +105,7 @@ def plan(case_folder):
             readonly.append(value)
         elif name == "folder":
             folders.append(value)
-        elif name == "registry_absent" and not stops_at_start_up:
+        elif name == "registry_absent" and not stops_at_start_up and arguments is None:
             return None, "the registry key is absent (update-check always records SAV_FOLDER)"
         elif name == "registry" and not stops_at_start_up:
             _, equals, sav_folder = value.partition(" = ")
@@ -171,6 +193,8 @@ def run_case(checker, case_folder, case_plan):
         command = [checker, "--json", "--list-after"]
         if case_plan["settings"]["game_path"]:
             command += ["--game-path", case_plan["settings"]["game_path"]]
+        if case_plan["settings"]["arguments"] is not None:
+            command += ["--command-line", case_plan["settings"]["arguments"]]
         result = subprocess.run(command + [patch, game], capture_output=True)
         make_writable(work)
     if result.returncode == 3:
@@ -188,6 +212,15 @@ def run_case(checker, case_folder, case_plan):
     if predicted != case_plan["boxes"]:
         differences.append("boxes: the case shows %s, update-check predicts %s"
                            % (json.dumps(case_plan["boxes"], ensure_ascii=False), json.dumps(predicted, ensure_ascii=False)))
+    settings = case_plan["settings"]
+    if settings["silent"]:
+        lines = report.get("log", {}).get("text", "").split("\r\n")[:-1]
+        if lines != settings["logged"]:
+            differences.append("log: the case writes %s, update-check predicts %s"
+                               % (json.dumps(settings["logged"], ensure_ascii=False), json.dumps(lines, ensure_ascii=False)))
+        if report["exit_status"] != settings["exit_status"]:
+            differences.append("exit status: the case ends with %d, update-check predicts %d"
+                               % (settings["exit_status"], report["exit_status"]))
     after = sorted(((o["path"], o["folder"], o.get("size", 0), o["read_only"]) for o in report["after"]),
                    key=lambda o: o[0].lower())
     if after != expected:

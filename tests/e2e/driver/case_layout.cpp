@@ -158,7 +158,7 @@ bool CaseLayout::SetRegistry() {
             return false;
         }
         if (setting.hasValue) {
-            std::wstring value = ReplaceAll(Utf8ToWide(Unescape(setting.value)), L"{game}", gameFolder_);
+            std::wstring value = ExpandPlaces(Utf8ToWide(Unescape(setting.value)));
             RegSetValueExW(handle, L"SAV_FOLDER", 0, REG_SZ, (const BYTE*)value.c_str(),
                            (DWORD)((value.size() + 1) * sizeof(wchar_t)));
             std::string shown = WideToUtf8(value.size() > 100 ? value.substr(0, 100) : value);
@@ -175,6 +175,10 @@ bool CaseLayout::SetRegistry() {
 // The work folder without the game and the program folder, what lies in them
 // and the folders on the way to them (a program may create the game folder):
 // what remains is no business of the program's.
+std::wstring CaseLayout::ExpandPlaces(const std::wstring& text) const {
+    return ReplaceAll(ReplaceAll(ReplaceAll(text, L"{game}", gameFolder_), L"{program}", exe_), L"{work}", workFolder_);
+}
+
 std::vector<TreeEntry> CaseLayout::Surroundings() const {
     std::vector<TreeEntry> all, outside;
     ListTree(workFolder_, &all);

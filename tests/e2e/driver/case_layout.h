@@ -29,6 +29,9 @@ public:
     // A place named in case.txt: game\... in the game folder, anything else
     // beside update.ini.
     std::wstring Place(const std::wstring& relative) const;
+    // text with {game}, {program} and {work} standing for the game folder, the
+    // program and the work folder, as full paths.
+    std::wstring ExpandPlaces(const std::wstring& text) const;
     // The short (8.3) form of the game folder ("game") or the program folder
     // ("program") below the work folder, as the file system gives it; empty
     // when there is none.

@@ -4,6 +4,7 @@
 
 #include <stdlib.h>
 
+#include <map>
 #include <memory>
 #include <set>
 #include <vector>
@@ -125,9 +126,10 @@ private:
         if (case_.commandLine.empty()) {
             started_ = program_->Start(layout_.Program());
         } else {
+            std::wstring commandLine = layout_.ExpandPlaces(case_.commandLine);
             Print("-- start in " + WideToUtf8(layout_.ProgramFolder()) + " with the command line " +
-                  Quoted(case_.commandLine) + "\n");
-            started_ = program_->Start(layout_.Program(), case_.commandLine, layout_.ProgramFolder());
+                  Quoted(commandLine) + "\n");
+            started_ = program_->Start(layout_.Program(), commandLine, layout_.ProgramFolder());
         }
         std::string error = " (error " + std::to_string(program_->StartError()) + ")";
         if (!started_) Fail("cannot start " + WideToUtf8(layout_.Program()) + error);
@@ -263,7 +265,8 @@ private:
         }
         if (verb == "short") return StepShort(step.argument);
         if (verb == "still") return StepStill(atoi(step.argument.c_str()));
-        if (verb == "exit") return StepExit();
+        if (verb == "exit") return StepExit(step.argument.empty() ? 0 : strtoul(step.argument.c_str(), NULL, 10));
+        if (verb == "logged") return StepLogged(step.argument);
         Fail("unknown step " + verb);
         return false;
     }
@@ -465,7 +468,40 @@ private:
         return true;
     }
 
-    bool StepExit() {
+    // "logged <file> | <title> | <text>": the next line of the log file (beside
+    // update.ini) is that box's entry: title, tab, text, with the log's escapes.
+    bool StepLogged(const std::string& expectation) {
+        size_t first = expectation.find(" | ");
+        size_t second = first == std::string::npos ? first : expectation.find(" | ", first + 3);
+        if (second == std::string::npos) {
+            Fail("a logged step reads: logged <file> | <title> | <text>");
+            return false;
+        }
+        std::wstring file = layout_.Place(Utf8ToWide(expectation.substr(0, first)));
+        std::string entry = LogEscaped(Unescape(expectation.substr(first + 3, second - first - 3))) + "\t" +
+                            LogEscaped(Unescape(expectation.substr(second + 3)));
+        std::string log;
+        if (!ReadFileBytes(file, &log)) {
+            Fail("no log " + WideToUtf8(file));
+            return false;
+        }
+        size_t& read = logRead_[file];
+        size_t end = log.find("\r\n", read);
+        std::string line = end == std::string::npos ? log.substr(read) : log.substr(read, end - read);
+        read = end == std::string::npos ? log.size() : end + 2;
+        Print("-- logged: " + line + "\n");
+        if (line != entry) Fail("log line: expected " + Quoted(Utf8ToWide(entry)) + ", found " + Quoted(Utf8ToWide(line)));
+        return true;
+    }
+
+    static std::string LogEscaped(const std::string& utf8) {
+        std::string escaped;
+        for (char c : utf8)
+            escaped += c == '\\' ? "\\\\" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : c == '\t' ? "\\t" : std::string(1, c);
+        return escaped;
+    }
+
+    bool StepExit(DWORD expectedCode) {
         if (!started_ && !StartProgram()) return false;
         if (currentBox_) {
             Fail("a box is still standing and was never answered");
@@ -502,7 +538,8 @@ private:
             }
         }
         Printf("-- the program ended with exit code %lu\n", exitCode_);
-        if (exitCode_ != 0) Fail("the exit code is " + std::to_string(exitCode_) + ", not 0");
+        if (exitCode_ != expectedCode)
+            Fail("the exit code is " + std::to_string(exitCode_) + ", not " + std::to_string(expectedCode));
         return true;
     }
 
@@ -547,6 +584,7 @@ private:
     HWND main_ = NULL;
     HWND currentBox_ = NULL;
     std::set<HWND> answered_;
+    std::map<std::wstring, size_t> logRead_;  // bytes of each log already checked
 };
 
 }  // namespace
