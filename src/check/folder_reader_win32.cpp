@@ -61,6 +61,7 @@ int Walk(const std::wstring& disk, const std::wstring& relativeWide, const std::
         std::string sjisName;
         if (WideToShiftJis(name, &sjisName) != 0) {
             *problem = Shown(wide) + ": the name has no Shift-JIS form";
+            read->nameRefused = true;
             return 1;
         }
         std::string sjis = relativeSjis.empty() ? sjisName : relativeSjis + "\\" + sjisName;
