@@ -225,7 +225,8 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
     for (auto [folder, read] : {std::pair{&options.oldFolder, &oldRead}, std::pair{&options.newFolder, &newRead}})
         if (ReadFolder(*folder, "", read, &problem) != 0)
             return fail(read->nameRefused ? RefusedOrNotProven : MakeUsageOrReadError,
-                        std::string(read->nameRefused ? "refused: " : "") + *folder + ": " + problem);
+                        std::string(read->nameRefused ? "refused: " : "") + *folder + ": " + problem +
+                            (read->nameRefused ? "; nothing was written" : ""));
     FileComparer compare = [&](size_t oldIndex, size_t newIndex, std::string* reason) {
         return CompareLocalFiles(LocalPath(options.oldFolder, oldRead.entries[oldIndex].relativePath),
                                  LocalPath(options.newFolder, newRead.entries[newIndex].relativePath), reason);
