@@ -13,17 +13,7 @@ namespace {
 
 const DWORD ChunkSize = 1 << 20;
 
-std::string ErrorText(DWORD error) {
-    wchar_t* message = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, error, 0, (wchar_t*)&message, 0, nullptr);
-    std::wstring text = message ? message : L"";
-    if (message) LocalFree(message);
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L'.')) text.pop_back();
-    return text.empty() ? "error " + std::to_string(error) : WideToUtf8(text);
-}
-
-std::string Reason(const std::string& path) { return path + ": " + ErrorText(GetLastError()); }
+std::string Reason(const std::string& path) { return path + ": " + SystemErrorText(GetLastError()); }
 
 std::wstring Wide(const std::string& path) {
     std::wstring wide;

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "check/report_writers.h"
 #include "check/text_conversion.h"
 
 using json = nlohmann::ordered_json;
@@ -25,15 +26,6 @@ json FileList(const std::vector<PlannedFile>& files) {
     json list = json::array();
     for (const PlannedFile& file : files) list.push_back({{"path", Utf8(file.path)}, {"size", file.size}});
     return list;
-}
-
-std::string Indented(const std::string& text, const std::string& indent) {
-    std::string result;
-    for (char c : text) {
-        result += c;
-        if (c == '\n') result += indent;
-    }
-    return result;
 }
 
 }  // namespace
@@ -63,15 +55,7 @@ std::string MakeReportAsText(const MakeReport& report) {
         text += "  " + warning.kind + "  " + Utf8(warning.path) + ": " + Utf8(warning.message) + "\n";
     text += "\nThe proof: update.exe's own start-up, reader and update run on OLD with this patch, Start pressed once.\n"
             "Boxes, in order:\n";
-    const CheckReport& check = report.proof.check;
-    if (check.boxes.empty()) text += "  none\n";
-    for (size_t i = 0; i < check.boxes.size(); ++i) {
-        std::string number = "  " + std::to_string(i + 1) + ". ";
-        std::string indent(number.size(), ' ');
-        text += number + Indented(Utf8(check.boxes[i].title), indent) +
-                (check.boxes[i].warning ? "  (warning icon)" : "  (no icon)") + "\n" + indent +
-                Indented(Utf8(check.boxes[i].text), indent) + "\n";
-    }
+    text += BoxesAsText(report.proof.check.boxes);
     if (!report.proof.differences.empty()) {
         text += "Differences between the game folder afterwards and NEW:\n";
         for (const ProofDifference& difference : report.proof.differences)

@@ -7,7 +7,7 @@
 #include "check/local_files.h"
 #include "check/make_report.h"
 #include "check/patch_maker.h"
-#include "check/text_conversion.h"
+#include "check/windows_path.h"
 
 namespace {
 
@@ -84,24 +84,6 @@ int ParseOptions(const std::vector<std::string>& arguments, Options* options, st
     options->oldFolder = folders[0];
     options->newFolder = folders[1];
     options->patchFolder = folders[2];
-    return 0;
-}
-
-bool IsDrivePath(const std::string& path) {
-    return path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
-           path[1] == ':' && path[2] == '\\';
-}
-
-// The Windows path the patch or the game is judged at, in Shift-JIS (as update-check takes it).
-int WindowsPath(const char* option, const std::string& utf8, std::string* path, std::string* problem) {
-    if (!IsDrivePath(utf8)) {
-        *problem = std::string(option) + " " + utf8 + ": not a Windows path such as C:\\Game";
-        return 1;
-    }
-    if (Utf8ToShiftJis(utf8, path) != 0) {
-        *problem = std::string(option) + " " + utf8 + ": has no Shift-JIS form";
-        return 1;
-    }
     return 0;
 }
 

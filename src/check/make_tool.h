@@ -9,8 +9,7 @@
 enum MakeExitStatus { MadeAndProven = 0, MadeWithWarnings = 1, RefusedOrNotProven = 2, MakeUsageOrReadError = 3 };
 
 // arguments as UTF-8, without the program's name; out and err receive what is
-// to be printed on stdout and stderr (UTF-8). Runs the checker once: once per
-// process, unless the program's state is reset in between.
+// to be printed on stdout and stderr (UTF-8).
 int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, std::string* err);
 
 #endif

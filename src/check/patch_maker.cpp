@@ -12,7 +12,9 @@
 #include "description/text.h"
 #include "description/update_description.h"
 #include "platform/platform_memory.h"
+#include "shell/font_holder.h"
 #include "state/scratch_buffers.h"
+#include "update/program_reset.h"
 #include "update/update_tree.h"
 
 namespace mp = memory_platform;
@@ -322,6 +324,9 @@ int ProvePatch(const FolderRead& oldRead, const FolderRead& newRead, const Folde
         }
     };
     *proof = ProofResult();
+    // The program's globals as at its start, whatever ran before in this process.
+    ResetProgramGlobals();
+    ControlFont.font = 0;
     if (CheckPatch(input, &proof->check, problem) != 0) return 1;
 
     std::string refused;

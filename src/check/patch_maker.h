@@ -79,7 +79,8 @@ struct ProofResult {
 // names without regard to case, kinds and sizes, and where each file's bytes
 // come from (OLD's file with NEW's bytes, or the patch's copy of NEW's file).
 // The differences the plan warned about are excused. 0, or 1 and a reason when
-// the folders cannot be placed on the machine. Once per process, as CheckPatch.
+// the folders cannot be placed on the machine. The program's globals are reset
+// first, so a process may make more than one patch.
 int ProvePatch(const FolderRead& oldRead, const FolderRead& newRead, const FolderRead& patchRead,
                const PatchPlan& plan, const MakeSettings& settings, ProofResult* proof, std::string* problem);
 

@@ -36,17 +36,23 @@ std::string ChangeLine(const GameChange& change) {
 
 }  // namespace
 
-std::string ReportAsText(const CheckReport& report, bool listAfter) {
-    std::string text = "update-check: the patch at " + Utf8(report.patchPath) + ", the game at " +
-                       Utf8(report.gamePath) + ", Start pressed once\n\nBoxes, in order:\n";
-    if (report.boxes.empty()) text += "  none\n";
-    for (size_t i = 0; i < report.boxes.size(); ++i) {
-        const BoxSeen& box = report.boxes[i];
+std::string BoxesAsText(const std::vector<BoxSeen>& boxes) {
+    std::string text;
+    if (boxes.empty()) text += "  none\n";
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        const BoxSeen& box = boxes[i];
         std::string number = "  " + std::to_string(i + 1) + ". ";
         std::string indent(number.size(), ' ');
         text += number + Indented(Utf8(box.title), indent) + (box.warning ? "  (warning icon)" : "  (no icon)") +
                 "\n" + indent + Indented(Utf8(box.text), indent) + "\n";
     }
+    return text;
+}
+
+std::string ReportAsText(const CheckReport& report, bool listAfter) {
+    std::string text = "update-check: the patch at " + Utf8(report.patchPath) + ", the game at " +
+                       Utf8(report.gamePath) + ", Start pressed once\n\nBoxes, in order:\n";
+    text += BoxesAsText(report.boxes);
     text += Outcome(report) + "\n\nChanges to the game folder:\n";
     if (report.changes.empty()) text += "  none\n";
     for (const GameChange& change : report.changes) text += ChangeLine(change);

@@ -4,40 +4,22 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "check/make_tool.h"
-#include "description/update_description.h"
-#include "platform/platform_memory.h"
-#include "shell/font_holder.h"
-#include "state/folders.h"
-#include "state/scratch_buffers.h"
-#include "state/window_handles.h"
-#include "update/update_run.h"
 
 namespace {
-
-// The program's state, as after a fresh start (the check may run again).
-void ResetProgramState() {
-    memory_platform::Reset();
-    ResetUpdateDescription();
-    ResetUpdateRunForTests();
-    memset(ProgramFolder, 0, sizeof ProgramFolder);
-    memset(MessageBuffer, 0, sizeof MessageBuffer);
-    memset(TargetBuffer, 0, sizeof TargetBuffer);
-    memset(&WindowHandles, 0, sizeof WindowHandles);
-    ControlFont.font = 0;
-}
 
 class MakeTest : public ::testing::Test {
 protected:
     std::string work;
     void SetUp() override {
-        ResetProgramState();
         char pattern[] = "/tmp/update-make-test-XXXXXX";
         work = mkdtemp(pattern);
         Write("update.exe", "a stand-in for update.exe");
@@ -186,7 +168,6 @@ TEST_F(MakeTest, WhatThePatchCannotDoExactlyIsWarnedAndExcusedFromTheProof) {
     std::string out, err;
     EXPECT_EQ(MakeUsageOrReadError, Make({"--texts", work + "/texts.ini"}, &out, &err)) << err;  // no such file
     EXPECT_NE(std::string::npos, err.find("--texts ")) << err;
-    ResetProgramState();
     out.clear();
     err.clear();
     Write("texts.ini", "[GameName]=Game\n[RegPath]=Old\\Key\n[AddFile]=stale.dat\n");
