@@ -6,6 +6,7 @@
         (old) and examples/sample-game-new (new) with the sample's own texts:
         update.ini and update/ byte for byte; the make is proven.
     make_tests.py road [--wine WINE_RUN --driver E2E_DRIVER --exe UPDATE_EXE] MAKER FIXTURE
+        (with --exe the maker must carry that update.exe, found beside itself)
         makes a patch from FIXTURE/old and FIXTURE/new (FIXTURE/road.txt: the
         read-only marks of old/, the folders the program creates in upper case).
         With --driver the real update.exe applies it under Wine to a copy of old/
@@ -110,15 +111,17 @@ def road(wine_run, driver, exe, maker, fixture):
             shutil.copytree(os.path.join(fixture, part), os.path.join(work, part))
         for relative in readonly:
             make_read_only(native(work, relative))
-        if exe:
-            shutil.copy(exe, os.path.join(work, "update.exe"))
-        else:
+        # The Windows build takes the update.exe that lies beside it; the Linux
+        # build, which has none, a stand-in.
+        program = []
+        if not exe:
             with open(os.path.join(work, "update.exe"), "wb") as f:
                 f.write(b"a stand-in for the release update.exe\n")
+            program = ["--exe", "update.exe"]
         open_to_wine(work)
         status, out, err = run_maker(wine_run, maker, [
             "--json", "--game-name", "星見の丘", "--reg-path", REGISTRY, "--caption", CAPTION,
-            "--comment0", "「星見の丘」修正パッチ ver1.03", "--exe", "update.exe", "old", "new", "patch"], work)
+            "--comment0", "「星見の丘」修正パッチ ver1.03"] + program + ["old", "new", "patch"], work)
         print(err, end="")
         report = json.loads(out) if out.strip() else {}
         print(json.dumps(report, ensure_ascii=False, indent=1))
@@ -146,6 +149,10 @@ def road(wine_run, driver, exe, maker, fixture):
             ini = f.read()
         if b"\r\n[AddFile]=Movie\\" not in ini or "[DelFile]=data\\trial.dat\r\n".encode("cp932") not in ini:
             problems.append("update.ini lacks its [AddFile] or [DelFile] lines")
+        if exe:
+            with open(exe, "rb") as built, open(os.path.join(patch, "update.exe"), "rb") as carried:
+                if built.read() != carried.read():
+                    problems.append("the patch's update.exe is not the one built beside update-make")
         if driver and not problems:
             problems += apply_with_update_exe(wine_run, driver, work, readonly, upper)
     finally:
