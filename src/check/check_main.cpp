@@ -8,6 +8,7 @@
 #include "check/patch_check.h"
 #include "check/report_writers.h"
 #include "check/text_conversion.h"
+#include "check/windows_path.h"
 
 namespace {
 
@@ -60,24 +61,6 @@ int ParseOptions(const std::vector<std::string>& arguments, Options* options, st
     }
     options->patchFolder = folders[0];
     options->gameFolder = folders[1];
-    return 0;
-}
-
-bool IsDrivePath(const std::string& path) {
-    return path.size() >= 3 && ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
-           path[1] == ':' && path[2] == '\\';
-}
-
-// The Windows path a folder is placed at, in Shift-JIS.
-int WindowsPath(const char* option, const std::string& utf8, std::string* path, std::string* problem) {
-    if (!IsDrivePath(utf8)) {
-        *problem = std::string(option) + " " + utf8 + ": not a Windows path such as C:\\Game";
-        return 1;
-    }
-    if (Utf8ToShiftJis(utf8, path) != 0) {
-        *problem = std::string(option) + " " + utf8 + ": has no Shift-JIS form";
-        return 1;
-    }
     return 0;
 }
 

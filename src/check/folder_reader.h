@@ -12,6 +12,7 @@ struct FolderRead {
     std::vector<memory_platform::TreeEntry> entries;  // parents before children
     bool keptFound = false;                           // the file asked for was there
     std::string keptContent;
+    bool nameRefused = false;  // the problem is a name Windows or Shift-JIS cannot hold
 };
 
 // folder is UTF-8. The content of the top-level file whose name is keptName

@@ -54,10 +54,12 @@ int Walk(const std::string& disk, const std::string& relativeUtf8, const std::st
         std::string sjisName;
         if (name.find('\\') != std::string::npos) {
             *problem = Shown(utf8) + ": a backslash in a name cannot exist on Windows";
+            read->nameRefused = true;
             return 1;
         }
         if (Utf8ToShiftJis(name, &sjisName) != 0) {
             *problem = Shown(utf8) + ": the name has no Shift-JIS form";
+            read->nameRefused = true;
             return 1;
         }
         struct stat status;

@@ -19,16 +19,6 @@ std::wstring Below(const std::wstring& folder, const std::wstring& name) {
 
 std::string Shown(const std::wstring& relative) { return relative.empty() ? "." : WideToUtf8(relative); }
 
-std::string ErrorText(DWORD error) {
-    wchar_t* message = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, error, 0, (wchar_t*)&message, 0, nullptr);
-    std::wstring text = message ? message : L"";
-    if (message) LocalFree(message);
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L'.')) text.pop_back();
-    return text.empty() ? "error " + std::to_string(error) : WideToUtf8(text);
-}
-
 int ReadContent(const std::wstring& path, std::string* content) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -45,7 +35,7 @@ int Walk(const std::wstring& disk, const std::wstring& relativeWide, const std::
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(Below(disk, L"*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
-        *problem = Shown(relativeWide) + ": cannot be read (" + ErrorText(GetLastError()) + ")";
+        *problem = Shown(relativeWide) + ": cannot be read (" + SystemErrorText(GetLastError()) + ")";
         return 1;
     }
     std::vector<WIN32_FIND_DATAW> entries;
@@ -61,6 +51,7 @@ int Walk(const std::wstring& disk, const std::wstring& relativeWide, const std::
         std::string sjisName;
         if (WideToShiftJis(name, &sjisName) != 0) {
             *problem = Shown(wide) + ": the name has no Shift-JIS form";
+            read->nameRefused = true;
             return 1;
         }
         std::string sjis = relativeSjis.empty() ? sjisName : relativeSjis + "\\" + sjisName;
@@ -74,7 +65,7 @@ int Walk(const std::wstring& disk, const std::wstring& relativeWide, const std::
             if (Walk(path, wide, sjis, keptName, read, problem) != 0) return 1;
         } else if (relativeSjis.empty() && memory_platform::SameName(sjisName, keptName)) {
             if (ReadContent(path, &read->keptContent) != 0) {
-                *problem = Shown(wide) + ": cannot be read (" + ErrorText(GetLastError()) + ")";
+                *problem = Shown(wide) + ": cannot be read (" + SystemErrorText(GetLastError()) + ")";
                 return 1;
             }
             read->keptFound = true;

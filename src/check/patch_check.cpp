@@ -75,6 +75,7 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
     }
     // update.ini is the one file whose bytes the program reads.
     if (input.patch.keptFound) mp::AddFile(patchFolder + "\\update.ini", input.patch.keptContent);
+    if (input.afterLoading) input.afterLoading(patchFolder, gameFolder);
 
     report->commandArguments = input.commandArguments;
     // Started in its own folder, as Explorer starts it.

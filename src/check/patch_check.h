@@ -3,6 +3,7 @@
 #ifndef UPDATE_CHECK_PATCH_CHECK_H
 #define UPDATE_CHECK_PATCH_CHECK_H
 
+#include <functional>
 #include <string>
 
 #include "check/check_report.h"
@@ -17,6 +18,9 @@ struct CheckInput {
     std::string patchShown;  // the folders as the user named them, for messages
     std::string gameShown;
     bool listAfter = false;  // fill the report's list of the game folder after the run
+    // Called with the two folders' Windows paths once both are on the machine,
+    // before start-up (update-make marks where each file came from).
+    std::function<void(const std::string& patchFolder, const std::string& gameFolder)> afterLoading;
 };
 
 // 0 and the report; 1 and a one-line reason (UTF-8) when the folders cannot be

@@ -37,20 +37,27 @@ std::string ChangeLine(const GameChange& change) {
 
 }  // namespace
 
+std::string BoxesAsText(const std::vector<BoxSeen>& boxes) {
+    std::string text;
+    if (boxes.empty()) text += "  none\n";
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        const BoxSeen& box = boxes[i];
+        std::string number = "  " + std::to_string(i + 1) + ". ";
+        std::string indent(number.size(), ' ');
+        text += number + Indented(Utf8(box.title), indent) + (box.warning ? "  (warning icon)" : "  (no icon)") +
+                "\n" + indent + Indented(Utf8(box.text), indent) + "\n";
+    }
+    return text;
+}
+
 std::string ReportAsText(const CheckReport& report, bool listAfter) {
     std::string text = "update-check: the patch at " + Utf8(report.patchPath) + ", the game at " +
                        Utf8(report.gamePath) + (report.silent ? ", run without a window" : ", Start pressed once") +
                        "\n";
     if (!report.commandArguments.empty()) text += "Command line: update.exe " + Utf8(report.commandArguments) + "\n";
     text += "\nBoxes, in order:\n";
-    if (report.boxes.empty()) text += report.silent ? "  none: without a window every box goes to the log\n" : "  none\n";
-    for (size_t i = 0; i < report.boxes.size(); ++i) {
-        const BoxSeen& box = report.boxes[i];
-        std::string number = "  " + std::to_string(i + 1) + ". ";
-        std::string indent(number.size(), ' ');
-        text += number + Indented(Utf8(box.title), indent) + (box.warning ? "  (warning icon)" : "  (no icon)") +
-                "\n" + indent + Indented(Utf8(box.text), indent) + "\n";
-    }
+    text += report.silent && report.boxes.empty() ? "  none: without a window every box goes to the log\n"
+                                                  : BoxesAsText(report.boxes);
     if (report.silent) {
         if (report.logFile.empty()) text += "Log: none (no /LOG=)\n";
         else text += "Log " + Utf8(report.logFile) + ", lines appended:\n";

@@ -3,6 +3,7 @@
 #define UPDATE_CHECK_REPORT_WRITERS_H
 
 #include <string>
+#include <vector>
 
 #include "check/check_report.h"
 
@@ -10,6 +11,8 @@
 std::string ReportAsText(const CheckReport& report, bool listAfter);
 std::string ReportAsJson(const CheckReport& report, bool listAfter);
 
+// The boxes of a run, numbered, each text lined up under its first line.
+std::string BoxesAsText(const std::vector<BoxSeen>& boxes);
 // The change kinds as the JSON document spells them.
 const char* ChangeKindName(memory_platform::ChangeKind kind);
 // Whether a change of this kind shows a file's size (folders and marks have none).

@@ -23,6 +23,16 @@ std::string WideToUtf8(const std::wstring& wide) {
     return utf8;
 }
 
+std::string SystemErrorText(unsigned long error) {
+    wchar_t* message = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, error, 0, (wchar_t*)&message, 0, nullptr);
+    std::wstring text = message ? message : L"";
+    if (message) LocalFree(message);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L'.')) text.pop_back();
+    return text.empty() ? "error " + std::to_string(error) : WideToUtf8(text);
+}
+
 int WideToShiftJis(const std::wstring& wide, std::string* shiftJis) {
     // At most two bytes a unit; no best-fit substitutes (code_page_932.h).
     shiftJis->assign(wide.size() * 2, '\0');

@@ -10,5 +10,7 @@ int Utf8ToWide(const std::string& utf8, std::wstring* wide);
 std::string WideToUtf8(const std::wstring& wide);
 // 0 and the Shift-JIS form; 1 when a character has none (no best-fit substitute).
 int WideToShiftJis(const std::wstring& wide, std::string* shiftJis);
+// The system's text for an error code, without its closing full stop.
+std::string SystemErrorText(unsigned long error);
 
 #endif

@@ -362,6 +362,11 @@ unsigned Attributes(const std::string& path) {
     return node ? node->attributes : 0;
 }
 
+void MarkFile(const std::string& path, const std::string& mark) {
+    Node* node = Find(path);
+    if (node && !node->directory) node->content = mark;
+}
+
 std::string StoredName(const std::string& path) {
     Node* node = Find(path);
     return node ? node->name : std::string();

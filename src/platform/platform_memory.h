@@ -52,6 +52,9 @@ std::string FileContent(const std::string& path);
 // The size of a file: its content's, or the size it was loaded with.
 uint64_t FileSize(const std::string& path);
 unsigned Attributes(const std::string& path);
+// Gives an existing file a content of its own while it keeps the size it has:
+// a mark of where it came from, which copies carry along (update-make).
+void MarkFile(const std::string& path, const std::string& mark);
 // The name of the last component as stored (its letter case).
 std::string StoredName(const std::string& path);
 // Every object below root, as "rel\\path" (directories end in '\\'), in the

@@ -1,0 +1,213 @@
+#!/usr/bin/env python3
+"""update-make's roads, each a whole run of the tool on real folders.
+
+    make_tests.py sample [--wine WINE_RUN] MAKER REPO
+        examples/sample-patch is what update-make makes from examples/sample-game
+        (old) and examples/sample-game-new (new) with the sample's own texts:
+        update.ini and update/ byte for byte; the make is proven.
+    make_tests.py road [--wine WINE_RUN --driver E2E_DRIVER --exe UPDATE_EXE] MAKER FIXTURE
+        (with --exe the maker must carry that update.exe, found beside itself)
+        makes a patch from FIXTURE/old and FIXTURE/new (FIXTURE/road.txt: the
+        read-only marks of old/, the folders the program creates in upper case).
+        With --driver the real update.exe applies it under Wine to a copy of old/
+        (tests/e2e's driver, Start pressed, every box read) and the game folder
+        afterwards must be new/ byte for byte, but for the upper-cased folders.
+
+With --wine the maker is the Windows build, run through WINE_RUN.
+"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.dont_write_bytecode = True
+from case_files import make_read_only, make_writable, native, read_lines
+
+
+def run_maker(wine_run, maker, arguments, cwd):
+    command = ([wine_run] if wine_run else []) + [maker] + arguments
+    result = subprocess.run(command, cwd=cwd, capture_output=True, timeout=300)
+    out = result.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
+    err = result.stderr.decode("utf-8", "replace").replace("\r\n", "\n")
+    return result.returncode, out, err
+
+
+def open_to_wine(work):
+    """Wine runs as another user, who reads the copies and writes the patch."""
+    for root, dirs, _ in os.walk(work):
+        os.chmod(root, 0o777)
+
+
+def tree(folder):
+    """Every file below folder: relative path -> bytes."""
+    files = {}
+    for root, _, names in os.walk(folder):
+        for name in names:
+            path = os.path.join(root, name)
+            with open(path, "rb") as f:
+                files[os.path.relpath(path, folder)] = f.read()
+    return files
+
+
+def sample(wine_run, maker, repo):
+    work = tempfile.mkdtemp(prefix="update-make-sample-")
+    try:
+        for name in ("sample-game", "sample-game-new"):
+            shutil.copytree(os.path.join(repo, "examples", name), os.path.join(work, name))
+        shutil.copy(os.path.join(repo, "examples", "sample-patch", "update.ini"), os.path.join(work, "texts.ini"))
+        with open(os.path.join(work, "update.exe"), "wb") as f:
+            f.write(b"a stand-in for the release update.exe\n")
+        open_to_wine(work)
+        status, out, err = run_maker(wine_run, maker, ["--texts", "texts.ini", "--exe", "update.exe",
+                                                       "sample-game", "sample-game-new", "made"], work)
+        print(out + err, end="")
+        problems = []
+        if status != 0:
+            problems.append("update-make ended with %d, not 0 (made and proven)" % status)
+        if not out.rstrip().endswith("The patch turns OLD into NEW."):
+            problems.append("the report does not end with the proof")
+        made = os.path.join(work, "made")
+        shipped = os.path.join(repo, "examples", "sample-patch")
+        if os.path.isdir(made):
+            made_files = tree(made)
+            made_files.pop("update.exe", None)
+            shipped_files = tree(shipped)
+            for path in sorted(set(made_files) | set(shipped_files)):
+                if made_files.get(path) != shipped_files.get(path):
+                    problems.append("examples/sample-patch/%s differs from what update-make makes" % path)
+        else:
+            problems.append("no patch was made")
+    finally:
+        make_writable(work)
+        shutil.rmtree(work)
+    for problem in problems:
+        print("FAIL: " + problem)
+    print("sample: " + ("examples/sample-patch is what update-make makes" if not problems else "%d problems" % len(problems)))
+    return 1 if problems else 0
+
+
+def road_settings(fixture):
+    readonly, upper = [], []
+    for name, value in read_lines(os.path.join(fixture, "road.txt")):
+        if name == "readonly":
+            readonly.append(value)
+        elif name == "upper-cased":
+            upper.append(value.split())
+    return readonly, upper
+
+
+CAPTION = "星見の丘 修正パッチ ver1.03"
+REGISTRY = "UpdateMakeRoad\\Game"
+
+
+def road(wine_run, driver, exe, maker, fixture):
+    readonly, upper = road_settings(fixture)
+    work = tempfile.mkdtemp(prefix="update-make-road-")
+    problems = []
+    try:
+        for part in ("old", "new"):
+            shutil.copytree(os.path.join(fixture, part), os.path.join(work, part))
+        for relative in readonly:
+            make_read_only(native(work, relative))
+        # The Windows build takes the update.exe that lies beside it; the Linux
+        # build, which has none, a stand-in.
+        program = []
+        if not exe:
+            with open(os.path.join(work, "update.exe"), "wb") as f:
+                f.write(b"a stand-in for the release update.exe\n")
+            program = ["--exe", "update.exe"]
+        open_to_wine(work)
+        status, out, err = run_maker(wine_run, maker, [
+            "--json", "--game-name", "星見の丘", "--reg-path", REGISTRY, "--caption", CAPTION,
+            "--comment0", "「星見の丘」修正パッチ ver1.03"] + program + ["old", "new", "patch"], work)
+        print(err, end="")
+        report = json.loads(out) if out.strip() else {}
+        print(json.dumps(report, ensure_ascii=False, indent=1))
+
+        def names(key):
+            return sorted(f["path"] for f in report.get(key, []))
+
+        expect = {
+            "added": ["Movie\\オープニング.mpg", "データ\\おまけ\\ソ十能.dat"],
+            "replaced": ["Tessoran.exe", "data\\scenario.dat", "データ\\表紙.dat"],
+            "deleted": ["data\\trial.dat"],
+        }
+        if status != 1:
+            problems.append("update-make ended with %d, not 1 (made and proven, with warnings)" % status)
+        for key, wanted in expect.items():
+            if names(key) != sorted(wanted):
+                problems.append("%s: %s, expected %s" % (key, names(key), sorted(wanted)))
+        warnings = [(w["kind"], w["path"]) for w in report.get("warnings", [])]
+        if warnings != [("folder-upper-cased", "Movie")]:
+            problems.append("warnings: %s" % warnings)
+        if not report.get("proven") or not report.get("made"):
+            problems.append("not made and proven: " + report.get("result", "no report"))
+        patch = os.path.join(work, "patch")
+        with open(os.path.join(patch, "update.ini"), "rb") as f:
+            ini = f.read()
+        if b"\r\n[AddFile]=Movie\\" not in ini or "[DelFile]=data\\trial.dat\r\n".encode("cp932") not in ini:
+            problems.append("update.ini lacks its [AddFile] or [DelFile] lines")
+        if exe:
+            with open(exe, "rb") as built, open(os.path.join(patch, "update.exe"), "rb") as carried:
+                if built.read() != carried.read():
+                    problems.append("the patch's update.exe is not the one built beside update-make")
+        if driver and not problems:
+            problems += apply_with_update_exe(wine_run, driver, work, readonly, upper)
+    finally:
+        make_writable(work)
+        shutil.rmtree(work)
+    for problem in problems:
+        print("FAIL: " + problem)
+    what = "made, proven" + (", applied by update.exe and compared with NEW" if driver else "")
+    print("road: " + (what if not problems else "%d problems" % len(problems)))
+    return 1 if problems else 0
+
+
+def apply_with_update_exe(wine_run, driver, work, readonly, upper):
+    """The e2e driver lays out the made patch and a copy of old/, presses Start,
+    reads every box and compares the game folder with expected/: new/ with the
+    new folders as the program names them."""
+    expected = os.path.join(work, "expected")
+    shutil.copytree(os.path.join(work, "new"), expected)
+    for spelled, created in upper:
+        os.rename(os.path.join(expected, spelled), os.path.join(expected, created))
+    case = os.path.join(work, "case")
+    os.mkdir(case)
+    lines = ["about: a patch made by update-make, applied to a copy of OLD",
+             "patch: ..\\patch", "game: ..\\old", "expected: ..\\expected",
+             "registry: %s = {game}\\" % REGISTRY]
+    lines += ["readonly: game\\" + r.split("\\", 1)[1] for r in readonly]
+    lines += ["step: window", "step: title " + CAPTION, "step: key Enter",
+              "step: box none main | %s | アップデートが完了しました。" % CAPTION, "step: answer", "step: exit"]
+    with open(os.path.join(case, "case.txt"), "w", encoding="utf-8") as f:
+        f.write("\n".join(lines) + "\n")
+    open_to_wine(work)
+    result = subprocess.run([wine_run, driver, case], capture_output=True, timeout=300)
+    output = result.stdout.decode("utf-8", "replace").replace("\r\n", "\n")
+    print(output + result.stderr.decode("utf-8", "replace"), end="")
+    return [] if result.returncode == 0 else ["update.exe did not turn the copy of OLD into NEW (driver: %d)" % result.returncode]
+
+
+def main():
+    arguments = sys.argv[1:]
+    mode, arguments = arguments[0], arguments[1:]
+    wine_run = driver = exe = None
+    while arguments and arguments[0].startswith("--"):
+        value = os.path.abspath(arguments[1])
+        if arguments[0] == "--wine":
+            wine_run = value
+        elif arguments[0] == "--driver":
+            driver = value
+        elif arguments[0] == "--exe":
+            exe = value
+        arguments = arguments[2:]
+    maker = os.path.abspath(arguments[0])
+    if mode == "sample":
+        return sample(wine_run, maker, os.path.abspath(arguments[1]))
+    return road(wine_run, driver, exe, maker, os.path.abspath(arguments[1]))
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,191 @@
+// update-make run in-process on real folders: the refusals (nothing written, a
+// non-empty patch folder left as it was), a patch the proof rejects, and the
+// differences from NEW that are only warned about.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "check/make_tool.h"
+
+namespace {
+
+class MakeTest : public ::testing::Test {
+protected:
+    std::string work;
+    void SetUp() override {
+        char pattern[] = "/tmp/update-make-test-XXXXXX";
+        work = mkdtemp(pattern);
+        Write("update.exe", "a stand-in for update.exe");
+        Write("old/Tessoran.exe", "engine 1.00");
+        Write("new/Tessoran.exe", "engine 1.00");
+    }
+    void TearDown() override { system(("chmod -R u+w '" + work + "' && rm -rf '" + work + "'").c_str()); }
+
+    void Write(const std::string& relative, const std::string& content) {
+        std::string path = work + "/" + relative;
+        for (size_t slash = path.find('/', work.size() + 1); slash != std::string::npos; slash = path.find('/', slash + 1))
+            mkdir(path.substr(0, slash).c_str(), 0755);
+        std::ofstream(path, std::ios::binary) << content;
+    }
+    void ReadOnly(const std::string& relative) { chmod((work + "/" + relative).c_str(), 0444); }
+
+    // The exit status; what the tool printed in out and err.
+    int Make(std::vector<std::string> options, std::string* out, std::string* err) {
+        std::vector<std::string> arguments = {"--exe", work + "/update.exe", "--reg-path", "Maker\\Game"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        for (const char* folder : {"/old", "/new", "/patch"}) arguments.push_back(work + folder);
+        return RunUpdateMake(arguments, out, err);
+    }
+    // Nothing but the inputs: no patch, no temporary folder beside it.
+    std::vector<std::string> Listing() {
+        std::vector<std::string> names;
+        FILE* pipe = popen(("cd '" + work + "' && ls -A").c_str(), "r");
+        char line[512];
+        while (fgets(line, sizeof line, pipe)) names.push_back(std::string(line, strcspn(line, "\n")));
+        pclose(pipe);
+        return names;
+    }
+};
+
+const std::vector<std::string> InputsOnly = {"new", "old", "update.exe"};
+
+TEST_F(MakeTest, RefusesWhatTheFormatCannotExpressAndWritesNothing) {
+    struct Refusal {
+        const char* about;
+        std::function<void()> prepare;
+        std::vector<std::string> options;
+        std::string line;
+    };
+    const std::vector<Refusal> refusals = {
+        {"257 new files",
+         [&] {
+             for (int i = 0; i < 257; ++i) Write("new/data/n" + std::to_string(1000 + i) + ".dat", "x");
+         },
+         {},
+         "refused: {work}/new: data\\n1256.dat: 257 files are new in NEW, and update.ini holds at most 256 "
+                              "[AddFile] lines (the reader's limit): split the patch in two; nothing was written"},
+        {"257 deleted files",
+         [&] {
+             for (int i = 0; i < 257; ++i) Write("old/data/n" + std::to_string(1000 + i) + ".dat", "x");
+         },
+         {},
+         "refused: {work}/new: data\\n1256.dat: 257 files are gone from NEW, and update.ini holds at most 256 "
+                              "[DelFile] lines (the reader's limit): split the patch in two; nothing was written"},
+        {"a name without a Shift-JIS form",
+         [&] { Write("new/data/wave\xE3\x80\x9C" "dash.dat", "x"); },
+         {},
+         "refused: {work}/new: data\\wave\xE3\x80\x9C" "dash.dat: the name has no Shift-JIS form; nothing was written"},
+        {"a file that becomes a folder",
+         [&] {
+             Write("old/data/movie", "a file");
+             Write("new/data/movie/op.mpg", "x");
+         },
+         {},
+         "refused: {work}/new: data\\movie: a file in OLD is a folder in NEW, which a patch cannot do (the copy "
+                              "never removes a file); nothing was written"},
+        {"a folder that becomes a file",
+         [&] {
+             Write("old/data/movie/op.mpg", "x");
+             Write("new/data/movie", "a file");
+         },
+         {},
+         "refused: {work}/new: data\\movie: a folder in OLD is a file in NEW, which a patch cannot do ([DelFile] "
+                              "deletes files only); nothing was written"},
+        {"a hidden file to replace",
+         [&] {
+             Write("old/.settings", "a");
+             Write("new/.settings", "b");
+         },
+         {},
+         "refused: {work}/new: .settings: the file to replace is hidden in OLD, and the program's copy over a "
+                              "hidden file fails; nothing was written"},
+        {"a path over the program's limit for the game path",
+         [&] { Write("new/data/" + std::string(100, 'n') + ".dat", "x"); },
+         {"--game-path", "C:\\" + std::string(399, 'g')},
+         "refused: {work}/new: data\\" + std::string(100, 'n') +
+             ".dat: its path in the game folder (--game-path) has 512 bytes, more than the program's 511; nothing was "
+             "written"},
+        {"two names that differ only in letter case",
+         [&] {
+             Write("new/Save.dat", "x");
+             Write("new/save.dat", "y");
+         },
+         {},
+         "refused: {work}/new: save.dat: another name of its folder differs from it only in letter case; "
+                              "nothing was written"},
+    };
+    for (const Refusal& refusal : refusals) {
+        TearDown();
+        SetUp();
+        refusal.prepare();
+        std::string out, err;
+        EXPECT_EQ(RefusedOrNotProven, Make(refusal.options, &out, &err)) << refusal.about;
+        std::string line = refusal.line;
+        line.replace(line.find("{work}"), 6, work);
+        EXPECT_EQ("update-make: " + line + "\n", err) << refusal.about;
+        EXPECT_EQ("", out) << refusal.about;
+        EXPECT_EQ(InputsOnly, Listing()) << refusal.about;
+    }
+
+    // A patch folder that is not empty is left as it was.
+    Write("new/data/new.dat", "new");
+    Write("patch/notes.txt", "the author's notes");
+    std::string out, err;
+    EXPECT_EQ(RefusedOrNotProven, Make({}, &out, &err));
+    EXPECT_EQ("update-make: refused: " + work + "/patch: exists and is not an empty folder; nothing was written\n", err);
+    EXPECT_EQ((std::vector<std::string>{"new", "old", "patch", "update.exe"}), Listing());
+    std::ifstream notes(work + "/patch/notes.txt");
+    EXPECT_EQ("the author's notes", std::string(std::istreambuf_iterator<char>(notes), {}));
+}
+
+TEST_F(MakeTest, APatchTheProgramCannotApplyIsNotProvenAndNotWritten) {
+    // The engine executable's copy fails on a read-only file, so the run stops.
+    Write("new/Tessoran.exe", "engine 1.01");
+    ReadOnly("old/Tessoran.exe");
+    std::string out, err;
+    EXPECT_EQ(RefusedOrNotProven, Make({}, &out, &err)) << err;
+    EXPECT_NE(std::string::npos, out.find("(the run): the program's run does not complete")) << out;
+    EXPECT_NE(std::string::npos, out.find("Tessoran.exe: keeps OLD's bytes, which differ from NEW's")) << out;
+    EXPECT_NE(std::string::npos, out.find("The patch does not turn OLD into NEW: 2 differences; nothing was written.")) << out;
+    EXPECT_EQ(InputsOnly, Listing());
+}
+
+TEST_F(MakeTest, WhatThePatchCannotDoExactlyIsWarnedAndExcusedFromTheProof) {
+    Write("old/Data/Scene.dat", "1");
+    Write("new/Data/scene.dat", "2");   // letter case alone changed, bytes too
+    Write("old/extra/gone.dat", "x");    // a folder gone from NEW stays
+    Write("old/locked.txt", "x");        // a read-only file gone from NEW stays
+    ReadOnly("old/locked.txt");
+    Write("new/Movie/Op/op.mpg", "new"); // new folders are upper-cased
+    Write("new/Empty/.keep", "");
+    std::string out, err;
+    EXPECT_EQ(MakeUsageOrReadError, Make({"--texts", work + "/texts.ini"}, &out, &err)) << err;  // no such file
+    EXPECT_NE(std::string::npos, err.find("--texts ")) << err;
+    out.clear();
+    err.clear();
+    Write("texts.ini", "[GameName]=Game\n[RegPath]=Old\\Key\n[AddFile]=stale.dat\n");
+    EXPECT_EQ(MadeWithWarnings, Make({"--texts", work + "/texts.ini"}, &out, &err)) << err << out;
+    for (const char* line :
+         {"  case-kept  Data\\scene.dat: differs from OLD's name only in letter case; the game keeps OLD's spelling Scene.dat",
+          "  folder-upper-cased  Movie: the program creates new folders in upper case: it becomes MOVIE",
+          "  folder-upper-cased  Movie\\Op: the program creates new folders in upper case: it becomes MOVIE\\OP",
+          "  folder-stays  extra: the folder is gone from NEW, but stays: [DelFile] deletes files only",
+          "  delete-read-only  locked.txt: the file is gone from NEW, but read-only in OLD: the program leaves it "
+          "where it is",
+          "The patch turns OLD into NEW, apart from the warnings above."})
+        EXPECT_NE(std::string::npos, out.find(line)) << line << "\n" << out;
+    // The texts as they stood, --reg-path replacing their key, the lists made anew.
+    std::ifstream ini(work + "/patch/update.ini", std::ios::binary);
+    EXPECT_EQ("[GameName]=Game\r\n[RegPath]=Maker\\Game\r\n[AddFile]=Empty\\.keep\r\n[AddFile]=Movie\\Op\\op.mpg\r\n"
+              "[DelFile]=extra\\gone.dat\r\n[DelFile]=locked.txt\r\n",
+              std::string(std::istreambuf_iterator<char>(ini), {}));
+}
+
+}  // namespace
