@@ -9,6 +9,7 @@
 #include "shell/font_holder.h"
 #include "shell/prepare_startup.h"
 #include "state/window_handles.h"
+#include "update/room_check.h"
 #include "update/update_run.h"
 
 // The executable proper defines the control font beside its controls.
@@ -42,6 +43,8 @@ void RecordOutcome(const std::string& gameFolder, bool listAfter, CheckReport* r
         report->changes.push_back(GameChange{change.kind, change.path, change.size, engine});
     }
     report->bytesWritten = mp::BytesCopied();
+    report->spaceMeasured = LastRoomCheck.measured;
+    report->spaceNeeded = LastRoomCheck.bytesNeeded;
     // The whole game folder, only when the report is to list it.
     if (!listAfter) return;
     for (const mp::TreeEntry& object : mp::DescribeTree(gameFolder))
@@ -73,6 +76,9 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
     }
     // update.ini is the one file whose bytes the program reads.
     if (input.patch.keptFound) mp::AddFile(patchFolder + "\\update.ini", input.patch.keptContent);
+    report->freeBytesGiven = input.freeBytesGiven;
+    report->freeBytes = input.freeBytes;
+    if (input.freeBytesGiven) mp::SetFreeSpace(input.freeBytes);
 
     mp::SetCommandLine("\"" + patchFolder + "\\update.exe\"");
     if (PrepareStartup() == 0) {

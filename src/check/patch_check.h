@@ -16,6 +16,8 @@ struct CheckInput {
     std::string patchShown;  // the folders as the user named them, for messages
     std::string gameShown;
     bool listAfter = false;  // fill the report's list of the game folder after the run
+    bool freeBytesGiven = false;  // else the volume has room for anything
+    uint64_t freeBytes = 0;
 };
 
 // 0 and the report; 1 and a one-line reason (UTF-8) when the folders cannot be
