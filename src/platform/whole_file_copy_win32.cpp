@@ -58,9 +58,11 @@ int TemporaryBeside(const wchar_t* destination, unsigned attempt, WidePath* temp
 // Renaming onto an existing name spelled in another letter case gives the file
 // that spelling on Windows; the rename is therefore given the stored one. A
 // handle without access rights is granted even while another program holds the
-// file open. Where the stored name cannot be read, the name asked for stands.
+// file open. Where the stored name cannot be read, or is another name (the file
+// is a link), the name asked for stands.
 void StoredSpelling(const wchar_t* path, WidePath* stored) {
-    if (WithLastComponent(path, path + FolderLength(path), stored) != 0) stored->text[0] = 0;
+    const wchar_t* asked = path + FolderLength(path);
+    if (WithLastComponent(path, asked, stored) != 0) stored->text[0] = 0;
     HANDLE file = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, NULL);
     if (file == INVALID_HANDLE_VALUE) return;
@@ -68,8 +70,10 @@ void StoredSpelling(const wchar_t* path, WidePath* stored) {
     DWORD length = GetFinalPathNameByHandleW(file, final.text, WideTextUnits, FILE_NAME_NORMALIZED);
     CloseHandle(file);
     if (length == 0 || length >= WideTextUnits) return;
+    const wchar_t* spelling = final.text + FolderLength(final.text);
+    if (CompareStringOrdinal(spelling, -1, asked, -1, TRUE) != CSTR_EQUAL) return;
     WidePath spelled;
-    if (WithLastComponent(path, final.text + FolderLength(final.text), &spelled) == 0) *stored = spelled;
+    if (WithLastComponent(path, spelling, &spelled) == 0) *stored = spelled;
 }
 
 // A temporary file of this copy goes, whatever mark the source gave it.
