@@ -39,6 +39,7 @@
 #include "shell/command_line_choices_reader.h"
 #include "shell/program_folder.h"
 #include "state/window_handles.h"
+#include "update/room_check.h"
 #include "update/update_run.h"
 
 namespace mp = memory_platform;
@@ -56,6 +57,7 @@ struct Input {
     bool engine = true;
     std::vector<std::pair<char, std::string>> entries;
     std::vector<std::pair<char, int>> failures;
+    uint64_t freeBytes = mp::UnlimitedSpace;  // 'F': the game volume's free space
 };
 
 bool IsLeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
@@ -113,6 +115,7 @@ Input Parse(const uint8_t* data, size_t size) {
         case 's': input.savFolder = value + '\0'; break;
         case 'T': input.type = value.empty() ? 0 : (unsigned)(value[0] - '0'); break;
         case 'N': input.engine = false; break;
+        case 'F': input.freeBytes = strtoull(value.c_str(), nullptr, 10); break;
         case 'X':
             if (value.size() >= 2 && input.failures.size() < 4)
                 input.failures.push_back({value[0], atoi(value.c_str() + 1) % 1000});
@@ -140,19 +143,20 @@ std::map<std::string, std::string> Snapshot() {
     return objects;
 }
 
-enum Outcome { NotInstalled, CopyFailure, VerifyFailure, Completed };
+enum Outcome { NotInstalled, CopyFailure, VerifyFailure, NoRoom, Completed };
 
 Outcome ReadOutcome() {
     const UpdateDescriptionRecord& d = UpdateDescription;
     const auto& boxes = mp::MessageBoxes();
     for (const auto& box : boxes) Require(box.owner == &MainWindow, "every box of the run has the main window as owner");
     if (boxes.size() == 2) {
-        Require(boxes[0].title == std::string(d.Caption) + " 注意" && boxes[0].text == d.Attention1 &&
+        bool noRoom = boxes[0].text.compare(0, 48, "ディスクの空き容量が足りません。") == 0;
+        Require(boxes[0].title == std::string(d.Caption) + " 注意" && (noRoom || boxes[0].text == d.Attention1) &&
                     boxes[0].type == BoxIconWarning,
-                "verification warning", boxes[0].title + "|" + boxes[0].text);
+                "verification or room warning", boxes[0].title + "|" + boxes[0].text);
         Require(boxes[1].title == d.Caption && boxes[1].text == "アップデートを終了します。" && boxes[1].type == BoxOk,
                 "closing box", boxes[1].title + "|" + boxes[1].text);
-        return VerifyFailure;
+        return noRoom ? NoRoom : VerifyFailure;
     }
     Require(boxes.size() == 1, "a run shows one box, or the warning and the closing box",
             std::to_string(boxes.size()));
@@ -258,6 +262,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (known) mp::FailNthOperation(op, n);
     }
     WindowHandles = {&MainWindow, &TopText, &BodyText, &StartButton, &CancelButton, &FinishButton};
+    mp::SetFreeSpace(input.freeBytes);
     const auto before = Snapshot();
     std::map<mp::Operation, int> countsBefore;
     for (auto op : {mp::Operation::CopyFile, mp::Operation::CreateDirectory})
@@ -303,6 +308,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Require(before.count(key) == 1, "nothing appears in the program folder", key);
 
     if (outcome == NotInstalled) Require(before == after, "a not-installed run changes nothing");
+    if (outcome == NoRoom) {
+        Require(before == after, "a run refused for room changes nothing");
+        Require(LastRoomCheck.measured && LastRoomCheck.bytesNeeded > input.freeBytes, "refused only when short of room");
+    }
+
     if (outcome == VerifyFailure) {
         for (const auto& [key, value] : after) {
             auto found = before.find(key);

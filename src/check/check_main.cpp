@@ -1,5 +1,7 @@
 // update-check PATCH_FOLDER GAME_FOLDER: what update.exe would do to a game
 // folder, found by running the program's own code on an in-memory machine.
+#include <stdint.h>
+
 #include <string>
 #include <vector>
 
@@ -16,7 +18,7 @@ enum ExitStatus { Completes = 0, CompletesWithWarnings = 1, Fails = 2, UsageOrRe
 
 const char Usage[] =
     "usage: update-check [--json] [--list-after] [--patch-path C:\\Patch] [--game-path C:\\Game] "
-    "[--command-line \"/S /LOG=C:\\log.txt C:\\Game\"] PATCH_FOLDER GAME_FOLDER\n";
+    "[--command-line \"/S /LOG=C:\\log.txt C:\\Game\"] [--free-bytes N] PATCH_FOLDER GAME_FOLDER\n";
 
 struct Options {
     std::string patchFolder, gameFolder;  // on this machine, UTF-8
@@ -24,7 +26,16 @@ struct Options {
     std::string commandArguments;  // UTF-8
     bool json = false;
     bool listAfter = false;
+    bool freeBytesGiven = false;  // the game folder's volume has only freeBytes free
+    uint64_t freeBytes = 0;
 };
+
+// A count of bytes in decimal digits, as --free-bytes takes it.
+bool ParseByteCount(const std::string& text, uint64_t* count) {
+    if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    *count = std::stoull(text);
+    return true;
+}
 
 int Fail(const std::string& line) {
     WriteUtf8(stderr, "update-check: " + line + "\n");
@@ -48,6 +59,13 @@ int ParseOptions(const std::vector<std::string>& arguments, Options* options, st
             (argument == "--patch-path"  ? options->patchPath
              : argument == "--game-path" ? options->gamePath
                                          : options->commandArguments) = arguments[++i];
+        } else if (argument == "--free-bytes") {
+            if (i + 1 >= arguments.size() || !ParseByteCount(arguments[i + 1], &options->freeBytes)) {
+                *problem = "--free-bytes needs a count of bytes";
+                return 1;
+            }
+            options->freeBytesGiven = true;
+            ++i;
         } else if (argument.size() > 1 && argument[0] == '-') {
             *problem = "unknown option " + argument;
             return 1;
@@ -82,6 +100,8 @@ int main(int argc, char** argv) {
     input.patchShown = options.patchFolder;
     input.gameShown = options.gameFolder;
     input.listAfter = options.listAfter;
+    input.freeBytesGiven = options.freeBytesGiven;
+    input.freeBytes = options.freeBytes;
     if (ReadFolder(options.patchFolder, "update.ini", &input.patch, &problem) != 0)
         return Fail("patch folder " + options.patchFolder + ": " + problem);
     if (ReadFolder(options.gameFolder, "", &input.game, &problem) != 0)

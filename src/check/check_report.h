@@ -51,6 +51,12 @@ struct CheckReport {
     std::vector<BoxSeen> boxes;
     std::vector<GameChange> changes;
     uint64_t bytesWritten = 0;
+    // The room the run asked for on the game folder's volume before changing
+    // anything (not measured when it ended before), and the free space given.
+    bool spaceMeasured = false;
+    uint64_t spaceNeeded = 0;
+    bool freeBytesGiven = false;
+    uint64_t freeBytes = 0;
     std::vector<AuthorWarning> warnings;
     std::vector<ObjectAfter> after;  // the game folder after the run, when asked for
 };

@@ -11,6 +11,7 @@
 #include "state/command_line_choices.h"
 #include "state/run_outcome.h"
 #include "state/window_handles.h"
+#include "update/room_check.h"
 #include "update/update_run.h"
 
 // The executable proper defines the control font beside its controls.
@@ -44,6 +45,8 @@ void RecordOutcome(const std::string& gameFolder, bool listAfter, CheckReport* r
         report->changes.push_back(GameChange{change.kind, change.path, change.size, engine});
     }
     report->bytesWritten = mp::BytesCopied();
+    report->spaceMeasured = LastRoomCheck.measured;
+    report->spaceNeeded = LastRoomCheck.bytesNeeded;
     // The whole game folder, only when the report is to list it.
     if (!listAfter) return;
     for (const mp::TreeEntry& object : mp::DescribeTree(gameFolder))
@@ -76,6 +79,9 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
     // update.ini is the one file whose bytes the program reads.
     if (input.patch.keptFound) mp::AddFile(patchFolder + "\\update.ini", input.patch.keptContent);
     if (input.afterLoading) input.afterLoading(patchFolder, gameFolder);
+    report->freeBytesGiven = input.freeBytesGiven;
+    report->freeBytes = input.freeBytes;
+    if (input.freeBytesGiven) mp::SetFreeSpace(input.freeBytes);
 
     report->commandArguments = input.commandArguments;
     // Started in its own folder, as Explorer starts it.

@@ -21,6 +21,8 @@ struct CheckInput {
     // Called with the two folders' Windows paths once both are on the machine,
     // before start-up (update-make marks where each file came from).
     std::function<void(const std::string& patchFolder, const std::string& gameFolder)> afterLoading;
+    bool freeBytesGiven = false;  // else the volume has room for anything
+    uint64_t freeBytes = 0;
 };
 
 // 0 and the report; 1 and a one-line reason (UTF-8) when the folders cannot be

@@ -48,6 +48,8 @@ std::string ReportAsJson(const CheckReport& report, bool listAfter) {
         document["changes"].push_back(entry);
     }
     document["bytes_written"] = report.bytesWritten;
+    document["space_needed"] = report.spaceMeasured ? json(report.spaceNeeded) : json(nullptr);
+    if (report.freeBytesGiven) document["free_bytes"] = report.freeBytes;
     document["warnings"] = json::array();
     for (const AuthorWarning& warning : report.warnings)
         document["warnings"].push_back(

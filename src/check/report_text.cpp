@@ -19,6 +19,12 @@ std::string Indented(const std::string& text, const std::string& indent) {
 
 std::string Bytes(uint64_t size) { return std::to_string(size) + (size == 1 ? " byte" : " bytes"); }
 
+// Megabytes of 1,048,576 bytes, as the program's box shows them: what is needed
+// rounded up, what is free rounded down.
+std::string BytesAndMegabytes(uint64_t size, bool roundUp) {
+    return Bytes(size) + " (" + std::to_string(size / 1048576 + (roundUp && size % 1048576 != 0)) + " MB)";
+}
+
 std::string Outcome(const CheckReport& report) {
     if (!report.startedUp && report.silent) return "The program stops at start-up.";
     if (!report.startedUp) return "The program stops at start-up: its window never opens.";
@@ -71,7 +77,14 @@ std::string ReportAsText(const CheckReport& report, bool listAfter) {
     text += "\nChanges to the game folder:\n";
     if (report.changes.empty()) text += "  none\n";
     for (const GameChange& change : report.changes) text += ChangeLine(change);
-    text += "Bytes written: " + std::to_string(report.bytesWritten) + "\n\nWarnings for the author:\n";
+    text += "Bytes written: " + std::to_string(report.bytesWritten) + "\n";
+    text += "Space needed on the game folder's volume: " +
+            (report.spaceMeasured ? BytesAndMegabytes(report.spaceNeeded, true) +
+                                        ", what the patch adds and its largest file's temporary copy"
+                                  : std::string("not measured, the run ends before")) +
+            "\n";
+    if (report.freeBytesGiven) text += "Free space given: " + BytesAndMegabytes(report.freeBytes, false) + "\n";
+    text += "\nWarnings for the author:\n";
     if (report.warnings.empty()) text += "  none\n";
     for (const AuthorWarning& warning : report.warnings)
         text += "  " + warning.kind + "  " + Utf8(warning.path) + ": " + warning.message + "\n";

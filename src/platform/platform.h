@@ -11,6 +11,7 @@
 #define UPDATE_PLATFORM_H
 
 #include <stddef.h>
+#include <stdint.h>
 
 // A window handle; 0 is "none". Every window operation on none has no effect.
 typedef void* WindowHandle;
@@ -57,13 +58,16 @@ enum {
 enum {
     ErrorPathNotFound = 3,
     ErrorAccessDenied = 5,
+    ErrorDiskFull = 112,
     ErrorAlreadyExists = 183,
 };
 
-// One entry of a directory search: its name and whether it is a directory.
+// One entry of a directory search: its name, whether it is a directory, and a
+// file's size in bytes.
 struct FoundFile {
     char name[260];
     int isDirectory;
+    uint64_t size;
 };
 typedef void* FileSearch;
 // Starts a search for a pattern such as "C:\\x\\*"; 0 and the first entry when found.
@@ -72,12 +76,21 @@ int PlatformFindFirstFile(const char* pattern, FileSearch* search, FoundFile* en
 int PlatformFindNextFile(FileSearch search, FoundFile* entry);
 void PlatformFindClose(FileSearch search);
 
-// Copies source over destination (never fails because the destination exists).
+// Copies source over destination, whole or not at all: the new bytes go to a
+// temporary file beside the destination, which then takes the destination's
+// place in one step. It fails, as CopyFile does on Windows, on a destination
+// that is a folder or carries the read-only, hidden or system mark. A new file
+// gets the source's attributes; an existing one keeps the spelling of its name.
+// On every failure the destination is as it was and no temporary file remains.
 int PlatformCopyFile(const char* source, const char* destination);
 int PlatformDeleteFile(const char* path);
 // 0 and the attribute bits, or 1 when the path names nothing.
 int PlatformGetFileAttributes(const char* path, unsigned* attributes);
 int PlatformSetFileAttributes(const char* path, unsigned attributes);
+// 0 and the size of the file path names; 1 when it names nothing or a folder.
+int PlatformGetFileSize(const char* path, uint64_t* size);
+// 0 and the bytes this user may still write on the volume that holds folder.
+int PlatformGetFreeSpace(const char* folder, uint64_t* freeBytes);
 // 0 when created; else 1 and the system error code (ErrorAlreadyExists, ...).
 int PlatformCreateDirectory(const char* path, unsigned* error);
 

@@ -74,6 +74,7 @@ struct Machine {
     std::vector<FontDescription> fonts;
     int liveFonts = 0;
     bool failFonts = false;
+    uint64_t freeBytes = UnlimitedSpace;  // what the program may still write
 };
 
 Machine& State() {
@@ -279,11 +280,20 @@ void PutFile(Node* node, const std::string& content, uint64_t size, unsigned att
     node->attributes = attributes & KeptAttributes;
 }
 
-FoundFile EntryFor(const std::string& name, bool directory) {
+FoundFile EntryFor(const Node& node, const std::string& name) {
     FoundFile entry = {};
     name.copy(entry.name, sizeof entry.name - 1);
-    entry.isDirectory = directory ? 1 : 0;
+    entry.isDirectory = node.directory ? 1 : 0;
+    entry.size = node.directory ? 0 : node.size;
     return entry;
+}
+
+// Space is counted only where a figure was given.
+void Consume(uint64_t bytes) {
+    if (State().freeBytes != UnlimitedSpace) State().freeBytes -= std::min(bytes, State().freeBytes);
+}
+void Release(uint64_t bytes) {
+    if (State().freeBytes != UnlimitedSpace) State().freeBytes += bytes;
 }
 
 void Journal(ChangeKind kind, const Node* node, uint64_t size) {
@@ -487,6 +497,9 @@ uint64_t BytesCopied() {
 
 const std::vector<DeleteRequest>& DeleteRequests() { return State().deleteRequests; }
 
+void SetFreeSpace(uint64_t bytes) { State().freeBytes = bytes; }
+uint64_t FreeSpace() { return State().freeBytes; }
+
 void FailOperation(Operation op, const std::string& path, unsigned error) {
     State().injections.push_back(Injection{op, path, 0, error});
 }
@@ -606,15 +619,15 @@ int PlatformFindFirstFile(const char* pattern, FileSearch* search, FoundFile* en
         Node* folder = Resolve(parsed, 1);
         if (!folder || !folder->directory) return 1;
         if (!IsRoot(folder)) {
-            found.push_back(EntryFor(".", true));
-            found.push_back(EntryFor("..", true));
+            found.push_back(EntryFor(*folder, "."));
+            found.push_back(EntryFor(*folder->parent, ".."));
         }
-        for (const auto& [key, child] : folder->children) found.push_back(EntryFor(child->name, child->directory));
+        for (const auto& [key, child] : folder->children) found.push_back(EntryFor(*child, child->name));
     } else {
         // A name ending in a separator is no name to search for.
         Node* node = parsed.endsInSeparator ? nullptr : Resolve(parsed);
         if (!node || IsRoot(node)) return 1;
-        found.push_back(EntryFor(node->name, node->directory));
+        found.push_back(EntryFor(*node, node->name));
     }
     if (found.empty()) return 1;
     *entry = found.front();
@@ -633,6 +646,9 @@ int PlatformFindNextFile(FileSearch search, FoundFile* entry) {
 
 void PlatformFindClose(FileSearch search) { State().searches.erase((int)(intptr_t)search); }
 
+// Whole or not at all, as the Win32 backend copies: the new bytes first take
+// room of their own beside the old ones (the temporary file), then replace them
+// in one step. Every failure leaves the destination and the free space as they were.
 int PlatformCopyFile(const char* source, const char* destination) {
     if (Injected(Operation::CopyFile, source, nullptr)) return 1;
     Node* from = Find(source);
@@ -641,8 +657,12 @@ int PlatformCopyFile(const char* source, const char* destination) {
     Node* folder = Resolve(target, 1);
     if (target.names.empty() || target.endsInSeparator || !folder || !folder->directory) return 1;
     Node* to = Child(folder, target.names.back());
-    if (to && (to->directory || (to->attributes & (FileAttributeReadOnly | FileAttributeHidden)))) return 1;
+    const unsigned refusing = FileAttributeReadOnly | FileAttributeHidden | FileAttributeSystem;
+    if (to && (to->directory || (to->attributes & refusing))) return 1;
+    if (from->size > State().freeBytes) return 1;  // ERROR_DISK_FULL while writing the temporary file
+    if (Injected(Operation::ReplaceStep, destination, nullptr)) return 1;
     bool replacing = to != nullptr;
+    uint64_t replacedSize = replacing ? to->size : 0;
     // The source may be the destination's own node; keep what is copied first.
     std::string content = from->content;
     uint64_t size = from->size;
@@ -650,6 +670,8 @@ int PlatformCopyFile(const char* source, const char* destination) {
     to = Place(folder, target.names.back());
     // As on Windows, the copy takes the source's attributes.
     PutFile(to, content, size, attributes);
+    Consume(size);
+    Release(replacedSize);
     Journal(replacing ? ChangeKind::Replace : ChangeKind::Add, to, size);
     return 0;
 }
@@ -660,6 +682,7 @@ int PlatformDeleteFile(const char* path) {
     Node* node = Find(path);
     if (!node || IsRoot(node) || node->directory || (node->attributes & FileAttributeReadOnly)) return 1;
     Journal(ChangeKind::Delete, node, node->size);
+    Release(node->size);
     node->parent->children.erase(Fold(node->name));
     State().deleteRequests.back().deleted = true;
     return 0;
@@ -669,6 +692,21 @@ int PlatformGetFileAttributes(const char* path, unsigned* attributes) {
     Node* node = Find(path);
     if (!node) return 1;
     *attributes = node->attributes | (node->directory ? FileAttributeDirectory : FileAttributeArchive);
+    return 0;
+}
+
+int PlatformGetFileSize(const char* path, uint64_t* size) {
+    Node* node = Find(path);
+    if (!node || node->directory) return 1;
+    *size = node->size;
+    return 0;
+}
+
+int PlatformGetFreeSpace(const char* folder, uint64_t* freeBytes) {
+    if (Injected(Operation::GetFreeSpace, folder, nullptr)) return 1;
+    Node* node = Find(folder);
+    if (!node || !node->directory) return 1;
+    *freeBytes = State().freeBytes;
     return 0;
 }
 

@@ -108,10 +108,21 @@ struct DeleteRequest {
 };
 const std::vector<DeleteRequest>& DeleteRequests();
 
+// ---- Free space ----
+// The bytes the program may still write: unlimited (no figure) after Reset.
+// Copies take room and deletions give it back once a figure is set; a copy whose
+// new file does not fit fails as with a full disk, changing nothing.
+const uint64_t UnlimitedSpace = UINT64_MAX;
+void SetFreeSpace(uint64_t bytes);
+uint64_t FreeSpace();
+
 // ---- Failure injection ----
-enum class Operation { FindFirst, CopyFile, DeleteFile, SetAttributes, CreateDirectory, OpenFile };
-// The next calls of op whose path (source path for a copy, pattern for a
-// search) equals path without regard to case fail with error.
+// ReplaceStep is a copy's last step, after its new bytes were written: the
+// temporary file taking the destination's place.
+enum class Operation { FindFirst, CopyFile, DeleteFile, SetAttributes, CreateDirectory, OpenFile, ReplaceStep, GetFreeSpace };
+// The next calls of op whose path (source path for a copy, destination for its
+// replacement step, pattern for a search) equals path without regard to case
+// fail with error.
 void FailOperation(Operation op, const std::string& path, unsigned error = 5);
 // The n-th call of op from now (1 = the next one) fails with error; others pass.
 void FailNthOperation(Operation op, int n, unsigned error = 5);

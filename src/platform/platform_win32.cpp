@@ -119,6 +119,7 @@ static void TakeFoundFile(const WIN32_FIND_DATAW& data, FoundFile* entry) {
     if (NameFromWide(data.cFileName, data.cAlternateFileName, entry->name, sizeof entry->name) != 0)
         strcpy(entry->name, "|");
     entry->isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
+    entry->size = (uint64_t)data.nFileSizeHigh << 32 | data.nFileSizeLow;
 }
 
 int PlatformFindFirstFile(const char* pattern, FileSearch* search, FoundFile* entry) {
@@ -141,14 +142,6 @@ int PlatformFindNextFile(FileSearch search, FoundFile* entry) {
 
 void PlatformFindClose(FileSearch search) { FindClose((HANDLE)search); }
 
-int PlatformCopyFile(const char* source, const char* destination) {
-    WideText wideSource, wideDestination;
-    if (ToWide(source, wideSource.text, WideTextUnits) != 0 ||
-        ToWide(destination, wideDestination.text, WideTextUnits) != 0)
-        return 1;
-    return CopyFileW(wideSource.text, wideDestination.text, FALSE) ? 0 : 1;
-}
-
 int PlatformDeleteFile(const char* path) {
     WideText wide;
     if (ToWide(path, wide.text, WideTextUnits) != 0) return 1;
@@ -168,6 +161,29 @@ int PlatformSetFileAttributes(const char* path, unsigned attributes) {
     WideText wide;
     if (ToWide(path, wide.text, WideTextUnits) != 0) return 1;
     return SetFileAttributesW(wide.text, attributes) ? 0 : 1;
+}
+
+int PlatformGetFileSize(const char* path, uint64_t* size) {
+    WideText wide;
+    if (ToWide(path, wide.text, WideTextUnits) != 0) return 1;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(wide.text, GetFileExInfoStandard, &data)) return 1;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 1;
+    *size = (uint64_t)data.nFileSizeHigh << 32 | data.nFileSizeLow;
+    return 0;
+}
+
+// The caller's share: what a disk quota leaves this user, not the volume's total.
+int PlatformGetFreeSpace(const char* folder, uint64_t* freeBytes) {
+    WideText wide;
+    if (ToWide(folder, wide.text, WideTextUnits - 1) != 0) return 1;
+    // A network share is named with a trailing backslash.
+    size_t length = wcslen(wide.text);
+    if (length == 0 || wide.text[length - 1] != L'\\') wcscat(wide.text, L"\\");
+    ULARGE_INTEGER available;
+    if (!GetDiskFreeSpaceExW(wide.text, &available, NULL, NULL)) return 1;
+    *freeBytes = available.QuadPart;
+    return 0;
 }
 
 int PlatformCreateDirectory(const char* path, unsigned* error) {

@@ -10,6 +10,7 @@ enum RunOutcome {
     OutcomeNotInstalled = 2,    // the game is not installed
     OutcomeFileMissing = 3,     // a file to replace is missing (the verification box)
     OutcomeCopyFailed = 4,      // a copy failed
+    OutcomeNoRoom = 5,          // the game folder's volume has no room for the patch
 };
 
 // Set by start-up and by the update run as each ends; OutcomeCompleted before.

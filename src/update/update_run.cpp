@@ -12,6 +12,7 @@
 #include "state/scratch_buffers.h"
 #include "state/user_messages.h"
 #include "state/window_handles.h"
+#include "update/room_check.h"
 #include "update/update_tree.h"
 
 char UpdateFolder[UpdateFolderSize];
@@ -23,6 +24,9 @@ const char ErrorTitle[] = "アップデートエラー";
 const char CopyFailureText[] = "ファイルのコピーに失敗しました。";
 const char ClosingText[] = "アップデートを終了します。";
 const char CompletionText[] = "アップデートが完了しました。";
+const char NoRoomText[] =
+    "ディスクの空き容量が足りません。\n必要な空き容量：%uMB\n現在の空き容量：%uMB\n"
+    "空き容量を増やしてから、もう一度実行して下さい。";
 const char FinishedBodyText[] = "アップデートが完了しました。\n「終了」ボタンを押して終了して下さい。";
 
 // The run happens at most once per program start. Its message boxes keep
@@ -45,10 +49,28 @@ void ReportCopyFailure() {
     ShowBox(MessageBuffer, ErrorTitle, BoxIconWarning);
 }
 
-void ReportVerifyFailure() {
-    FormatText(MessageBuffer, sizeof MessageBuffer, "%s 注意", UpdateDescription.Caption);
-    ShowBox(UpdateDescription.Attention1, MessageBuffer, BoxIconWarning);
+// A warning titled "<Caption> 注意", then the closing box.
+void WarnThenClose(const char* text) {
+    FormatText(TargetBuffer, sizeof TargetBuffer, "%s 注意", UpdateDescription.Caption);
+    ShowBox(text, TargetBuffer, BoxIconWarning);
     ShowBox(ClosingText, UpdateDescription.Caption, BoxOk);
+}
+
+void ReportVerifyFailure() { WarnThenClose(UpdateDescription.Attention1); }
+
+// Whole megabytes (1,048,576 bytes) as Explorer counts them: what is needed
+// rounded up and what is free rounded down, so a shortfall never reads as room.
+unsigned Megabytes(uint64_t bytes, bool roundUp) {
+    const uint64_t megabyte = 1048576;
+    uint64_t count = bytes / megabyte + (roundUp && bytes % megabyte != 0 ? 1 : 0);
+    return count > 0xFFFFFFFFu ? 0xFFFFFFFFu : (unsigned)count;
+}
+
+// Followed by the closing box, as a failed verification is: nothing has changed.
+void ReportNoRoom() {
+    FormatText(MessageBuffer, sizeof MessageBuffer, NoRoomText, Megabytes(LastRoomCheck.bytesNeeded, true),
+               Megabytes(LastRoomCheck.bytesFree, false));
+    WarnThenClose(MessageBuffer);
 }
 
 int EndWithFailure(RunOutcome outcome) {
@@ -155,14 +177,19 @@ int RunUpdate() {
         ReportNotInstalled();
         return EndWithFailure(OutcomeNotInstalled);
     }
+    // An update folder too long for its text fails verification, as a search
+    // pattern too long for the walker's text does.
+    if (FormatText(UpdateFolder, sizeof UpdateFolder, "%s\\update", ProgramFolder) != 0) UpdateFolder[0] = '\0';
+    // A patch that does not fit is refused before anything changes.
+    if (CheckRoomForPatch() != 0) {
+        ReportNoRoom();
+        return EndWithFailure(OutcomeNoRoom);
+    }
     if (ReplaceEngineExecutable() != 0) {
         ReportCopyFailure();
         return EndWithFailure(OutcomeCopyFailed);
     }
-    // An update folder too long for its text fails verification, as a search
-    // pattern too long for the walker's text does. The engine executable stays
-    // replaced when verification fails.
-    if (FormatText(UpdateFolder, sizeof UpdateFolder, "%s\\update", ProgramFolder) != 0) UpdateFolder[0] = '\0';
+    // The engine executable stays replaced when verification fails.
     if (UpdateFolder[0] == '\0' || WalkUpdateTree(UpdateFolder, "", Verify) != 0) {
         ReportVerifyFailure();
         return EndWithFailure(OutcomeFileMissing);
@@ -206,4 +233,5 @@ void ResetUpdateRunForTests() {
     LastRunOutcome = OutcomeCompleted;
     GameFolder[0] = '\0';
     UpdateFolder[0] = '\0';
+    LastRoomCheck = RoomCheck();
 }

@@ -48,6 +48,16 @@ __attribute__((always_inline)) inline int VerifyInLevelText(const char* relative
     return ProbeFile(levelText);
 }
 
+// A file of the tree adds its size less that of the file it replaces, if any.
+void TallyFile(const char* relativePath, const FoundFile& entry, char* levelText) {
+    uint64_t replaced = 0;
+    if (ComposeBelow(levelText, LevelTextSize, GameFolder, relativePath, entry.name) != 0 ||
+        PlatformGetFileSize(levelText, &replaced) != 0)
+        replaced = 0;
+    if (entry.size > replaced) PatchSpace.bytesAdded += entry.size - replaced;
+    if (entry.size > PatchSpace.largestFile) PatchSpace.largestFile = entry.size;
+}
+
 int CopyFileOver(const char* sourceRoot, const char* relativePath, const char* name) {
     if (ComposeBelow(MessageBuffer, sizeof MessageBuffer, sourceRoot, relativePath, name) != 0) return 1;
     if (ComposeBelow(TargetBuffer, sizeof TargetBuffer, GameFolder, relativePath, name) != 0) return 1;
@@ -67,6 +77,10 @@ int VisitEntry(const char* sourceRoot, const char* relativePath, WalkMode mode, 
         return WalkUpdateTree(sourceRoot, childPath, mode);
     }
     if (mode == Verify) return VerifyInLevelText(relativePath, entry.name, levelText);
+    if (mode == Measure) {
+        TallyFile(relativePath, entry, levelText);
+        return 0;
+    }
     return CopyFileOver(sourceRoot, relativePath, entry.name);
 }
 
@@ -112,6 +126,8 @@ int CreatePrefix(const char* path, size_t length, size_t keptLength) {
 }
 
 }  // namespace
+
+SpaceTally PatchSpace;
 
 int VerifyFile(const char* relativePath, const char* name) {
     char levelText[LevelTextSize];

@@ -3,9 +3,18 @@
 #define UPDATE_UPDATE_TREE_H
 
 #include <stddef.h>
+#include <stdint.h>
 #include <string.h>
 
-enum WalkMode { Verify = 0, Copy = 1 };
+// Measure changes nothing: it tallies what a Copy would add to the game folder.
+enum WalkMode { Verify = 0, Copy = 1, Measure = 2 };
+
+// What a Measure walk found, added to what was there before it.
+struct SpaceTally {
+    uint64_t bytesAdded;   // new files in full, and the growth of replaced ones
+    uint64_t largestFile;  // whose temporary copy must fit beside the files it replaces
+};
+extern SpaceTally PatchSpace;
 
 // Each level of the walk composes its paths in texts of this size: a path that
 // does not fit fails.

@@ -203,12 +203,15 @@ TEST_F(FaultInjection, ACleanRunMakesTheCallsTheFailuresBelowAreCountedFrom) {
     EXPECT_EQ(mp::OperationCount(Operation::DeleteFile), (int)deletions_.size());
 }
 
+// A copy fails while its new bytes are written, or at its last step, when they
+// take the destination's place: either way that destination is as it was.
 TEST_F(FaultInjection, EachFailedCopyIsReportedWithTheEarlierFilesCopiedAndNothingDeleted) {
     const auto calls = CopyCalls();
+    for (Operation step : {Operation::CopyFile, Operation::ReplaceStep})
     for (size_t n = 1; n <= calls.size(); ++n) {
         Prepare();
-        mp::FailNthOperation(Operation::CopyFile, (int)n);
-        std::string context = "copy " + std::to_string(n);
+        mp::FailNthOperation(step, (int)n);
+        std::string context = (step == Operation::CopyFile ? "copy " : "replacement step of copy ") + std::to_string(n);
         EXPECT_EQ(RunUpdate(), 1) << context;
         EXPECT_EQ(Boxes(), std::vector<std::string>({CopyFailureBox})) << context;
         const CopyCall& call = calls[n - 1];

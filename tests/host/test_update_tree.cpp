@@ -128,7 +128,7 @@ TEST_F(UpdateTreeTest, CopyMirrorsTheTreeUpperCasingOnlyTheFoldersItCreates) {
 TEST_F(UpdateTreeTest, CopyClearsReadOnlyMarksOnBothSides) {
     mp::AddFile(Patch("locked.dat"), "new");
     mp::AddFile(Patch("marked.dat"), "new", FileAttributeReadOnly);
-    mp::AddFile(Game("locked.dat"), "old", FileAttributeReadOnly | FileAttributeSystem);
+    mp::AddFile(Game("locked.dat"), "old", FileAttributeReadOnly);
 
     EXPECT_EQ(0, WalkUpdateTree(Source, "", Copy));
     EXPECT_EQ("new", mp::FileContent(Game("locked.dat")));
@@ -181,6 +181,10 @@ TEST_F(UpdateTreeTest, HiddenGameFileCannotBeOverwrittenAndAHiddenSourceTravels)
     mp::AddFile(Patch("h.dat"), "newer", FileAttributeHidden);
     EXPECT_EQ(1, WalkUpdateTree(Source, "", Copy));
     EXPECT_EQ("new", mp::FileContent(Game("h.dat")));
+    // A system file is refused alike, also when it is read-only as well.
+    mp::AddFile(Game("h.dat"), "old", FileAttributeSystem | FileAttributeReadOnly);
+    EXPECT_EQ(1, WalkUpdateTree(Source, "", Copy));
+    EXPECT_EQ("old", mp::FileContent(Game("h.dat")));
 }
 
 TEST_F(UpdateTreeTest, APlainFileWhereAFolderBelongsFailsTheCopyBelowIt) {

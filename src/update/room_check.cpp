@@ -1,0 +1,21 @@
+#include "update/room_check.h"
+
+#include "platform/platform.h"
+#include "state/folders.h"
+#include "update/update_run.h"
+#include "update/update_tree.h"
+
+RoomCheck LastRoomCheck;
+
+int CheckRoomForPatch() {
+    LastRoomCheck = RoomCheck();
+    PatchSpace = SpaceTally();
+    // A tree that cannot be walked fails the verification that follows.
+    if (UpdateFolder[0] == '\0' || WalkUpdateTree(UpdateFolder, "", Measure) != 0) return 0;
+    uint64_t freeBytes;
+    if (PlatformGetFreeSpace(GameFolder, &freeBytes) != 0) return 0;
+    uint64_t needed = PatchSpace.bytesAdded + PatchSpace.largestFile;
+    if (needed < PatchSpace.bytesAdded) needed = UINT64_MAX;
+    LastRoomCheck = RoomCheck{true, needed, freeBytes};
+    return needed <= freeBytes ? 0 : 1;
+}
