@@ -55,12 +55,66 @@ int TemporaryBeside(const wchar_t* destination, unsigned attempt, WidePath* temp
     return WithLastComponent(destination, name, temporary);
 }
 
+// The names of the destination folder last listed, as stored. The copies of one
+// folder of the update tree follow one another, and one listing of the folder
+// costs less than asking each file for its name: an open and a query, under
+// Wine the dearest calls of a copy.
+enum { ListedNameUnits = 32768 };
+struct FolderListing {
+    wchar_t folder[WideTextUnits];  // the folder part of a path, its separator included
+    int folderLength;
+    bool listed;
+    wchar_t names[ListedNameUnits]; // NUL-separated
+    int used;
+};
+// Zero-filled, so that it takes no room in the program file.
+FolderListing Listed;
+
+// Lists the folder of path unless it was the last one listed. A folder with
+// more names than the listing holds keeps those that fit; the others are asked
+// for one by one.
+void ListFolderOf(const wchar_t* path) {
+    int folder = FolderLength(path);
+    if (Listed.listed && folder == Listed.folderLength && wcsncmp(Listed.folder, path, (size_t)folder) == 0) return;
+    Listed.listed = false;
+    Listed.used = 0;
+    WidePath pattern;
+    if (folder + 2 > WideTextUnits) return;
+    wmemcpy(pattern.text, path, (size_t)folder);
+    wmemcpy(pattern.text + folder, L"*", 2);
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileW(pattern.text, &data);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        size_t length = wcslen(data.cFileName);
+        if (Listed.used + (int)length + 1 > ListedNameUnits) break;
+        wmemcpy(Listed.names + Listed.used, data.cFileName, length + 1);
+        Listed.used += (int)length + 1;
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+    wmemcpy(Listed.folder, path, (size_t)folder);
+    Listed.folderLength = folder;
+    Listed.listed = true;
+}
+
+// The stored spelling of the last component of path from the listing, or null
+// when the listing does not hold it (a name made since, or one that did not fit).
+const wchar_t* ListedSpelling(const wchar_t* path) {
+    const wchar_t* asked = path + FolderLength(path);
+    for (int at = 0; at < Listed.used; at += (int)wcslen(Listed.names + at) + 1)
+        if (CompareStringOrdinal(Listed.names + at, -1, asked, -1, TRUE) == CSTR_EQUAL) return Listed.names + at;
+    return 0;
+}
+
 // Renaming onto an existing name spelled in another letter case gives the file
 // that spelling on Windows; the rename is therefore given the stored one. A
 // handle without access rights is granted even while another program holds the
 // file open. Where the stored name cannot be read, or is another name (the file
 // is a link), the name asked for stands.
 void StoredSpelling(const wchar_t* path, WidePath* stored) {
+    ListFolderOf(path);
+    const wchar_t* listed = ListedSpelling(path);
+    if (listed && WithLastComponent(path, listed, stored) == 0) return;
     const wchar_t* asked = path + FolderLength(path);
     if (WithLastComponent(path, asked, stored) != 0) stored->text[0] = 0;
     HANDLE file = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
@@ -90,8 +144,7 @@ int CopyToTemporary(const wchar_t* source, const wchar_t* destination, WidePath*
             *error = ERROR_FILENAME_EXCED_RANGE;
             return 1;
         }
-        // A name taken by a file that is not this copy's is never touched.
-        if (GetFileAttributesW(temporary->text) != INVALID_FILE_ATTRIBUTES) continue;
+        // Fails on a name already taken: a file that is not this copy's is never touched.
         if (CopyFileW(source, temporary->text, TRUE)) return 0;
         *error = GetLastError();
         if (*error == ERROR_FILE_EXISTS || *error == ERROR_ALREADY_EXISTS) continue;
