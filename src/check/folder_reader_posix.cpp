@@ -14,6 +14,7 @@
 #include <set>
 #include <utility>
 
+#include "check/local_files.h"
 #include "check/text_conversion.h"
 
 namespace {
@@ -80,15 +81,11 @@ int Walk(const std::string& disk, const std::string& relativeUtf8, const std::st
             }
             if (Walk(path, utf8, sjis, keptName, read, seen, problem) != 0) return 1;
         } else if (relativeSjis.empty() && memory_platform::SameName(sjisName, keptName)) {
-            FILE* file = fopen(path.c_str(), "rb");
-            if (!file) {
-                *problem = Shown(utf8) + ": cannot be read (" + strerror(errno) + ")";
+            std::string reason;
+            if (ReadLocalFile(path, &read->keptContent, &reason) != 0) {
+                *problem = Shown(utf8) + ": cannot be read (" + reason + ")";
                 return 1;
             }
-            char buffer[65536];
-            size_t count;
-            while ((count = fread(buffer, 1, sizeof buffer, file)) > 0) read->keptContent.append(buffer, count);
-            fclose(file);
             read->keptFound = true;
         }
     }

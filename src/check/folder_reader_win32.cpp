@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "check/local_files.h"
 #include "check/wide_text.h"
 
 namespace {
@@ -18,17 +19,6 @@ std::wstring Below(const std::wstring& folder, const std::wstring& name) {
 }
 
 std::string Shown(const std::wstring& relative) { return relative.empty() ? "." : WideToUtf8(relative); }
-
-int ReadContent(const std::wstring& path, std::string* content) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 1;
-    char buffer[65536];
-    DWORD count;
-    while (ReadFile(file, buffer, sizeof buffer, &count, nullptr) && count > 0) content->append(buffer, count);
-    CloseHandle(file);
-    return 0;
-}
 
 int Walk(const std::wstring& disk, const std::wstring& relativeWide, const std::string& relativeSjis,
          const std::string& keptName, FolderRead* read, std::string* problem) {
@@ -64,8 +54,9 @@ int Walk(const std::wstring& disk, const std::wstring& relativeWide, const std::
         if (folder) {
             if (Walk(path, wide, sjis, keptName, read, problem) != 0) return 1;
         } else if (relativeSjis.empty() && memory_platform::SameName(sjisName, keptName)) {
-            if (ReadContent(path, &read->keptContent) != 0) {
-                *problem = Shown(wide) + ": cannot be read (" + SystemErrorText(GetLastError()) + ")";
+            std::string reason;
+            if (ReadLocalFile(WideToUtf8(path), &read->keptContent, &reason) != 0) {
+                *problem = Shown(wide) + ": cannot be read (" + reason + ")";
                 return 1;
             }
             read->keptFound = true;

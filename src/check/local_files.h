@@ -1,5 +1,5 @@
-// The files update-make reads and writes on this machine: the two game folders
-// compared byte for byte, the patch written. Paths are UTF-8; every call that
+// The files the author's tools read and write on this machine: update.ini read,
+// the two game folders compared byte for byte, the patch written. Paths are UTF-8; every call that
 // can fail returns 0, or 1 and a one-line reason (UTF-8) in problem.
 #ifndef UPDATE_CHECK_LOCAL_FILES_H
 #define UPDATE_CHECK_LOCAL_FILES_H
@@ -20,7 +20,8 @@ int CompareLocalFiles(const std::string& left, const std::string& right, std::st
 // bytes receives how many were written.
 int CopyLocalFile(const std::string& from, const std::string& to, uint64_t* bytes, std::string* problem);
 int WriteLocalFile(const std::string& path, const std::string& content, std::string* problem);
-int ReadLocalFile(const std::string& path, std::string* content, std::string* problem);
+// Reads a whole file; its reason is the system's alone, for the caller to place.
+int ReadLocalFile(const std::string& path, std::string* content, std::string* reason);
 // Creates one folder below an existing one.
 int MakeLocalFolder(const std::string& path, std::string* problem);
 

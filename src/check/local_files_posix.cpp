@@ -115,14 +115,14 @@ int WriteLocalFile(const std::string& path, const std::string& content, std::str
     return 0;
 }
 
-int ReadLocalFile(const std::string& path, std::string* content, std::string* problem) {
+int ReadLocalFile(const std::string& path, std::string* content, std::string* reason) {
     Descriptor source(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (source.value < 0) return *problem = Reason(path, errno), 1;
+    if (source.value < 0) return *reason = strerror(errno), 1;
     content->clear();
     char buffer[65536];
     for (;;) {
         ssize_t count = ReadFully(source.value, buffer, sizeof buffer);
-        if (count < 0) return *problem = Reason(path, errno), 1;
+        if (count < 0) return *reason = strerror(errno), 1;
         if (count == 0) return 0;
         content->append(buffer, (size_t)count);
     }

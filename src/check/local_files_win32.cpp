@@ -116,14 +116,14 @@ int WriteLocalFile(const std::string& path, const std::string& content, std::str
     return 0;
 }
 
-int ReadLocalFile(const std::string& path, std::string* content, std::string* problem) {
+int ReadLocalFile(const std::string& path, std::string* content, std::string* reason) {
     Handle source(OpenForReading(path));
-    if (source.value == INVALID_HANDLE_VALUE) return *problem = Reason(path), 1;
+    if (source.value == INVALID_HANDLE_VALUE) return *reason = SystemErrorText(GetLastError()), 1;
     content->clear();
     char buffer[65536];
     for (;;) {
         long long count = ReadFully(source.value, buffer, sizeof buffer);
-        if (count < 0) return *problem = Reason(path), 1;
+        if (count < 0) return *reason = SystemErrorText(GetLastError()), 1;
         if (count == 0) return 0;
         content->append(buffer, (size_t)count);
     }

@@ -198,7 +198,7 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
     texts.values = options.values;
     if (!options.texts.empty()) {
         texts.haveTexts = true;
-        if (ReadLocalFile(options.texts, &texts.texts, &problem) != 0) return fail(MakeUsageOrReadError, "--texts " + problem);
+        if (ReadLocalFile(options.texts, &texts.texts, &problem) != 0) return fail(MakeUsageOrReadError, "--texts " + options.texts + ": " + problem);
     } else {
         AddDefaults(&texts.values);
     }
