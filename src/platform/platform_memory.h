@@ -119,7 +119,9 @@ uint64_t FreeSpace();
 // ---- Failure injection ----
 // ReplaceStep is a copy's last step, after its new bytes were written: the
 // temporary file taking the destination's place.
-enum class Operation { FindFirst, CopyFile, DeleteFile, SetAttributes, CreateDirectory, OpenFile, ReplaceStep, GetFreeSpace };
+enum class Operation {
+    FindFirst, CopyFile, DeleteFile, SetAttributes, CreateDirectory, OpenFile, ReplaceStep, GetFreeSpace
+};
 // The next calls of op whose path (source path for a copy, destination for its
 // replacement step, pattern for a search) equals path without regard to case
 // fail with error.

@@ -25,9 +25,10 @@ struct WideText {
 static_assert(sizeof(WideChar) == sizeof(wchar_t), "the W interfaces take UTF-16 units");
 
 // The short (8.3) form of an existing file or folder; empty when there is none.
-void ShortFormOf(const wchar_t* path, WideText* shortForm) {
-    DWORD length = GetShortPathNameW(path, shortForm->text, WideTextUnits);
-    if (length == 0 || length >= WideTextUnits) shortForm->text[0] = 0;
+// shortForm holds WideTextUnits units.
+void ShortFormOf(const wchar_t* path, wchar_t* shortForm) {
+    DWORD length = GetShortPathNameW(path, shortForm, WideTextUnits);
+    if (length == 0 || length >= WideTextUnits) shortForm[0] = 0;
 }
 
 // Resolved while the current folder is still the one the program was started
@@ -43,9 +44,7 @@ void LookUpCommandLinePath(const wchar_t* path, int length, bool resolve, PathFo
         if (units == 0 || units >= WideTextUnits) forms->full[0] = 0;
         if (forms->full[0]) known = forms->full;
     }
-    WideText shortForm;
-    ShortFormOf(known, &shortForm);
-    memcpy(forms->shortForm, shortForm.text, sizeof shortForm.text);
+    ShortFormOf(known, forms->shortForm);
 }
 
 }  // namespace
@@ -231,7 +230,7 @@ int PlatformQueryValue(RegistryKey key, const char* valueName, unsigned* type, v
             // value is: a value without a terminator keeps none.
             data[units] = 0;
             WideText shortForm;
-            ShortFormOf(data, &shortForm);
+            ShortFormOf(data, shortForm.text);
             bool terminated = units > 0 && data[units - 1] == 0;
             int shortUnits = shortForm.text[0] ? (int)wcslen(shortForm.text) + (terminated ? 1 : 0) : 0;
             // The form with '?' fits, so one of the forms always does.

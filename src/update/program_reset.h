@@ -4,7 +4,8 @@
 #define UPDATE_PROGRAM_RESET_H
 
 // The update.ini record, the run and its outcome, the folders, the scratch
-// texts, the window handles and the command line's choices. The platform backend and the control font are the caller's.
+// texts, the window handles and the command line's choices. The platform
+// backend and the control font are the caller's.
 void ResetProgramGlobals();
 
 #endif
