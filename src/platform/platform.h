@@ -75,6 +75,11 @@ int PlatformFindFirstFile(const char* pattern, FileSearch* search, FoundFile* en
 // 0 and the next entry; 1 when there is none.
 int PlatformFindNextFile(FileSearch search, FoundFile* entry);
 void PlatformFindClose(FileSearch search);
+// What a search for path finds first, the search closed again: 0 and whether it
+// is a folder, or 1 when it finds nothing. The Win32 backend answers a name
+// without wildcards from one listing of its folder, which a walk over the files
+// of a folder needs only once.
+int PlatformFindFile(const char* path, int* isDirectory);
 
 // Copies source over destination, whole or not at all: the new bytes go to a
 // temporary file beside the destination, which then takes the destination's

@@ -646,6 +646,15 @@ int PlatformFindNextFile(FileSearch search, FoundFile* entry) {
 
 void PlatformFindClose(FileSearch search) { State().searches.erase((int)(intptr_t)search); }
 
+int PlatformFindFile(const char* path, int* isDirectory) {
+    FileSearch search;
+    FoundFile entry;
+    if (PlatformFindFirstFile(path, &search, &entry) != 0) return 1;
+    PlatformFindClose(search);
+    *isDirectory = entry.isDirectory;
+    return 0;
+}
+
 // Whole or not at all, as the Win32 backend copies: the new bytes first take
 // room of their own beside the old ones (the temporary file), then replace them
 // in one step. Every failure leaves the destination and the free space as they were.

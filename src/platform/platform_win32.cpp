@@ -7,6 +7,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "folder_listing_win32.h"
 #include "platform.h"
 #include "windows_text.h"
 
@@ -141,10 +142,28 @@ int PlatformFindNextFile(FileSearch search, FoundFile* entry) {
 
 void PlatformFindClose(FileSearch search) { FindClose((HANDLE)search); }
 
+int PlatformFindFile(const char* path, int* isDirectory) {
+    WideText wide;
+    if (ToWide(path, wide.text, WideTextUnits) != 0) return 1;
+    ListedAnswer listed = LookUpListed(wide.text);
+    if (listed != CannotTell) {
+        *isDirectory = listed == ListedFolder;
+        return listed == NotListed ? 1 : 0;
+    }
+    WIN32_FIND_DATAW data;
+    HANDLE handle = FindFirstFileW(wide.text, &data);
+    if (handle == INVALID_HANDLE_VALUE) return 1;
+    FindClose(handle);
+    *isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 1 : 0;
+    return 0;
+}
+
 int PlatformDeleteFile(const char* path) {
     WideText wide;
     if (ToWide(path, wide.text, WideTextUnits) != 0) return 1;
-    return DeleteFileW(wide.text) ? 0 : 1;
+    if (!DeleteFileW(wide.text)) return 1;
+    ForgetListingOf(wide.text);
+    return 0;
 }
 
 int PlatformGetFileAttributes(const char* path, unsigned* attributes) {
@@ -191,7 +210,10 @@ int PlatformCreateDirectory(const char* path, unsigned* error) {
         *error = ERROR_FILENAME_EXCED_RANGE;
         return 1;
     }
-    if (CreateDirectoryW(wide.text, NULL)) return 0;
+    if (CreateDirectoryW(wide.text, NULL)) {
+        ForgetListingOf(wide.text);
+        return 0;
+    }
     *error = GetLastError();
     return 1;
 }

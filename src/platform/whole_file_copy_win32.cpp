@@ -8,6 +8,7 @@
 
 #include <wchar.h>
 
+#include "folder_listing_win32.h"
 #include "platform.h"
 #include "windows_text.h"
 
@@ -23,14 +24,6 @@ struct WidePath {
 // as Windows does.
 const DWORD RefusingMarks =
     FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-
-// How many leading units of path are its folder, the last separator included.
-int FolderLength(const wchar_t* path) {
-    int length = 0;
-    for (int i = 0; path[i] != 0; ++i)
-        if (path[i] == L'\\' || path[i] == L'/') length = i + 1;
-    return length;
-}
 
 // path with its last component replaced by name; 1 when that does not fit.
 int WithLastComponent(const wchar_t* path, const wchar_t* name, WidePath* result) {
@@ -55,64 +48,12 @@ int TemporaryBeside(const wchar_t* destination, unsigned attempt, WidePath* temp
     return WithLastComponent(destination, name, temporary);
 }
 
-// The names of the destination folder last listed, as stored. The copies of one
-// folder of the update tree follow one another, and one listing of the folder
-// costs less than asking each file for its name: an open and a query, under
-// Wine the dearest calls of a copy.
-enum { ListedNameUnits = 32768 };
-struct FolderListing {
-    wchar_t folder[WideTextUnits];  // the folder part of a path, its separator included
-    int folderLength;
-    bool listed;
-    wchar_t names[ListedNameUnits]; // NUL-separated
-    int used;
-};
-// Zero-filled, so that it takes no room in the program file.
-FolderListing Listed;
-
-// Lists the folder of path unless it was the last one listed. A folder with
-// more names than the listing holds keeps those that fit; the others are asked
-// for one by one.
-void ListFolderOf(const wchar_t* path) {
-    int folder = FolderLength(path);
-    if (Listed.listed && folder == Listed.folderLength && wcsncmp(Listed.folder, path, (size_t)folder) == 0) return;
-    Listed.listed = false;
-    Listed.used = 0;
-    WidePath pattern;
-    if (folder + 2 > WideTextUnits) return;
-    wmemcpy(pattern.text, path, (size_t)folder);
-    wmemcpy(pattern.text + folder, L"*", 2);
-    WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW(pattern.text, &data);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        size_t length = wcslen(data.cFileName);
-        if (Listed.used + (int)length + 1 > ListedNameUnits) break;
-        wmemcpy(Listed.names + Listed.used, data.cFileName, length + 1);
-        Listed.used += (int)length + 1;
-    } while (FindNextFileW(search, &data));
-    FindClose(search);
-    wmemcpy(Listed.folder, path, (size_t)folder);
-    Listed.folderLength = folder;
-    Listed.listed = true;
-}
-
-// The stored spelling of the last component of path from the listing, or null
-// when the listing does not hold it (a name made since, or one that did not fit).
-const wchar_t* ListedSpelling(const wchar_t* path) {
-    const wchar_t* asked = path + FolderLength(path);
-    for (int at = 0; at < Listed.used; at += (int)wcslen(Listed.names + at) + 1)
-        if (CompareStringOrdinal(Listed.names + at, -1, asked, -1, TRUE) == CSTR_EQUAL) return Listed.names + at;
-    return 0;
-}
-
 // Renaming onto an existing name spelled in another letter case gives the file
 // that spelling on Windows; the rename is therefore given the stored one. A
 // handle without access rights is granted even while another program holds the
 // file open. Where the stored name cannot be read, or is another name (the file
 // is a link), the name asked for stands.
 void StoredSpelling(const wchar_t* path, WidePath* stored) {
-    ListFolderOf(path);
     const wchar_t* listed = ListedSpelling(path);
     if (listed && WithLastComponent(path, listed, stored) == 0) return;
     const wchar_t* asked = path + FolderLength(path);
@@ -169,6 +110,9 @@ int PlatformCopyFile(const char* source, const char* destination) {
         SetLastError(ERROR_ACCESS_DENIED);
         return 1;
     }
+    // Looked up before the temporary file is made, so that no listing holds its name.
+    WidePath target;
+    if (exists) StoredSpelling(wideDestination.text, &target);
     WidePath temporary;
     DWORD error = 0;
     if (CopyToTemporary(wideSource.text, wideDestination.text, &temporary, &error) != 0) {
@@ -181,10 +125,11 @@ int PlatformCopyFile(const char* source, const char* destination) {
         SetLastError(error);
         return 1;
     }
-    WidePath target;
-    if (exists) StoredSpelling(wideDestination.text, &target);
     const wchar_t* name = exists && target.text[0] != 0 ? target.text : wideDestination.text;
-    if (MoveFileExW(temporary.text, name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+    if (MoveFileExW(temporary.text, name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (!exists) ForgetListingOf(wideDestination.text);
+        return 0;
+    }
     error = GetLastError();
     Discard(temporary.text);
     SetLastError(error);

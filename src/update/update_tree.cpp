@@ -183,9 +183,7 @@ int MakeDirectoryChain(const char* path, size_t keptLength) {
 }
 
 int ProbeFile(const char* path) {
-    FileSearch search;
-    FoundFile entry;
-    if (PlatformFindFirstFile(path, &search, &entry) != 0) return 1;
-    PlatformFindClose(search);
-    return entry.isDirectory ? 1 : 0;
+    int isDirectory = 0;
+    if (PlatformFindFile(path, &isDirectory) != 0) return 1;
+    return isDirectory ? 1 : 0;
 }
