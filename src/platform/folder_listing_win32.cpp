@@ -130,6 +130,10 @@ const wchar_t* ListedSpelling(const wchar_t* path) {
     return spelling;
 }
 
+// The folder is compared in any letter case: the walk creates folders in upper case.
 void ForgetListingOf(const wchar_t* path) {
-    if (IsListedFolder(path, FolderLength(path))) Listing.listed = false;
+    int folder = FolderLength(path);
+    if (Listing.listed && folder == Listing.folderLength &&
+        CompareStringOrdinal(Listing.folder, folder, path, folder, TRUE) == CSTR_EQUAL)
+        Listing.listed = false;
 }

@@ -45,7 +45,7 @@ protected:
         const std::string names[] = {
             "Game.dat", "GAME.DAT", "長い名前のファイル.dat", shortName, "Sub", "SUB\\", "Sub\\inner.dat",
             "Gam*.dat", "G?me.dat", "*", "Game.dat.", "Game.dat ", "missing.dat", "NoFolder\\Game.dat",
-            "Game.dat\\x", "new.dat", "NewFolder",
+            "Game.dat\\x", "new.dat", "NewFolder", "Sub\\Made",
         };
         for (const std::string& name : names) EXPECT_EQ(SearchedKind(Path(name)), FoundKind(Path(name))) << name;
     }
@@ -66,7 +66,11 @@ TEST_F(FileSearch, AnswersAsFindFirstFileBeforeAndAfterTheBackendChangesTheFolde
     ASSERT_EQ(0, PlatformDeleteFile(Path("Game.dat").c_str()));
     unsigned error = 0;
     ASSERT_EQ(0, PlatformCreateDirectory(Path("NewFolder").c_str(), &error));
-    ExpectSameAnswers("after a copy to a new name, a deletion and a new folder");
+    // The walk creates folders in upper case.
+    ASSERT_EQ(-1, FoundKind(Path("Sub\\Made")));
+    ASSERT_EQ(0, PlatformCreateDirectory(Path("SUB\\Made").c_str(), &error));
+    EXPECT_EQ(1, FoundKind(Path("Sub\\Made")));
+    ExpectSameAnswers("after a copy to a new name, a deletion and new folders");
 }
 
 // A listing holds some 480 names of this length; the names past them are searched for.
