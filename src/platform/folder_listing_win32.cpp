@@ -21,8 +21,10 @@ struct FolderListing {
 // Zero-filled, so that it takes no room in the program file.
 FolderListing Listing;
 
+// In any letter case, as the system finds a folder (the walk creates folders in upper case).
 bool IsListedFolder(const wchar_t* path, int folder) {
-    return Listing.listed && folder == Listing.folderLength && wcsncmp(Listing.folder, path, (size_t)folder) == 0;
+    return Listing.listed && folder == Listing.folderLength &&
+           CompareStringOrdinal(Listing.folder, folder, path, folder, TRUE) == CSTR_EQUAL;
 }
 
 bool Append(const wchar_t* text) {
@@ -49,9 +51,7 @@ bool ListFolderOf(const wchar_t* path) {
     Listing.listed = false;
     Listing.used = 0;
     wchar_t pattern[WideTextUnits];
-    if (folder + 2 > WideTextUnits) return false;
-    wmemcpy(pattern, path, (size_t)folder);
-    wmemcpy(pattern + folder, L"*", 2);
+    if (WithLastComponent(path, L"*", pattern) != 0) return false;
     WIN32_FIND_DATAW data;
     HANDLE search = FindFirstFileW(pattern, &data);
     if (search == INVALID_HANDLE_VALUE) return false;
@@ -105,6 +105,15 @@ int FolderLength(const wchar_t* path) {
     return length;
 }
 
+int WithLastComponent(const wchar_t* path, const wchar_t* name, wchar_t* result) {
+    int folder = FolderLength(path);
+    size_t nameLength = wcslen(name);
+    if ((size_t)folder + nameLength + 1 > WideTextUnits) return 1;
+    wmemcpy(result, path, (size_t)folder);
+    wmemcpy(result + folder, name, nameLength + 1);
+    return 0;
+}
+
 ListedAnswer LookUpListed(const wchar_t* path) {
     const wchar_t* asked = path + FolderLength(path);
     if (!IsPlainName(asked) || !ListFolderOf(path)) return CannotTell;
@@ -130,10 +139,6 @@ const wchar_t* ListedSpelling(const wchar_t* path) {
     return spelling;
 }
 
-// The folder is compared in any letter case: the walk creates folders in upper case.
 void ForgetListingOf(const wchar_t* path) {
-    int folder = FolderLength(path);
-    if (Listing.listed && folder == Listing.folderLength &&
-        CompareStringOrdinal(Listing.folder, folder, path, folder, TRUE) == CSTR_EQUAL)
-        Listing.listed = false;
+    if (IsListedFolder(path, FolderLength(path))) Listing.listed = false;
 }

@@ -12,6 +12,9 @@
 
 // How many leading units of path are its folder, the last separator included.
 int FolderLength(const wchar_t* path);
+// path with its last component replaced by name, in result (WideTextUnits
+// units); 1 when that does not fit.
+int WithLastComponent(const wchar_t* path, const wchar_t* name, wchar_t* result);
 
 enum ListedAnswer {
     ListedFile,    // a search for the path finds a file first

@@ -25,16 +25,6 @@ struct WidePath {
 const DWORD RefusingMarks =
     FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
-// path with its last component replaced by name; 1 when that does not fit.
-int WithLastComponent(const wchar_t* path, const wchar_t* name, WidePath* result) {
-    int folder = FolderLength(path);
-    size_t nameLength = wcslen(name);
-    if ((size_t)folder + nameLength + 1 > WideTextUnits) return 1;
-    wmemcpy(result->text, path, (size_t)folder);
-    wmemcpy(result->text + folder, name, nameLength + 1);
-    return 0;
-}
-
 // "~upd<process id>-<try>.tmp" beside destination: no game ships such a name,
 // and two copies running at once never share one.
 int TemporaryBeside(const wchar_t* destination, unsigned attempt, WidePath* temporary) {
@@ -45,7 +35,7 @@ int TemporaryBeside(const wchar_t* destination, unsigned attempt, WidePath* temp
     name[length++] = L'-';
     name[length++] = digits[attempt & 0xF];
     wmemcpy(name + length, L".tmp", 5);
-    return WithLastComponent(destination, name, temporary);
+    return WithLastComponent(destination, name, temporary->text);
 }
 
 // Renaming onto an existing name spelled in another letter case gives the file
@@ -55,9 +45,9 @@ int TemporaryBeside(const wchar_t* destination, unsigned attempt, WidePath* temp
 // is a link), the name asked for stands.
 void StoredSpelling(const wchar_t* path, WidePath* stored) {
     const wchar_t* listed = ListedSpelling(path);
-    if (listed && WithLastComponent(path, listed, stored) == 0) return;
+    if (listed && WithLastComponent(path, listed, stored->text) == 0) return;
     const wchar_t* asked = path + FolderLength(path);
-    if (WithLastComponent(path, asked, stored) != 0) stored->text[0] = 0;
+    if (WithLastComponent(path, asked, stored->text) != 0) stored->text[0] = 0;
     HANDLE file = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, NULL);
     if (file == INVALID_HANDLE_VALUE) return;
@@ -68,7 +58,7 @@ void StoredSpelling(const wchar_t* path, WidePath* stored) {
     const wchar_t* spelling = final.text + FolderLength(final.text);
     if (CompareStringOrdinal(spelling, -1, asked, -1, TRUE) != CSTR_EQUAL) return;
     WidePath spelled;
-    if (WithLastComponent(path, spelling, &spelled) == 0) *stored = spelled;
+    if (WithLastComponent(path, spelling, spelled.text) == 0) *stored = spelled;
 }
 
 // A temporary file of this copy goes, whatever mark the source gave it.
