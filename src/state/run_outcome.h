@@ -11,6 +11,8 @@ enum RunOutcome {
     OutcomeFileMissing = 3,     // a file to replace is missing (the verification box)
     OutcomeCopyFailed = 4,      // a copy failed
     OutcomeNoRoom = 5,          // the game folder's volume has no room for the patch
+    OutcomeWrongVersion = 6,    // a game file a delta patches is not the version it was made from
+    OutcomeDamagedDelta = 7,    // a delta or the list of deltas is damaged
 };
 
 // Set by start-up and by the update run as each ends; OutcomeCompleted before.
