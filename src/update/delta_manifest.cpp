@@ -110,15 +110,14 @@ DeltaListState ReadLines(FileReader reader) {
 
 }  // namespace
 
-// Components are split at both slashes, looking at every byte: a 0x5C second
-// byte of a double-byte character only splits a name more finely, which can
-// refuse an odd name but never let a real "..", ":" or empty component through.
-// A component of dots and spaces alone is refused: Windows trims ".. " to "..".
+// Components are split at both slashes; a double-byte character (表 is 0x95
+// 0x5C) is one character, as the system reads the name. A component of dots
+// and spaces alone is refused: Windows trims ".. " to "..".
 bool IsPlainRelativePath(const char* path) {
     if (path[0] == '\0' || path[0] == '\\' || path[0] == '/') return false;
     bool onlyDotsAndSpaces = true;
     size_t componentLength = 0;
-    for (const char* p = path;; ++p) {
+    for (const char* p = path;; p += CharacterLength(p)) {
         unsigned char byte = (unsigned char)*p;
         if (byte == '\\' || byte == '/' || byte == '\0') {
             if (componentLength == 0 || onlyDotsAndSpaces) return false;
