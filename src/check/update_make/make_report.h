@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "check/patch_maker.h"
+#include "check/update_make/patch_maker.h"
 
 struct MakeReport {
     MakeSettings settings;
