@@ -15,6 +15,7 @@
 #include "host_test_support.h"
 #include "platform/platform_memory.h"
 #include "state/folders.h"
+#include "state/progress.h"
 #include "state/run_outcome.h"
 #include "state/window_handles.h"
 #include "update/delta_manifest.h"
@@ -191,6 +192,60 @@ TEST_F(DeltaRunTest, TheRoadMakesTheNewFilesAndASecondRunChangesNothing) {
     EXPECT_EQ(Completion, Boxes()[boxes]);
     EXPECT_EQ(temporariesMade, mp::OperationCount(Operation::CreateTemporary));
     EXPECT_EQ(after, Snapshot());
+}
+
+// What the run reports: each delta's file as it is made (with the bytes it
+// writes) and again as it takes its place after the copy.
+std::vector<std::string> ProgressRecord;
+uint64_t ProgressBytes = 0;
+
+TEST_F(DeltaRunTest, ReportsEachFileAsItIsMadeAndAsItTakesItsPlace) {
+    ProgressRecord.clear();
+    ProgressBytes = 0;
+    static const ProgressSink sink = {
+        nullptr,
+        [](ProgressStage stage, const char* path) {
+            if (stage == ProgressDeltas || stage == ProgressReplace)
+                ProgressRecord.push_back((stage == ProgressDeltas ? "make " : "place ") + std::string(path));
+        },
+        [](uint64_t bytes) { ProgressBytes += bytes; }, nullptr};
+    SetProgressSink(&sink);
+    EXPECT_EQ(0, RunUpdate());
+    SetProgressSink(nullptr);
+    EXPECT_EQ(std::vector<std::string>({"make data\\a.arc", "make data\\b.arc", "place data\\a.arc",
+                                        "place data\\b.arc"}),
+              ProgressRecord);
+    EXPECT_GE(ProgressBytes, Versions()[0].newBytes.size() + Versions()[1].newBytes.size());
+}
+
+// Each call the deltas make through the boundary fails in turn: the run either
+// completes with the new files or stops; before the copy nothing has changed,
+// and never is a temporary file left or a file left open.
+TEST_F(DeltaRunTest, EveryInjectedFailureLeavesNoTemporaryAndChangesNothingBeforeTheCopy) {
+    const Operation operations[] = {Operation::OpenFile, Operation::ReadFile, Operation::CreateTemporary,
+                                    Operation::WriteTemporary, Operation::ReplaceStep};
+    EXPECT_EQ(0, RunUpdate());
+    std::map<Operation, int> calls;
+    for (Operation op : operations) calls[op] = mp::OperationCount(op);
+    int runs = 0;
+    for (Operation op : operations) {
+        for (int n = 1; n <= calls[op]; ++n) {
+            SCOPED_TRACE("operation " + std::to_string((int)op) + ", call " + std::to_string(n));
+            SetUp();
+            auto before = Snapshot();
+            mp::FailNthOperation(op, n);
+            int result = RunUpdate();
+            ++runs;
+            EXPECT_TRUE(Temporaries().empty());
+            EXPECT_EQ(0, mp::OpenFileCount());
+            if (result == 0) {
+                EXPECT_EQ(Hex(Versions()[1].newBytes), Hex(mp::FileBytes("C:\\Game\\data\\b.arc")));
+            } else if (op != Operation::ReplaceStep) {
+                EXPECT_EQ(before, Snapshot());
+            }
+        }
+    }
+    EXPECT_GT(runs, 10);
 }
 
 // Each way the deltas can stop the run before anything changes: the boxes, the
