@@ -141,11 +141,11 @@ Bytes ReadFile(const std::string& path) {
 }
 
 // The delta xdelta3 makes from old to new, as update-make runs it.
-Bytes Encode(const Bytes& oldBytes, const Bytes& newBytes, const char* secondary = "none") {
+Bytes Encode(const Bytes& oldBytes, const Bytes& newBytes, const char* flags = "-S none -A=") {
     Scratch scratch;
     WriteFile(scratch.Path("old"), oldBytes);
     WriteFile(scratch.Path("new"), newBytes);
-    std::string command = std::string("xdelta3 -e -9 -S ") + secondary + " -A= -f -s '" + scratch.Path("old") + "' '" +
+    std::string command = std::string("xdelta3 -e -9 ") + flags + " -f -s '" + scratch.Path("old") + "' '" +
                           scratch.Path("new") + "' '" + scratch.Path("delta") + "'";
     EXPECT_EQ(0, system(command.c_str())) << "xdelta3 is needed (scripts/setup installs it): " << command;
     return ReadFile(scratch.Path("delta"));
@@ -424,9 +424,15 @@ TEST(VcdiffDecoder, RefusesDamagedDeltasCleanly) {
     // The same delta against a shorter source: its window lies past the source.
     EXPECT_EQ(DeltaBadWindow, Decode(old.substr(0, 10000), delta).problem);
     // The encoder's own secondary compression is refused.
-    Bytes compressed = Encode(old, updated, "djw");
+    Bytes compressed = Encode(old, updated, "-S djw -A=");
     ASSERT_NE(0, compressed[4] & 0x01) << "the encoder did not mark secondary compression";
     EXPECT_EQ(DeltaUnsupported, Decode(old, compressed).problem);
+
+    // Its application header (the file names, without -A=) is skipped.
+    Bytes named = Encode(old, updated, "-S none");
+    ASSERT_NE(0, named[4] & 0x04) << "the encoder wrote no application header";
+    ASSERT_EQ(0, Decode(old, named, &target).status);
+    EXPECT_TRUE(target == updated);
 
     // Failing reads and writes.
     DeltaFiles files;
