@@ -108,8 +108,10 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
     PlatformSetCurrentDirectory(patchFolder.c_str());
     mp::SetCommandLine("\"" + patchFolder + "\\update.exe\"" +
                        (input.commandArguments.empty() ? "" : " " + input.commandArguments));
+    if (input.patch.keptFound) WarnAboutEncoding(input.patch.keptContent, &report->warnings);
     if (PrepareStartup() == 0) {
         report->startedUp = true;
+        WarnAboutEmptyTexts(!CommandLineChoices.Silent, &report->warnings);
         // Without a window (/S) the program makes none, and the run starts at once.
         if (!CommandLineChoices.Silent)
             WindowHandles = {&MainWindow, &TopText, &BodyText, &StartButton, &CancelButton, &FinishButton};
