@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "check/make_tool.h"
+#include "check/update_make/make_tool.h"
 
 namespace {
 
