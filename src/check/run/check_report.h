@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "check/run/progress_record.h"
 #include "platform/platform_memory.h"
 
 struct BoxSeen {
@@ -57,6 +58,7 @@ struct CheckReport {
     uint64_t spaceNeeded = 0;
     bool freeBytesGiven = false;
     uint64_t freeBytes = 0;
+    ProgressSeen progress;  // what the progress window shows while the run works
     std::vector<AuthorWarning> warnings;
     std::vector<ObjectAfter> after;  // the game folder after the run, when asked for
 };
