@@ -1,4 +1,5 @@
 #include "update/delta_apply.h"
+#include "update/leftover_temporaries.h"
 
 #include <string.h>
 
@@ -217,6 +218,21 @@ uint64_t DeltaRoomNeeded() {
         if (needed < DeltaList[i].newSize) return UINT64_MAX;
     }
     return needed;
+}
+
+void RemoveDeltaLeftovers() {
+    for (int i = 0; i < DeltaCount; ++i) {
+        if (FormatText(GamePath, sizeof GamePath, "%s\\%s", GameFolder, DeltaList[i].gameFile) != 0) continue;
+        // The folder ends at the last separator; a second byte of a double-byte character is no separator.
+        char* lastSeparator = nullptr;
+        for (char* p = GamePath; *p; ++p) {
+            if (*p == '\\') lastSeparator = p;
+            else if (PlatformIsLeadByte((unsigned char)*p) && p[1]) ++p;
+        }
+        if (!lastSeparator) continue;
+        *lastSeparator = '\0';
+        RemoveLeftoverTemporaries(GamePath);
+    }
 }
 
 int PrepareDeltaResults() {
