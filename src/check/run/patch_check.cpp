@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "check/run/author_warnings.h"
+#include "check/run/progress_record.h"
 #include "check/host/text_conversion.h"
 #include "description/text.h"
 #include "description/update_description.h"
@@ -119,7 +120,9 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
         const std::string updateFolder = patchFolder + "\\update";
         const std::vector<std::string> updateFiles = ListUpdateFiles(updateFolder);
         WarnBeforeRun(updateFolder, gameFolder, updateFiles, &report->warnings);
+        StartRecordingProgress(&report->progress);
         report->completes = RunUpdate() == 0;
+        StopRecordingProgress();
         RecordOutcome(gameFolder, input.listAfter, report);
         RecordDeltas(patchFolder, report);
         WarnAfterRun(updateFolder, updateFiles, *report, &report->warnings);
