@@ -30,6 +30,11 @@ namespace {
 
 char MainWindow;
 
+std::string Flipped(std::string bytes, size_t at) {
+    bytes[at] = (char)(bytes[at] ^ 0x40);
+    return bytes;
+}
+
 // Deterministic bytes: a simple generator, so that failures repeat.
 std::string Generated(size_t size, unsigned seed) {
     std::string bytes(size, '\0');
@@ -270,11 +275,6 @@ TEST_P(DeltaStopTest, ChangesNothingAndLeavesNoTemporary) {
     EXPECT_EQ(0, mp::OpenFileCount());
 }
 
-std::string Flipped(std::string bytes, size_t at) {
-    bytes[at] = (char)(bytes[at] ^ 0x40);
-    return bytes;
-}
-
 const std::string WrongB = "Patch 1.1 注意|data\\b.arcのバージョンが違うため、アップデートできません。";
 const std::string DamagedSecond = "Patch 1.1 注意|deltas\\0002.vcdiffが壊れているため、アップデートできません。";
 const std::string DamagedList = "Patch 1.1 注意|deltas.txtが壊れているため、アップデートできません。";
@@ -372,6 +372,37 @@ TEST_F(DeltaRunTest, TheRoomCheckRefusesWhenTheResultsDoNotFit) {
     EXPECT_EQ(OutcomeNoRoom, LastRunOutcome);
     EXPECT_EQ(before, Snapshot());
     EXPECT_EQ(0, mp::OperationCount(Operation::CreateTemporary));
+}
+
+// A result larger than the machine keeps (and than one of the encoder's
+// windows): decoded window by window, checked as it is written, and kept by
+// its size alone, which is all update-check needs of it.
+TEST_F(DeltaRunTest, AResultAboveWhatTheMachineKeepsIsCheckedWhileWritten) {
+    std::string big = Generated(17u << 20, 11);
+    std::string bigNew = big.substr(0, 12u << 20) + "a changed line" + big.substr((12u << 20) + 14);
+    std::string delta = Encode(big, bigNew);
+    ASSERT_FALSE(delta.empty());
+    mp::AddFile("C:\\Game\\data\\big.arc", big);
+    mp::AddFile("C:\\Patch\\deltas\\big.vcdiff", delta);
+    mp::AddFile("C:\\Patch\\deltas.txt", Manifest() + "data\\big.arc\t" + std::to_string(big.size()) + "\t" +
+                                              Hex(big) + "\t" + std::to_string(bigNew.size()) + "\t" + Hex(bigNew) +
+                                              "\tdeltas\\big.vcdiff\r\n");
+    EXPECT_EQ(0, RunUpdate());
+    EXPECT_EQ(bigNew.size(), mp::FileSize("C:\\Game\\data\\big.arc"));
+    EXPECT_EQ("?unreadable", mp::FileBytes("C:\\Game\\data\\big.arc"));
+    EXPECT_TRUE(Temporaries().empty());
+    // The same delta on a game file one byte off in its middle: the check catches it.
+    ResetUpdateRunForTests();
+    mp::Reset();
+    SetUp();
+    mp::AddFile("C:\\Game\\data\\big.arc", Flipped(big, 15u << 20));
+    mp::AddFile("C:\\Patch\\deltas\\big.vcdiff", delta);
+    mp::AddFile("C:\\Patch\\deltas.txt", Manifest() + "data\\big.arc\t" + std::to_string(big.size()) + "\t" +
+                                              Hex(big) + "\t" + std::to_string(bigNew.size()) + "\t" + Hex(bigNew) +
+                                              "\tdeltas\\big.vcdiff\r\n");
+    EXPECT_EQ(1, RunUpdate());
+    EXPECT_EQ(OutcomeWrongVersion, LastRunOutcome);
+    EXPECT_TRUE(Temporaries().empty());
 }
 
 // A patch without the list behaves as it always has, and reads no game file.
