@@ -75,6 +75,7 @@ struct Machine {
     int liveFonts = 0;
     bool failFonts = false;
     uint64_t freeBytes = UnlimitedSpace;  // what the program may still write
+    unsigned lastError = 0;  // of the last copy or folder creation that failed
 };
 
 Machine& State() {
@@ -538,9 +539,10 @@ using namespace memory_platform;
 
 // ---- The boundary ----
 
-// As the Win32 boundary hands it over: a relative log file or game folder is
-// resolved against the folder the program was started in, before start-up
-// changes the current folder.
+// As the Win32 boundary hands it over: the program path as it stands, then /S,
+// the game folder and the log file written anew in quotes, a relative one
+// resolved against the folder the program was started in (before start-up
+// changes the current folder), then the arguments not understood as they stand.
 const char* PlatformCommandLine() {
     Machine& machine = State();
     if (machine.commandLineRead) return machine.commandLineAsRead.c_str();
@@ -548,14 +550,34 @@ const char* PlatformCommandLine() {
     std::string line = machine.commandLine.c_str();  // the program sees it up to its first NUL
     CommandLineSpans spans;
     SplitCommandLine(line.c_str(), &spans);
-    auto isRelative = [&](int start) {
-        return start >= 0 && !machine.currentDirectory.empty() && line[start] != '\\' && line[start] != '/' &&
-               !(line[start] != '\0' && line[start + 1] == ':');
+    auto resolved = [&](const ArgumentSpan& span) {
+        std::vector<char> value(line.size() + 1);
+        ArgumentValue(line.c_str(), span, value.data(), (int)value.size());
+        std::string path = value.data();
+        const std::string& current = machine.currentDirectory;
+        if (current.empty()) return path;
+        for (char& unit : path)
+            if (unit == '/') unit = '\\';  // as the system's full form has it
+        bool fromRoot = !path.empty() && path[0] == '\\' && !(path.size() > 1 && path[1] == '\\');
+        if (path.size() > 1 && path[1] == ':') return path;
+        if (fromRoot) return current.substr(0, 2) + path;
+        if (path.empty() || path[0] == '\\') return path;
+        return current + "\\" + path;
     };
-    // The later span first, so that the earlier one's position still holds.
-    for (int start : {spans.folderStart, spans.logStart})
-        if (isRelative(start)) line.insert((size_t)start, machine.currentDirectory + "\\");
-    machine.commandLineAsRead = line;
+    size_t programEnd = (size_t)spans.programEnd + (line[0] == '"' && line[(size_t)spans.programEnd] ? 1 : 0);
+    std::string read = line.substr(0, programEnd);
+    auto append = [&](const char* name, const std::string& value) {
+        std::vector<char> text(value.size() * 2 + 16);
+        int used = 0;
+        AppendQuotedArgument(text.data(), (int)text.size(), &used, name, value.c_str());
+        read += text.data();
+    };
+    if (spans.silent) read += " /S";
+    if (spans.folder.start >= 0) append("/D=", resolved(spans.folder));
+    if (spans.log.start >= 0) append("/LOG=", resolved(spans.log));
+    for (int k = 0; k < spans.unknownCount && k < UnknownArgumentCapacity; ++k)
+        read += " " + line.substr((size_t)spans.unknown[k].start, (size_t)(spans.unknown[k].end - spans.unknown[k].start));
+    machine.commandLineAsRead = read;
     return machine.commandLineAsRead.c_str();
 }
 
@@ -659,17 +681,23 @@ int PlatformFindFile(const char* path, int* isDirectory) {
 // room of their own beside the old ones (the temporary file), then replace them
 // in one step. Every failure leaves the destination and the free space as they were.
 int PlatformCopyFile(const char* source, const char* destination) {
-    if (Injected(Operation::CopyFile, source, nullptr)) return 1;
+    unsigned& error = State().lastError;
+    if (Injected(Operation::CopyFile, source, &error)) return 1;
     Node* from = Find(source);
+    error = 2;  // ERROR_FILE_NOT_FOUND
     if (!from || from->directory) return 1;
     ParsedPath target = Parse(destination);
     Node* folder = Resolve(target, 1);
+    error = ErrorPathNotFound;
     if (target.names.empty() || target.endsInSeparator || !folder || !folder->directory) return 1;
     Node* to = Child(folder, target.names.back());
     const unsigned refusing = FileAttributeReadOnly | FileAttributeHidden | FileAttributeSystem;
+    error = ErrorAccessDenied;
     if (to && (to->directory || (to->attributes & refusing))) return 1;
-    if (from->size > State().freeBytes) return 1;  // ERROR_DISK_FULL while writing the temporary file
-    if (Injected(Operation::ReplaceStep, destination, nullptr)) return 1;
+    error = ErrorDiskFull;
+    if (from->size > State().freeBytes) return 1;  // while writing the temporary file
+    if (Injected(Operation::ReplaceStep, destination, &error)) return 1;
+    error = 0;
     bool replacing = to != nullptr;
     uint64_t replacedSize = replacing ? to->size : 0;
     // The source may be the destination's own node; keep what is copied first.
@@ -732,7 +760,7 @@ int PlatformSetFileAttributes(const char* path, unsigned attributes) {
 
 int PlatformCreateDirectory(const char* path, unsigned* error) {
     std::string text = path;
-    if (Injected(Operation::CreateDirectory, text, error)) return 1;
+    if (Injected(Operation::CreateDirectory, text, error)) return State().lastError = *error, 1;
     ParsedPath parsed = Parse(text);
     // Anything of that name exists, a file named with a separator after it included.
     if (parsed.names.empty() || Resolve(parsed)) {
@@ -740,12 +768,12 @@ int PlatformCreateDirectory(const char* path, unsigned* error) {
         return 1;
     }
     if (text.find_first_of("*?<>|\"") != std::string::npos) {
-        *error = 123;  // ERROR_INVALID_NAME
+        *error = State().lastError = 123;  // ERROR_INVALID_NAME
         return 1;
     }
     Node* folder = Resolve(parsed, 1);
     if (!folder || !folder->directory) {
-        *error = ErrorPathNotFound;
+        *error = State().lastError = ErrorPathNotFound;
         return 1;
     }
     Node* created = Place(folder, parsed.names.back());
@@ -753,6 +781,11 @@ int PlatformCreateDirectory(const char* path, unsigned* error) {
     Journal(ChangeKind::CreateFolder, created, 0);
     return 0;
 }
+
+unsigned PlatformLastError() { return State().lastError; }
+
+// The machine knows no texts of the system: the log gives the number alone.
+int PlatformErrorText(unsigned, char*, size_t) { return 1; }
 
 int PlatformIsLeadByte(unsigned char byte) { return IsLead(byte) ? 1 : 0; }
 

@@ -79,18 +79,42 @@ int EndWithFailure(RunOutcome outcome) {
     return 1;
 }
 
-// A folder named on the command line takes the registry value's place.
+// A folder named on the command line takes the registry value's place. The
+// log notes the folder the run looks at, or why it has none.
 int ReadGameFolder() {
     if (CommandLineChoices.GameFolderGiven) {
-        if (!CommandLineChoices.GameFolderFits || CommandLineChoices.GameFolderArgument[0] == '\0') return 1;
+        if (!CommandLineChoices.GameFolderFits) {
+            NoteInLog("コマンドラインのゲームフォルダーが長すぎます (%d バイトまで)。", GameFolderSize - 1);
+            return 1;
+        }
+        if (CommandLineChoices.GameFolderArgument[0] == '\0') {
+            NoteInLog("コマンドラインのゲームフォルダーが空です。");
+            return 1;
+        }
         strcpy(GameFolder, CommandLineChoices.GameFolderArgument);
         RemoveTrailingBackslash(GameFolder);
+        NoteInLog("ゲームフォルダー (コマンドラインから): %s", GameFolder);
         return 0;
     }
-    if (ReadRegistryString(UpdateDescription.RegistryKeyPath, "SAV_FOLDER", GameFolder, sizeof GameFolder) != 0)
+    if (ReadRegistryString(UpdateDescription.RegistryKeyPath, "SAV_FOLDER", GameFolder, sizeof GameFolder) != 0) {
+        NoteInLog("レジストリから読めません: HKEY_CURRENT_USER\\%s の SAV_FOLDER", UpdateDescription.RegistryKeyPath);
         return 1;
+    }
     RemoveTrailingBackslash(GameFolder);
+    NoteInLog("ゲームフォルダー (レジストリ HKEY_CURRENT_USER\\%s の SAV_FOLDER から): %s",
+              UpdateDescription.RegistryKeyPath, GameFolder);
     return 0;
+}
+
+// Whether the folder is missing or holds none of the engine executables.
+void NoteWhyNotInstalled() {
+    unsigned attributes = 0;
+    if (FormatText(TargetBuffer, sizeof TargetBuffer, "%s\\", GameFolder) != 0 ||
+        PlatformGetFileAttributes(TargetBuffer, &attributes) != 0 || !(attributes & FileAttributeDirectory))
+        NoteInLog("このフォルダーはありません: %s", GameFolder);
+    else
+        NoteInLog("エンジンの実行ファイル (%s, %s, %s) がありません: %s", EngineExecutables[0], EngineExecutables[1],
+                  EngineExecutables[2], GameFolder);
 }
 
 bool IsGameInstalled() {
@@ -108,7 +132,10 @@ int ReplaceEngineExecutable() {
     for (const char* name : EngineExecutables) {
         if (FormatText(MessageBuffer, sizeof MessageBuffer, "%s\\update\\%s", ProgramFolder, name) != 0) return 1;
         if (FormatText(TargetBuffer, sizeof TargetBuffer, "%s\\%s", GameFolder, name) != 0) return 1;
-        if (ProbeFile(MessageBuffer) == 0) return PlatformCopyFile(MessageBuffer, TargetBuffer);
+        if (ProbeFile(MessageBuffer) != 0) continue;
+        if (PlatformCopyFile(MessageBuffer, TargetBuffer) == 0) return 0;
+        NoteStoppedAt("コピー", TargetBuffer, PlatformLastError());
+        return 1;
     }
     return 0;
 }
@@ -173,7 +200,9 @@ int RunUpdate() {
 
     // Hidden for the rest of the run; the boxes below keep it as their owner.
     PlatformShowWindow(WindowHandles.MainWindow, ShowHide);
-    if (ReadGameFolder() != 0 || !IsGameInstalled()) {
+    bool folderRead = ReadGameFolder() == 0;
+    if (!folderRead || !IsGameInstalled()) {
+        if (folderRead) NoteWhyNotInstalled();
         ReportNotInstalled();
         return EndWithFailure(OutcomeNotInstalled);
     }
