@@ -556,10 +556,14 @@ const char* PlatformCommandLine() {
         std::string path = value.data();
         const std::string& current = machine.currentDirectory;
         if (current.empty()) return path;
+        // Wine takes a path in forward slashes from the root for a Linux path:
+        // Z:, the Linux root. A backslash from the root stays on the current drive.
+        bool linuxPath = path.size() > 1 && path[0] == '/' && path[1] != '/';
         for (char& unit : path)
             if (unit == '/') unit = '\\';  // as the system's full form has it
         bool fromRoot = !path.empty() && path[0] == '\\' && !(path.size() > 1 && path[1] == '\\');
         if (path.size() > 1 && path[1] == ':') return path;
+        if (linuxPath) return "Z:" + path;
         if (fromRoot) return current.substr(0, 2) + path;
         if (path.empty() || path[0] == '\\') return path;
         return current + "\\" + path;

@@ -267,18 +267,23 @@ TEST_F(CommandLineRoad, TheLogNotesWhatTheRunLookedAtAndWhereItStopped) {
                          "Patch\\n1.1\tアップデートを終了します。\r\n");
 }
 
-// A Linux path is a path from the root of the drive the program was started
-// on: the folder it names under Wine started from a Linux folder (Z:).
-TEST_F(CommandLineRoad, ALinuxPathIsFoundFromTheRootOfTheCurrentDrive) {
+// A Linux path names the Linux folder, on Z: under Wine, whichever drive the
+// program was started on; a path from the root in backslashes stays on that drive.
+TEST_F(CommandLineRoad, ALinuxPathNamesTheLinuxFolder) {
     mp::AddFile("Z:\\home\\deck\\Games\\遊戯\\Tessoran.exe", "old engine");
     mp::AddFile("Z:\\home\\deck\\Games\\遊戯\\data\\a.dat", "old a");
-    mp::AddDirectory("Z:\\home\\deck\\Downloads");
-    PlatformSetCurrentDirectory("Z:\\home\\deck\\Downloads");
+    mp::AddDirectory("C:\\Downloads");
+    PlatformSetCurrentDirectory("C:\\Downloads");
     EXPECT_EQ(Run(" /S /LOG=u.log /home/deck/Games/遊戯"), OutcomeCompleted);
     EXPECT_EQ(mp::FileContent("Z:\\home\\deck\\Games\\遊戯\\data\\a.dat"), "new a");
-    EXPECT_EQ(mp::FileContent("Z:\\home\\deck\\Downloads\\u.log"),
+    EXPECT_EQ(mp::FileContent("C:\\Downloads\\u.log"),
               "# ゲームフォルダー (コマンドラインから): Z:\\\\home\\\\deck\\\\Games\\\\遊戯\r\n"
               "Patch\\n1.1\tアップデートが完了しました。\r\n");
+    ResetUpdateRunForTests();
+    PlatformSetCurrentDirectory("C:\\Downloads");
+    EXPECT_EQ(Run(" /S /LOG=u.log \\home\\deck\\Games\\遊戯"), OutcomeNotInstalled);
+    EXPECT_NE(mp::FileContent("C:\\Downloads\\u.log").find("# このフォルダーはありません: C:\\\\home\\\\deck"),
+              std::string::npos);
 }
 
 }  // namespace
