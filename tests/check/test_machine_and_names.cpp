@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "check/patch_check.h"
-#include "check/report_writers.h"
-#include "check/text_conversion.h"
+#include "check/run/patch_check.h"
+#include "check/run/report_writers.h"
+#include "check/host/text_conversion.h"
 #include "platform/platform_memory.h"
 
 namespace mp = memory_platform;
@@ -20,9 +20,9 @@ protected:
 };
 
 mp::TreeEntry File(const std::string& path, uint64_t size = 1, unsigned attributes = 0) {
-    return mp::TreeEntry{path, false, size, attributes};
+    return mp::TreeEntry{path, false, size, attributes, ""};
 }
-mp::TreeEntry Folder(const std::string& path) { return mp::TreeEntry{path, true, 0, 0}; }
+mp::TreeEntry Folder(const std::string& path) { return mp::TreeEntry{path, true, 0, 0, ""}; }
 
 std::string Refusal(const std::vector<mp::TreeEntry>& entries) {
     std::string problem;

@@ -1,0 +1,267 @@
+#include "check/update_make/make_tool.h"
+
+#include <unistd.h>
+
+#include <set>
+
+#include "check/host/local_files.h"
+#include "check/host/windows_path.h"
+#include "check/update_make/folder_order.h"
+#include "check/update_make/make_report.h"
+#include "check/update_make/patch_maker.h"
+#include "check/update_make/release_program.h"
+
+namespace {
+
+const char Usage[] =
+    "usage: update-make [--json] [--texts UPDATE_INI] [--game-name TEXT] [--reg-path KEY] [--caption TEXT]\n"
+    "                   [--width N] [--height N] [--comment0 TEXT] [--comment1 TEXT] [--attention1 TEXT]\n"
+    "                   [--exe UPDATE_EXE] [--game-path C:\\Game] [--patch-path C:\\Patch]\n"
+    "                   OLD_GAME NEW_GAME PATCH_FOLDER\n";
+
+const char Help[] =
+    "\nMakes a patch in PATCH_FOLDER (new, or an empty folder) that turns the game in OLD_GAME into the one in\n"
+    "NEW_GAME, and proves it with update.exe's own run. The patch carries the release update.exe: the one\n"
+    "beside update-make, or --exe (on Linux, build it with cmake --preset win32 && cmake --build --preset win32:\n"
+    "build/win32/src/shell/update.exe). A first patch takes its texts from the options (--reg-path is needed;\n"
+    "--game-name, --caption, --comment0 and --comment1 fill the window), a later one from --texts and the\n"
+    "previous patch's update.ini. Exit status: 0 made and proven, 1 with warnings, 2 refused or not proven\n"
+    "(nothing written), 3 a usage or read error.\n";
+
+// The options that give a line of update.ini, in the order a first patch writes them.
+const char* const TextOptions[][2] = {{"--game-name", "[GameName]"}, {"--reg-path", "[RegPath]"},
+                                      {"--caption", "[Caption]"},     {"--width", "[Width]"},
+                                      {"--height", "[Height]"},       {"--comment0", "[Comment0]"},
+                                      {"--comment1", "[Comment1]"},   {"--attention1", "[Attention1]"}};
+
+// A first patch's window without --width, --height and --attention1.
+const char DefaultAttention[] =
+    "\xE6\x9B\xB4\xE6\x96\xB0\xE3\x81\x99\xE3\x82\x8B\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x81\x8C"
+    "\xE8\xA6\x8B\xE3\x81\xA4\xE3\x81\x8B\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x80\x82";  // 更新するファイルが見つかりません。
+
+struct Options {
+    std::string oldFolder, newFolder, patchFolder;  // on this machine, UTF-8
+    std::string patchPath = "C:\\Patch", gamePath = "C:\\Game";
+    std::string texts, exe;
+    std::vector<std::pair<std::string, std::string>> values;  // key, UTF-8 value, in TextOptions order
+    bool json = false;
+};
+
+int ParseOptions(const std::vector<std::string>& arguments, Options* options, std::string* problem) {
+    std::vector<std::string> folders;
+    std::vector<std::pair<std::string, std::string>> given;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--json") {
+            options->json = true;
+            continue;
+        }
+        if (argument.size() > 1 && argument[0] == '-') {
+            std::string* target = argument == "--texts"        ? &options->texts
+                                  : argument == "--exe"        ? &options->exe
+                                  : argument == "--game-path"  ? &options->gamePath
+                                  : argument == "--patch-path" ? &options->patchPath
+                                                               : nullptr;
+            const char* key = nullptr;
+            for (const auto& option : TextOptions)
+                if (argument == option[0]) key = option[1];
+            if (!target && !key) {
+                *problem = "unknown option " + argument;
+                return 1;
+            }
+            if (i + 1 >= arguments.size()) {
+                *problem = argument + " needs a value";
+                return 1;
+            }
+            if (target) *target = arguments[++i];
+            else given.push_back({key, arguments[++i]});
+            continue;
+        }
+        folders.push_back(argument);
+    }
+    if (folders.size() != 3) {
+        *problem = "the old game folder, the new game folder and the patch folder to make are needed";
+        return 1;
+    }
+    for (const auto& option : TextOptions)
+        for (const auto& value : given)
+            if (value.first == option[1]) options->values.push_back(value);
+    for (const auto& value : options->values)
+        if ((value.first == "[Width]" || value.first == "[Height]") &&
+            (value.second.empty() || value.second.find_first_not_of("0123456789") != std::string::npos)) {
+            *problem = value.first + " needs a number of pixels";
+            return 1;
+        }
+    options->oldFolder = folders[0];
+    options->newFolder = folders[1];
+    options->patchFolder = folders[2];
+    return 0;
+}
+
+bool IsSeparator(char c) {
+#ifdef _WIN32
+    return c == '/' || c == '\\';
+#else
+    return c == '/';
+#endif
+}
+
+std::string WithoutTrailingSeparators(std::string path) {
+    while (path.size() > 1 && IsSeparator(path.back())) path.pop_back();
+    return path;
+}
+
+// The temporary folder beside the patch folder: ".NAME.update-make-PID".
+std::string TemporaryBeside(const std::string& folder) {
+    size_t slash = folder.size();
+    while (slash > 0 && !IsSeparator(folder[slash - 1])) --slash;
+    return folder.substr(0, slash) + "." + folder.substr(slash) + ".update-make-" + std::to_string((long)getpid());
+}
+
+// The first patch's texts that the author did not give.
+void AddDefaults(std::vector<std::pair<std::string, std::string>>* values) {
+    auto has = [&](const char* key) {
+        for (const auto& value : *values)
+            if (value.first == key) return true;
+        return false;
+    };
+    std::string gameName;
+    for (const auto& value : *values)
+        if (value.first == "[GameName]") gameName = value.second;
+    if (!has("[Caption]") && !gameName.empty()) values->push_back({"[Caption]", gameName});
+    if (!has("[Width]")) values->push_back({"[Width]", "440"});
+    if (!has("[Height]")) values->push_back({"[Height]", "220"});
+    if (!has("[Attention1]")) values->push_back({"[Attention1]", DefaultAttention});
+}
+
+int WritePatch(const Options& options, const FolderRead& newRead, const PatchPlan& plan, const std::string& description,
+               const std::string& temporary, MakeReport* report, std::string* problem) {
+    if (MakeLocalFolder(temporary, problem) != 0 || WriteLocalFile(temporary + "/update.ini", description, problem) != 0)
+        return 1;
+    report->descriptionBytes = description.size();
+    if (CopyLocalFile(options.exe, temporary + "/update.exe", &report->exeBytes, problem) != 0) return 1;
+    const std::string update = temporary + "/update";
+    if (MakeLocalFolder(update, problem) != 0) return 1;
+    std::set<std::string> made;
+    // Every folder along a path of update\, as NEW spells it.
+    auto ensure = [&](const std::string& folder, bool withLast) {
+        std::string prefix;
+        for (size_t i = 0; i <= folder.size(); ++i) {
+            bool end = i == folder.size();
+            if (!end && folder[i] != '\\') {
+                // A double-byte character's second byte is never a separator.
+                unsigned char byte = (unsigned char)folder[i];
+                if (((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)) && i + 1 < folder.size()) ++i;
+                continue;
+            }
+            if (end && !withLast) break;
+            prefix = folder.substr(0, i);
+            if (prefix.empty() || !made.insert(prefix).second) continue;
+            if (MakeLocalFolder(LocalPath(update, prefix), problem) != 0) return 1;
+        }
+        return 0;
+    };
+    for (const std::string& folder : plan.newFolders)
+        if (ensure(folder, true) != 0) return 1;
+    for (const auto* list : {&plan.added, &plan.replaced})
+        for (const PlannedFile& file : *list) {
+            if (Interrupted()) return *problem = "interrupted", 1;
+            uint64_t bytes = 0;
+            if (ensure(file.path, false) != 0 ||
+                CopyLocalFile(LocalPath(options.newFolder, newRead.entries[file.source].relativePath),
+                              LocalPath(update, file.path), &bytes, problem) != 0)
+                return 1;
+            ++report->updateFiles;
+            report->updateBytes += bytes;
+        }
+    return 0;
+}
+
+}  // namespace
+
+int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
+    auto fail = [&](int status, const std::string& line) {
+        *err += "update-make: " + line + "\n";
+        return status;
+    };
+    Options options;
+    std::string problem;
+    for (const std::string& argument : arguments)
+        if (argument == "--help" || argument == "-h") return *out += std::string(Usage) + Help, MadeAndProven;
+    if (ParseOptions(arguments, &options, &problem) != 0) {
+        *err += Usage;
+        return fail(MakeUsageOrReadError, problem);
+    }
+    MakeReport report;
+    MakeSettings& settings = report.settings;
+    if (WindowsPath("--patch-path", options.patchPath, &settings.patchPath, &problem) != 0 ||
+        WindowsPath("--game-path", options.gamePath, &settings.gamePath, &problem) != 0)
+        return fail(MakeUsageOrReadError, problem);
+    settings.oldShown = options.oldFolder;
+    settings.newShown = options.newFolder;
+    report.patchShown = options.patchFolder;
+    options.patchFolder = WithoutTrailingSeparators(options.patchFolder);
+    if (int status = CheckFolderRoles(options.oldFolder, options.newFolder, options.patchFolder, report.patchShown, &problem))
+        return fail(status, problem);
+    if (options.exe.empty()) options.exe = ToolFolder() + "/update.exe";
+    if (!LocalFileExists(options.exe))
+        return fail(MakeUsageOrReadError, "no update.exe at " + options.exe +
+                                              ": give the release update.exe with --exe (cmake --preset win32 && cmake "
+                                              "--build --preset win32 builds build/win32/src/shell/update.exe)");
+    std::vector<AuthorWarning> programWarnings;
+    if (CheckReleaseProgram(options.exe, &programWarnings, &problem) != 0) return fail(MakeUsageOrReadError, problem);
+    DescriptionTexts texts;
+    texts.values = options.values;
+    if (!options.texts.empty()) {
+        texts.haveTexts = true;
+        if (ReadLocalFile(options.texts, &texts.texts, &problem) != 0) return fail(MakeUsageOrReadError, "--texts " + options.texts + ": " + problem);
+    } else {
+        AddDefaults(&texts.values);
+    }
+
+    FolderRead oldRead, newRead;
+    for (auto [folder, read] : {std::pair{&options.oldFolder, &oldRead}, std::pair{&options.newFolder, &newRead}})
+        if (ReadFolder(*folder, "", read, &problem) != 0)
+            return fail(read->nameRefused ? RefusedOrNotProven : MakeUsageOrReadError,
+                        std::string(read->nameRefused ? "refused: " : "") + *folder + ": " + problem +
+                            (read->nameRefused ? "; nothing was written" : ""));
+    FileComparer compare = [&](size_t oldIndex, size_t newIndex, std::string* reason) {
+        return CompareLocalFiles(LocalPath(options.oldFolder, oldRead.entries[oldIndex].relativePath),
+                                 LocalPath(options.newFolder, newRead.entries[newIndex].relativePath), reason);
+    };
+    WatchInterruptions();
+    switch (PlanPatch(oldRead, newRead, settings, compare, &report.plan, &problem)) {
+    case PlanResult::Refused: return fail(RefusedOrNotProven, "refused: " + problem + "; nothing was written");
+    case PlanResult::ReadError: return fail(MakeUsageOrReadError, problem);
+    case PlanResult::Planned: break;
+    }
+    report.plan.warnings.insert(report.plan.warnings.end(), programWarnings.begin(), programWarnings.end());
+    WarnIfVersionsSwapped(options.oldFolder, options.newFolder, newRead, &report.plan);
+    std::string description;
+    if (ComposeDescription(texts, report.plan, &description, &problem) != 0) return fail(MakeUsageOrReadError, problem);
+
+    // Built beside the patch folder and renamed into place once proven.
+    const std::string temporary = TemporaryBeside(options.patchFolder);
+    FolderRead patchRead;
+    if (WritePatch(options, newRead, report.plan, description, temporary, &report, &problem) != 0 ||
+        ReadFolder(temporary, "update.ini", &patchRead, &problem) != 0 ||
+        ProvePatch(oldRead, newRead, patchRead, report.plan, settings, &report.proof, &problem) != 0) {
+        RemoveLocalTree(temporary);
+        return fail(MakeUsageOrReadError, problem + "; nothing was written");
+    }
+    // The texts as the program read them: an empty title or window text.
+    for (const AuthorWarning& warning : report.proof.check.warnings)
+        if (warning.kind == "text-empty") report.plan.warnings.push_back(warning);
+    if (report.proof.proven) {
+        if (Interrupted() || RenameLocalFolder(temporary, options.patchFolder, &problem) != 0) {
+            RemoveLocalTree(temporary);
+            return fail(MakeUsageOrReadError, (Interrupted() ? std::string("interrupted") : problem) + "; nothing was written");
+        }
+        report.placed = true;
+    } else {
+        RemoveLocalTree(temporary);
+    }
+    *out += options.json ? MakeReportAsJson(report) : MakeReportAsText(report);
+    if (!report.proof.proven) return RefusedOrNotProven;
+    return report.plan.warnings.empty() ? MadeAndProven : MadeWithWarnings;
+}
