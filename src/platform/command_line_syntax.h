@@ -35,6 +35,8 @@
 #ifndef UPDATE_COMMAND_LINE_SYNTAX_H
 #define UPDATE_COMMAND_LINE_SYNTAX_H
 
+#include "code_page_932.h"
+
 // One argument: the units [start, end) of the line as written, whose text
 // (quotes and escapes read) less its first skip units is the value. start is
 // -1 when there is none.
@@ -58,40 +60,40 @@ struct CommandLineSpans {
 
 namespace command_line_syntax {
 
-template <typename Unit>
-bool IsBlank(Unit unit) {
-    return unit == ' ' || unit == '\t';
-}
+// A line of Shift-JIS bytes or of UTF-16 units, read a unit at a time: one
+// copy of the code below serves both.
+struct LineUnits {
+    const char* narrow;    // the Shift-JIS line, where wide is null
+    const WideChar* wide;  // the UTF-16 line
+    unsigned operator[](int i) const { return wide ? (unsigned)wide[i] : (unsigned char)narrow[i]; }
+};
+inline LineUnits UnitsOf(const char* line) { return LineUnits{line, nullptr}; }
+inline LineUnits UnitsOf(const WideChar* line) { return LineUnits{nullptr, line}; }
 
-template <typename Unit>
-bool EndsArgument(Unit unit) {
-    return unit == 0 || IsBlank(unit);
-}
+inline bool IsBlank(unsigned unit) { return unit == ' ' || unit == '\t'; }
+
+inline bool EndsArgument(unsigned unit) { return unit == 0 || IsBlank(unit); }
 
 // Whether a unit starts a two-unit character: a Shift-JIS lead byte. A UTF-16
 // unit is always one character as far as the syntax goes.
-inline bool IsLeadUnit(char unit) {
-    unsigned char byte = (unsigned char)unit;
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-template <typename Unit>
-bool IsLeadUnit(Unit) {
-    return false;
-}
+inline bool IsLeadByte(unsigned byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
 // The units of the character at line[i]: 2 for a lead byte followed by a byte.
-template <typename Unit>
-int CharacterUnits(const Unit* line, int i) {
-    return IsLeadUnit(line[i]) && line[i + 1] ? 2 : 1;
-}
+inline int CharacterUnits(LineUnits line, int i) { return !line.wide && IsLeadByte(line[i]) && line[i + 1] ? 2 : 1; }
+inline int CharacterUnits(const char* line, int i) { return CharacterUnits(UnitsOf(line), i); }
+
+// Takes the next unit of an argument's text.
+typedef void (*TakeUnit)(void* context, unsigned unit);
 
 // Reads the argument at line[at] (not a blank) up to end (-1: up to where it
-// ends), giving each unit of its text to emit(unit, context). The position
-// after the argument.
-template <typename Unit, typename Emit>
-int ReadArgument(const Unit* line, int at, int end, bool folderRule, Emit emit) {
+// ends), giving each unit of its text to take (when there is one). The
+// position after the argument.
+inline int ReadArgument(LineUnits line, int at, int end, bool folderRule, TakeUnit take, void* context) {
     bool quoted = false;
     int i = at;
+    auto emit = [&](unsigned unit) {
+        if (take) take(context, unit);
+    };
     for (;;) {
         if (end >= 0 ? i >= end : (!line[i] || (!quoted && IsBlank(line[i])))) return i;
         if (line[i] == '\\') {
@@ -99,16 +101,16 @@ int ReadArgument(const Unit* line, int at, int end, bool folderRule, Emit emit) 
             while (line[i + run] == '\\' && (end < 0 || i + run < end)) ++run;
             bool beforeQuote = line[i + run] == '"' && (end < 0 || i + run < end);
             int kept = !beforeQuote ? run : folderRule ? (run % 2 ? run : run / 2) : run / 2;
-            for (int k = 0; k < kept; ++k) emit((Unit)'\\');
+            for (int k = 0; k < kept; ++k) emit('\\');
             i += run;
             if (beforeQuote && !folderRule && run % 2) {
-                emit((Unit)'"');
+                emit('"');
                 ++i;
             }
         } else if (line[i] == '"') {
             ++i;
             if (quoted && !folderRule && line[i] == '"' && (end < 0 || i < end)) {
-                emit((Unit)'"');  // "" inside quotes: a literal quote, and the quoted part ends
+                emit('"');  // "" inside quotes: a literal quote, and the quoted part ends
                 ++i;
             }
             quoted = !quoted;
@@ -120,11 +122,17 @@ int ReadArgument(const Unit* line, int at, int end, bool folderRule, Emit emit) 
     }
 }
 
+// The same for any function object, unit by unit of the line's own type.
+template <typename Unit, typename Emit>
+int ReadArgument(const Unit* line, int at, int end, bool folderRule, Emit emit) {
+    return ReadArgument(UnitsOf(line), at, end, folderRule,
+                        [](void* context, unsigned unit) { (*(Emit*)context)((Unit)unit); }, &emit);
+}
+
 // Where the game folder at line[at] ends: a quote before its first blank outside
 // quotes ends it at that blank, else it runs to the end of the line less
 // trailing blanks.
-template <typename Unit>
-int FolderEnd(const Unit* line, int at) {
+inline int FolderEnd(LineUnits line, int at) {
     bool quoted = false, sawQuote = false;
     int i = at;
     for (; line[i]; i += CharacterUnits(line, i)) {
@@ -135,32 +143,41 @@ int FolderEnd(const Unit* line, int at) {
     return i;
 }
 
-// The first units of an argument's text, upper-cased, NUL-terminated; how many
-// there are in all.
-template <typename Unit>
-int ArgumentHead(const Unit* line, int at, int end, char* head, int size) {
-    int count = 0;
-    ReadArgument(line, at, end, false, [&](Unit unit) {
-        if (count < size - 1) head[count] = unit >= 'a' && unit <= 'z' ? (char)(unit - 'a' + 'A')
-                                            : unit > 0 && unit < 0x80  ? (char)unit
-                                                                       : '?';
-        ++count;
-    });
-    head[count < size - 1 ? count : size - 1] = '\0';
-    return count;
+// The first units of an argument's text, upper-cased, NUL-terminated, and how
+// many there are in all.
+struct ArgumentHeadText {
+    char text[8];
+    int count;
+};
+inline void TakeHeadUnit(void* context, unsigned unit) {
+    ArgumentHeadText* head = (ArgumentHeadText*)context;
+    if (head->count < (int)sizeof head->text - 1)
+        head->text[head->count] = unit >= 'a' && unit <= 'z' ? (char)(unit - 'a' + 'A')
+                                  : unit > 0 && unit < 0x80  ? (char)unit
+                                                             : '?';
+    ++head->count;
+}
+inline void ReadArgumentHead(LineUnits line, int at, int end, ArgumentHeadText* head) {
+    head->count = 0;
+    ReadArgument(line, at, end, false, TakeHeadUnit, head);
+    head->text[head->count < (int)sizeof head->text - 1 ? head->count : (int)sizeof head->text - 1] = '\0';
 }
 
 // Whether the argument's text, starting with "/", is a path with forward
 // slashes: a second "/" after a first component that holds no "=" or ":".
-template <typename Unit>
-bool IsSlashPath(const Unit* line, int at, int end) {
-    int slashes = 0;
-    bool optionLike = false;
-    ReadArgument(line, at, end, false, [&](Unit unit) {
-        if (unit == '/') ++slashes;
-        else if (slashes == 1 && (unit == '=' || unit == ':')) optionLike = true;
-    });
-    return slashes >= 2 && !optionLike;
+struct SlashCount {
+    int slashes;
+    bool optionLike;
+};
+inline void TakeSlashUnit(void* context, unsigned unit) {
+    SlashCount* count = (SlashCount*)context;
+    if (unit == '/') ++count->slashes;
+    else if (count->slashes == 1 && (unit == '=' || unit == ':')) count->optionLike = true;
+}
+inline bool IsSlashPath(LineUnits line, int at, int end) {
+    SlashCount count = {0, false};
+    ReadArgument(line, at, end, false, TakeSlashUnit, &count);
+    return count.slashes >= 2 && !count.optionLike;
 }
 
 inline bool HeadIs(const char* head, const char* name) {
@@ -169,11 +186,7 @@ inline bool HeadIs(const char* head, const char* name) {
     return true;
 }
 
-}  // namespace command_line_syntax
-
-template <typename Unit>
-void SplitCommandLine(const Unit* line, CommandLineSpans* spans) {
-    using namespace command_line_syntax;
+inline void SplitLine(LineUnits line, CommandLineSpans* spans) {
     *spans = CommandLineSpans{0, 0, false, {-1, -1, 0, false}, {-1, -1, 0, false}, 0, {}};
     int i = 0;
     if (line[0] == '"') {
@@ -189,19 +202,19 @@ void SplitCommandLine(const Unit* line, CommandLineSpans* spans) {
         while (IsBlank(line[i])) ++i;
         if (!line[i]) return;
         int at = i;
-        int end = ReadArgument(line, at, -1, false, [](Unit) {});
-        char head[8];
-        int length = ArgumentHead(line, at, end, head, sizeof head);
+        int end = ReadArgument(line, at, -1, false, nullptr, nullptr);
+        ArgumentHeadText head;
+        ReadArgumentHead(line, at, end, &head);
         ArgumentSpan argument = {at, end, 0, false};
-        bool option = head[0] == '/';
-        if (option && length == 2 && head[1] == 'S') {
+        bool option = head.text[0] == '/';
+        if (option && head.count == 2 && head.text[1] == 'S') {
             spans->silent = true;
-        } else if (option && HeadIs(head, "/LOG=")) {
+        } else if (option && HeadIs(head.text, "/LOG=")) {
             spans->log = ArgumentSpan{at, end, 5, false};
         } else if (spans->folder.start < 0 &&
-                   (!option || HeadIs(head, "/D=") || IsSlashPath(line, at, end))) {
+                   (!option || HeadIs(head.text, "/D=") || IsSlashPath(line, at, end))) {
             end = FolderEnd(line, at);
-            spans->folder = ArgumentSpan{at, end, HeadIs(head, "/D=") ? 3 : 0, true};
+            spans->folder = ArgumentSpan{at, end, HeadIs(head.text, "/D=") ? 3 : 0, true};
         } else {
             // An option the program does not know, or a second game folder.
             if (spans->unknownCount < UnknownArgumentCapacity) spans->unknown[spans->unknownCount] = argument;
@@ -211,26 +224,52 @@ void SplitCommandLine(const Unit* line, CommandLineSpans* spans) {
     }
 }
 
+// Where ArgumentValue puts the units of a value: the first size - 1 past skip.
+struct ValueText {
+    char* narrow;
+    WideChar* wide;
+    int size, skip, skipped, count;
+};
+inline void TakeValueUnit(void* context, unsigned unit) {
+    ValueText* value = (ValueText*)context;
+    if (value->skipped < value->skip) {
+        ++value->skipped;
+        return;
+    }
+    if (value->count < value->size - 1) {
+        if (value->wide) value->wide[value->count] = (WideChar)unit;
+        else value->narrow[value->count] = (char)unit;
+    }
+    ++value->count;
+}
+inline int ReadValue(LineUnits line, const ArgumentSpan& span, ValueText* value) {
+    if (value->size < 1) return -1;
+    ReadArgument(line, span.start, span.end, span.folderRule, TakeValueUnit, value);
+    int length = value->count < value->size ? value->count : -1;
+    int at = length < 0 ? 0 : length;
+    if (value->wide) value->wide[at] = 0;
+    else value->narrow[at] = '\0';
+    return length;
+}
+
+}  // namespace command_line_syntax
+
+inline void SplitCommandLine(const char* line, CommandLineSpans* spans) {
+    command_line_syntax::SplitLine(command_line_syntax::UnitsOf(line), spans);
+}
+inline void SplitCommandLine(const WideChar* line, CommandLineSpans* spans) {
+    command_line_syntax::SplitLine(command_line_syntax::UnitsOf(line), spans);
+}
+
 // The value of an argument into text (size units), NUL-terminated: its length,
 // or -1 and text empty when it does not fit.
-template <typename Unit>
-int ArgumentValue(const Unit* line, const ArgumentSpan& span, Unit* text, int size) {
-    if (size < 1) return -1;
-    int count = 0, skipped = 0;
-    command_line_syntax::ReadArgument(line, span.start, span.end, span.folderRule, [&](Unit unit) {
-        if (skipped < span.skip) {
-            ++skipped;
-            return;
-        }
-        if (count < size - 1) text[count] = unit;
-        ++count;
-    });
-    if (count >= size) {
-        text[0] = 0;
-        return -1;
-    }
-    text[count] = 0;
-    return count;
+inline int ArgumentValue(const char* line, const ArgumentSpan& span, char* text, int size) {
+    command_line_syntax::ValueText value = {text, nullptr, size, span.skip, 0, 0};
+    return command_line_syntax::ReadValue(command_line_syntax::UnitsOf(line), span, &value);
+}
+inline int ArgumentValue(const WideChar* line, const ArgumentSpan& span, WideChar* text, int size) {
+    command_line_syntax::ValueText value = {nullptr, text, size, span.skip, 0, 0};
+    return command_line_syntax::ReadValue(command_line_syntax::UnitsOf(line), span, &value);
 }
 
 // Appends " " + name + "\"value\"" to text (size bytes, used so far), written

@@ -23,4 +23,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   foreach(target update_core platform_win32 windows_text update_controls update_window update)
     target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables)
   endforeach()
+  # The runtime's objects bring tables of their own (2.6 KB): see the script.
+  target_link_options(update PRIVATE -Wl,-T,${CMAKE_CURRENT_SOURCE_DIR}/runtime_unwind_tables.ld)
+  set_property(TARGET update APPEND PROPERTY LINK_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/runtime_unwind_tables.ld)
 endif()

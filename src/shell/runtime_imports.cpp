@@ -8,7 +8,8 @@
 // update.exe links this file, the test programs keep the import libraries.
 #include <windows.h>
 
-#include "shell/procedure_of.h"
+#include <string.h>
+
 #include "shell/runtime_imports.h"
 
 namespace {
@@ -121,14 +122,35 @@ extern "C" decltype(&LoadLibraryA) StartupLoadLibraryA asm("__imp__LoadLibraryA@
 decltype(&LoadLibraryA) StartupLoadLibraryA = &LoadLibraryOfAsciiName;
 #endif
 
+namespace {
+
+enum RuntimeLibrary { User32, Gdi32 };
+
+// The slots, their names one after another ("\0" after each) and their
+// libraries, in one order: one loop binds them all.
+#define SLOT_ADDRESS(library, function, argumentBytes) &RuntimeImport##function,
+#define SLOT_NAME(library, function, argumentBytes) #function "\0"
+#define SLOT_LIBRARY(library, function, argumentBytes) library,
+#define SLOT_POINTER_TYPE(library, function, argumentBytes) \
+    static_assert(sizeof RuntimeImport##function == sizeof(FARPROC), #function ": a procedure pointer");
+RUNTIME_IMPORTS(SLOT_POINTER_TYPE)
+void* const Slots[] = {RUNTIME_IMPORTS(SLOT_ADDRESS)};
+const char Names[] = RUNTIME_IMPORTS(SLOT_NAME);
+const unsigned char Libraries[] = {RUNTIME_IMPORTS(SLOT_LIBRARY)};
+
+}  // namespace
+
 int BindRuntimeImports() {
-    HMODULE User32 = LoadLibraryW(L"user32.dll");
-    HMODULE Gdi32 = LoadLibraryW(L"gdi32.dll");
-    if (!User32 || !Gdi32) return 1;
+    HMODULE libraries[] = {LoadLibraryW(L"user32.dll"), LoadLibraryW(L"gdi32.dll")};
+    if (!libraries[User32] || !libraries[Gdi32]) return 1;
     int missing = 0;
-#define BIND_SLOT(library, function, argumentBytes)                          \
-    RuntimeImport##function = ProcedureOf<decltype(&function)>(library, #function); \
-    if (!RuntimeImport##function) missing = 1;
-    RUNTIME_IMPORTS(BIND_SLOT)
+    const char* name = Names;
+    for (unsigned k = 0; k < sizeof Slots / sizeof Slots[0]; ++k) {
+        FARPROC procedure = GetProcAddress(libraries[Libraries[k]], name);
+        // Copied as it stands: each slot is a pointer to a procedure, typed after its function.
+        memcpy(Slots[k], &procedure, sizeof procedure);
+        if (!procedure) missing = 1;
+        name += strlen(name) + 1;
+    }
     return missing;
 }
