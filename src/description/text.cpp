@@ -5,12 +5,28 @@
 
 #include "platform/platform.h"
 
+int FormatTextList(char* buffer, size_t size, const char* format, va_list arguments) {
+    if (size == 0) return 1;
+#ifdef _WIN32
+    // The C library's own call, which the C99 form wraps (with a second pass
+    // over the arguments to count a cut text's length, never needed here): -1
+    // when the text does not fit, size when it fits only without its
+    // terminator, and a cut text is left unterminated.
+    int length = _vsnprintf(buffer, size, format, arguments);
+#else
+    int length = vsnprintf(buffer, size, format, arguments);
+#endif
+    if (length >= 0 && (size_t)length < size) return 0;
+    buffer[size - 1] = '\0';
+    return 1;
+}
+
 int FormatText(char* buffer, size_t size, const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    int length = vsnprintf(buffer, size, format, arguments);
+    int failed = FormatTextList(buffer, size, format, arguments);
     va_end(arguments);
-    return (length < 0 || (size_t)length >= size) ? 1 : 0;
+    return failed;
 }
 
 static unsigned char FoldAsciiLetter(unsigned char byte) {

@@ -2,12 +2,16 @@
 #ifndef UPDATE_TEXT_H
 #define UPDATE_TEXT_H
 
+#include <stdarg.h>
 #include <stddef.h>
 
 // printf into a buffer of the given size. 0 when the whole text fitted, 1 when it
 // did not (the buffer then holds a terminated but cut text that must not be used).
 int FormatText(char* buffer, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
+// The same over an argument list.
+int FormatTextList(char* buffer, size_t size, const char* format, va_list arguments)
+    __attribute__((format(printf, 3, 0)));
 
 // Byte-wise equality where every byte from A to Z counts as its lower-case
 // letter, also the second byte of a double-byte character. Written here rather

@@ -1,8 +1,8 @@
 #include "state/user_messages.h"
 
 #include <stdarg.h>
-#include <stdio.h>
 
+#include "description/text.h"
 #include "state/command_line_choices.h"
 #include "state/progress.h"
 
@@ -79,11 +79,9 @@ void NoteInLog(const char* format, ...) {
     note[1] = ' ';
     va_list arguments;
     va_start(arguments, format);
-    int length = vsnprintf(note + 2, sizeof note - 2, format, arguments);
+    int cut = FormatTextList(note + 2, sizeof note - 2, format, arguments);
     va_end(arguments);
-    // A cut text may come back unterminated, or with a count below zero.
-    note[sizeof note - 1] = '\0';
-    if (length < 0 || (size_t)length >= sizeof note - 2) EndAtCharacter(note, sizeof note);
+    if (cut) EndAtCharacter(note, sizeof note);
     // A tab in an argument would be escaped anyway; none is written raw.
     AppendLogLine(note, 0);
 }
