@@ -1,7 +1,7 @@
 // The total the run's progress reports start from, told before anything is
 // written: the engine executable the patch carries (copied before the
 // verification, and again with the tree) and every file of the update tree, as
-// the room check measured them.
+// the room check measured them, and the results the deltas make.
 #ifndef UPDATE_RUN_PROGRESS_H
 #define UPDATE_RUN_PROGRESS_H
 

@@ -115,13 +115,15 @@ int WriteLocalFile(const std::string& path, const std::string& content, std::str
     return 0;
 }
 
-int ReadLocalFile(const std::string& path, std::string* content, std::string* reason) {
+int ReadLocalFile(const std::string& path, std::string* content, std::string* reason, size_t limit) {
     Descriptor source(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (source.value < 0) return *reason = strerror(errno), 1;
     content->clear();
     char buffer[65536];
     for (;;) {
-        ssize_t count = ReadFully(source.value, buffer, sizeof buffer);
+        size_t wanted = limit - content->size() < sizeof buffer ? limit - content->size() : sizeof buffer;
+        if (wanted == 0) return 0;
+        ssize_t count = ReadFully(source.value, buffer, wanted);
         if (count < 0) return *reason = strerror(errno), 1;
         if (count == 0) return 0;
         content->append(buffer, (size_t)count);
@@ -182,4 +184,11 @@ std::string ToolFolder() {
 bool LocalFileExists(const std::string& path) {
     struct stat status;
     return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+int LocalModifiedTime(const std::string& path, int64_t* time) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) return 1;
+    *time = (int64_t)status.st_mtim.tv_sec * 1000000000 + status.st_mtim.tv_nsec;
+    return 0;
 }

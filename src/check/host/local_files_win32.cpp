@@ -116,13 +116,15 @@ int WriteLocalFile(const std::string& path, const std::string& content, std::str
     return 0;
 }
 
-int ReadLocalFile(const std::string& path, std::string* content, std::string* reason) {
+int ReadLocalFile(const std::string& path, std::string* content, std::string* reason, size_t limit) {
     Handle source(OpenForReading(path));
     if (source.value == INVALID_HANDLE_VALUE) return *reason = SystemErrorText(GetLastError()), 1;
     content->clear();
     char buffer[65536];
     for (;;) {
-        long long count = ReadFully(source.value, buffer, sizeof buffer);
+        size_t wanted = limit - content->size() < sizeof buffer ? limit - content->size() : sizeof buffer;
+        if (wanted == 0) return 0;
+        long long count = ReadFully(source.value, buffer, (DWORD)wanted);
         if (count < 0) return *reason = SystemErrorText(GetLastError()), 1;
         if (count == 0) return 0;
         content->append(buffer, (size_t)count);
@@ -194,4 +196,13 @@ std::string ToolFolder() {
 bool LocalFileExists(const std::string& path) {
     DWORD attributes = GetFileAttributesW(Wide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int LocalModifiedTime(const std::string& path, int64_t* time) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return 1;
+    // 100 ns units since 1601, as nanoseconds since 1970.
+    uint64_t ticks = ((uint64_t)data.ftLastWriteTime.dwHighDateTime << 32) | data.ftLastWriteTime.dwLowDateTime;
+    *time = ((int64_t)ticks - 116444736000000000LL) * 100;
+    return 0;
 }

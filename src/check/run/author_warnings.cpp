@@ -4,6 +4,8 @@
 // program's own step has failed.
 #include "check/run/author_warnings.h"
 
+#include "check/host/encoding_guess.h"
+
 #include "description/text.h"
 #include "description/update_description.h"
 #include "update/update_run.h"
@@ -115,6 +117,35 @@ void WarnBeforeRun(const std::string& updateFolder, const std::string& gameFolde
     for (const char* name : EngineExecutables)
         if (mp::IsFile(updateFolder + "\\" + name) && !mp::IsFile(gameFolder + "\\" + name))
             Warn(warnings, "engine-not-in-game", name, "the patch carries this engine executable, which the game does not have");
+}
+
+void WarnAboutEncoding(const std::string& description, std::vector<AuthorWarning>* warnings) {
+    if (LooksLikeUtf8(description))
+        Warn(warnings, "ini-not-shift-jis", "update.ini",
+             "saved in UTF-8, but the program reads it as Shift-JIS, so its texts show garbled: save it as Shift-JIS "
+             "(code page 932), or have update-make write it (--texts takes a UTF-8 update.ini)");
+}
+
+void WarnAboutEmptyTexts(bool windowShown, std::vector<AuthorWarning>* warnings) {
+    struct Text {
+        const char* value;
+        const char* key;
+        const char* message;
+    };
+    const Text texts[] = {
+        {UpdateDescription.Caption, "[Caption]", "empty: the window's title is blank; give it (update-make: --caption, "
+                                                  "or --game-name, which it defaults to)"},
+        {UpdateDescription.Comment0, "[Comment0]", "empty: the window's upper text is blank; give it (update-make: "
+                                                    "--comment0)"},
+        {UpdateDescription.Comment1, "[Comment1]", "empty: the window's lower text is blank; give it (update-make: "
+                                                    "--comment1)"},
+    };
+    if (windowShown)
+        for (const Text& text : texts)
+            if (text.value[0] == '\0') Warn(warnings, "text-empty", text.key, text.message);
+    if (UpdateDescription.GameName[0] == '\0')
+        Warn(warnings, "text-empty", "[GameName]",
+             "empty: the box for a game that is not installed names no game; give it (update-make: --game-name)");
 }
 
 void WarnAfterRun(const std::string& updateFolder, const std::vector<std::string>& updateFiles, const CheckReport& report,

@@ -12,6 +12,7 @@
 #include "state/command_line_choices.h"
 #include "state/run_outcome.h"
 #include "state/window_handles.h"
+#include "update/delta_apply.h"
 #include "update/room_check.h"
 #include "update/update_run.h"
 
@@ -31,6 +32,25 @@ std::string WithoutTrailingBackslash(const std::string& path) {
     text.push_back('\0');
     RemoveTrailingBackslash(text.data());
     return text.data();
+}
+
+// The deltas the run read, matched with the replacements they made.
+void RecordDeltas(const std::string& patchFolder, CheckReport* report) {
+    report->hasDeltaList = mp::IsFile(patchFolder + "\\deltas.txt");
+    for (int i = 0; i < DeltaCount; ++i) {
+        const DeltaEntry& entry = DeltaList[i];
+        DeltaSeen seen{entry.gameFile, entry.deltaFile, entry.newSize, mp::FileSize(patchFolder + "\\" + entry.deltaFile),
+                       report->completes ? "already-new" : "not-applied"};
+        for (GameChange& change : report->changes) {
+            if (change.kind != mp::ChangeKind::Replace || !mp::SameName(change.path, entry.gameFile)) continue;
+            // A copy of the tree over the same file comes first; the delta's result is what stays.
+            change.deltaFile = entry.deltaFile;
+            change.deltaSize = seen.deltaSize;
+            seen.outcome = "applied";
+        }
+        if (seen.deltaSize < seen.newSize) report->deltaBytesSaved += seen.newSize - seen.deltaSize;
+        report->deltas.push_back(seen);
+    }
 }
 
 void RecordOutcome(const std::string& gameFolder, bool listAfter, CheckReport* report) {
@@ -89,8 +109,10 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
     PlatformSetCurrentDirectory(patchFolder.c_str());
     mp::SetCommandLine("\"" + patchFolder + "\\update.exe\"" +
                        (input.commandArguments.empty() ? "" : " " + input.commandArguments));
+    if (input.patch.keptFound) WarnAboutEncoding(input.patch.keptContent, &report->warnings);
     if (PrepareStartup() == 0) {
         report->startedUp = true;
+        WarnAboutEmptyTexts(!CommandLineChoices.Silent, &report->warnings);
         // Without a window (/S) the program makes none, and the run starts at once.
         if (!CommandLineChoices.Silent)
             WindowHandles = {&MainWindow, &TopText, &BodyText, &StartButton, &CancelButton, &FinishButton};
@@ -102,6 +124,7 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
         report->completes = RunUpdate() == 0;
         StopRecordingProgress();
         RecordOutcome(gameFolder, input.listAfter, report);
+        RecordDeltas(patchFolder, report);
         WarnAfterRun(updateFolder, updateFiles, *report, &report->warnings);
     } else {
         RecordOutcome(gameFolder, input.listAfter, report);

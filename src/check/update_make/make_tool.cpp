@@ -5,9 +5,11 @@
 #include <set>
 
 #include "check/host/local_files.h"
+#include "check/host/windows_path.h"
+#include "check/update_make/folder_order.h"
 #include "check/update_make/make_report.h"
 #include "check/update_make/patch_maker.h"
-#include "check/host/windows_path.h"
+#include "check/update_make/release_program.h"
 
 namespace {
 
@@ -16,6 +18,15 @@ const char Usage[] =
     "                   [--width N] [--height N] [--comment0 TEXT] [--comment1 TEXT] [--attention1 TEXT]\n"
     "                   [--exe UPDATE_EXE] [--game-path C:\\Game] [--patch-path C:\\Patch]\n"
     "                   OLD_GAME NEW_GAME PATCH_FOLDER\n";
+
+const char Help[] =
+    "\nMakes a patch in PATCH_FOLDER (new, or an empty folder) that turns the game in OLD_GAME into the one in\n"
+    "NEW_GAME, and proves it with update.exe's own run. The patch carries the release update.exe: the one\n"
+    "beside update-make, or --exe (on Linux, build it with cmake --preset win32 && cmake --build --preset win32:\n"
+    "build/win32/src/shell/update.exe). A first patch takes its texts from the options (--reg-path is needed;\n"
+    "--game-name, --caption, --comment0 and --comment1 fill the window), a later one from --texts and the\n"
+    "previous patch's update.ini. Exit status: 0 made and proven, 1 with warnings, 2 refused or not proven\n"
+    "(nothing written), 3 a usage or read error.\n";
 
 // The options that give a line of update.ini, in the order a first patch writes them.
 const char* const TextOptions[][2] = {{"--game-name", "[GameName]"}, {"--reg-path", "[RegPath]"},
@@ -175,6 +186,8 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
     };
     Options options;
     std::string problem;
+    for (const std::string& argument : arguments)
+        if (argument == "--help" || argument == "-h") return *out += std::string(Usage) + Help, MadeAndProven;
     if (ParseOptions(arguments, &options, &problem) != 0) {
         *err += Usage;
         return fail(MakeUsageOrReadError, problem);
@@ -188,12 +201,15 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
     settings.newShown = options.newFolder;
     report.patchShown = options.patchFolder;
     options.patchFolder = WithoutTrailingSeparators(options.patchFolder);
+    if (int status = CheckFolderRoles(options.oldFolder, options.newFolder, options.patchFolder, report.patchShown, &problem))
+        return fail(status, problem);
     if (options.exe.empty()) options.exe = ToolFolder() + "/update.exe";
     if (!LocalFileExists(options.exe))
-        return fail(MakeUsageOrReadError, "no update.exe at " + options.exe + ": give the release build with --exe");
-    if (LocalFolderState(options.patchFolder) == FolderState::Other)
-        return fail(RefusedOrNotProven, "refused: " + report.patchShown +
-                                            ": exists and is not an empty folder; nothing was written");
+        return fail(MakeUsageOrReadError, "no update.exe at " + options.exe +
+                                              ": give the release update.exe with --exe (cmake --preset win32 && cmake "
+                                              "--build --preset win32 builds build/win32/src/shell/update.exe)");
+    std::vector<AuthorWarning> programWarnings;
+    if (CheckReleaseProgram(options.exe, &programWarnings, &problem) != 0) return fail(MakeUsageOrReadError, problem);
     DescriptionTexts texts;
     texts.values = options.values;
     if (!options.texts.empty()) {
@@ -219,6 +235,8 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
     case PlanResult::ReadError: return fail(MakeUsageOrReadError, problem);
     case PlanResult::Planned: break;
     }
+    report.plan.warnings.insert(report.plan.warnings.end(), programWarnings.begin(), programWarnings.end());
+    WarnIfVersionsSwapped(options.oldFolder, options.newFolder, newRead, &report.plan);
     std::string description;
     if (ComposeDescription(texts, report.plan, &description, &problem) != 0) return fail(MakeUsageOrReadError, problem);
 
@@ -231,6 +249,9 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
         RemoveLocalTree(temporary);
         return fail(MakeUsageOrReadError, problem + "; nothing was written");
     }
+    // The texts as the program read them: an empty title or window text.
+    for (const AuthorWarning& warning : report.proof.check.warnings)
+        if (warning.kind == "text-empty") report.plan.warnings.push_back(warning);
     if (report.proof.proven) {
         if (Interrupted() || RenameLocalFolder(temporary, options.patchFolder, &problem) != 0) {
             RemoveLocalTree(temporary);
