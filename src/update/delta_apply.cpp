@@ -188,7 +188,12 @@ int PrepareOne(int index) {
     if (size == entry.newSize) {
         unsigned char digest[32];
         if (HashFile(GamePath, size, digest) != 0) return Stop(DeltaStopMissingFile, entry.gameFile);
-        if (memcmp(digest, entry.newHash, 32) == 0) return 0;  // already the new version
+        if (memcmp(digest, entry.newHash, 32) == 0) {
+            // Already the new version. The progress total counted it where its
+            // size could not tell: it is done, with nothing to write.
+            if (!MayAlreadyBeNew(entry, size)) ProgressAdvance(size);
+            return 0;
+        }
         oldChecked = size == entry.oldSize && memcmp(digest, entry.oldHash, 32) == 0;
         if (!oldChecked) return Stop(DeltaStopWrongVersion, entry.gameFile);
     } else if (size != entry.oldSize) {
