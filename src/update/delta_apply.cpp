@@ -189,9 +189,9 @@ int PrepareOne(int index) {
         unsigned char digest[32];
         if (HashFile(GamePath, size, digest) != 0) return Stop(DeltaStopMissingFile, entry.gameFile);
         if (memcmp(digest, entry.newHash, 32) == 0) {
-            // Already the new version. The progress total counted it where its
-            // size could not tell: it is done, with nothing to write.
-            if (!MayAlreadyBeNew(entry, size)) ProgressAdvance(size);
+            // Already the new version. Its result was counted in the total where
+            // its size could not tell it from the old version: counted as done.
+            if (size == entry.oldSize) ProgressAdvance(size);
             return 0;
         }
         oldChecked = size == entry.oldSize && memcmp(digest, entry.oldHash, 32) == 0;
