@@ -4,6 +4,8 @@
 
 #include <set>
 
+#include "check/delta_files.h"
+#include "check/delta_maker.h"
 #include "check/local_files.h"
 #include "check/make_report.h"
 #include "check/patch_maker.h"
@@ -14,7 +16,7 @@ namespace {
 const char Usage[] =
     "usage: update-make [--json] [--texts UPDATE_INI] [--game-name TEXT] [--reg-path KEY] [--caption TEXT]\n"
     "                   [--width N] [--height N] [--comment0 TEXT] [--comment1 TEXT] [--attention1 TEXT]\n"
-    "                   [--exe UPDATE_EXE] [--game-path C:\\Game] [--patch-path C:\\Patch]\n"
+    "                   [--exe UPDATE_EXE] [--game-path C:\\Game] [--patch-path C:\\Patch] [--delta | --no-delta]\n"
     "                   OLD_GAME NEW_GAME PATCH_FOLDER\n";
 
 // The options that give a line of update.ini, in the order a first patch writes them.
@@ -34,6 +36,7 @@ struct Options {
     std::string texts, exe;
     std::vector<std::pair<std::string, std::string>> values;  // key, UTF-8 value, in TextOptions order
     bool json = false;
+    DeltaMode deltas = DeltaMode::Wanted;
 };
 
 int ParseOptions(const std::vector<std::string>& arguments, Options* options, std::string* problem) {
@@ -43,6 +46,15 @@ int ParseOptions(const std::vector<std::string>& arguments, Options* options, st
         const std::string& argument = arguments[i];
         if (argument == "--json") {
             options->json = true;
+            continue;
+        }
+        if (argument == "--delta" || argument == "--no-delta") {
+            DeltaMode mode = argument == "--delta" ? DeltaMode::Required : DeltaMode::Off;
+            if (options->deltas != DeltaMode::Wanted && options->deltas != mode) {
+                *problem = "--delta and --no-delta exclude each other";
+                return 1;
+            }
+            options->deltas = mode;
             continue;
         }
         if (argument.size() > 1 && argument[0] == '-') {
@@ -125,8 +137,7 @@ void AddDefaults(std::vector<std::pair<std::string, std::string>>* values) {
 
 int WritePatch(const Options& options, const FolderRead& newRead, const PatchPlan& plan, const std::string& description,
                const std::string& temporary, MakeReport* report, std::string* problem) {
-    if (MakeLocalFolder(temporary, problem) != 0 || WriteLocalFile(temporary + "/update.ini", description, problem) != 0)
-        return 1;
+    if (WriteLocalFile(temporary + "/update.ini", description, problem) != 0) return 1;
     report->descriptionBytes = description.size();
     if (CopyLocalFile(options.exe, temporary + "/update.exe", &report->exeBytes, problem) != 0) return 1;
     const std::string update = temporary + "/update";
@@ -155,6 +166,7 @@ int WritePatch(const Options& options, const FolderRead& newRead, const PatchPla
     for (const auto* list : {&plan.added, &plan.replaced})
         for (const PlannedFile& file : *list) {
             if (Interrupted()) return *problem = "interrupted", 1;
+            if (list == &plan.replaced && report->deltas.Uses((size_t)(&file - plan.replaced.data()))) continue;
             uint64_t bytes = 0;
             if (ensure(file.path, false) != 0 ||
                 CopyLocalFile(LocalPath(options.newFolder, newRead.entries[file.source].relativePath),
@@ -221,16 +233,33 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
     }
     std::string description;
     if (ComposeDescription(texts, report.plan, &description, &problem) != 0) return fail(MakeUsageOrReadError, problem);
+    report.deltaMode = options.deltas;
+    if (options.deltas != DeltaMode::Off) {
+        report.deltas.encoder = FindDeltaEncoder();
+        if (report.deltas.encoder.empty()) {
+            if (options.deltas == DeltaMode::Required) return fail(MakeUsageOrReadError, std::string("--delta: ") + DeltaEncoderAdvice());
+            report.deltas.none = DeltaEncoderAdvice();
+        }
+    }
 
     // Built beside the patch folder and renamed into place once proven.
     const std::string temporary = TemporaryBeside(options.patchFolder);
     FolderRead patchRead;
-    if (WritePatch(options, newRead, report.plan, description, temporary, &report, &problem) != 0 ||
+    std::set<size_t> byDelta;
+    bool made = MakeLocalFolder(temporary, &problem) == 0 &&
+                (report.deltas.encoder.empty() ||
+                 MakeDeltas(report.plan, oldRead, newRead, options.oldFolder, options.newFolder, temporary,
+                            &report.deltas, &problem) == 0);
+    for (const DeltaFile& delta : report.deltas.deltas) byDelta.insert(report.plan.replaced[delta.replaced].source);
+    if (!made || WritePatch(options, newRead, report.plan, description, temporary, &report, &problem) != 0 ||
         ReadFolder(temporary, "update.ini", &patchRead, &problem) != 0 ||
-        ProvePatch(oldRead, newRead, patchRead, report.plan, settings, &report.proof, &problem) != 0) {
+        ProvePatch(oldRead, newRead, patchRead, report.plan, byDelta, settings, &report.proof, &problem) != 0) {
         RemoveLocalTree(temporary);
         return fail(MakeUsageOrReadError, problem + "; nothing was written");
     }
+    // A delta the program's decoder does not turn into NEW's file: not proven.
+    for (const ProofDifference& rejected : report.deltas.rejected) report.proof.differences.push_back(rejected);
+    report.proof.proven = report.proof.proven && report.deltas.rejected.empty();
     if (report.proof.proven) {
         if (Interrupted() || RenameLocalFolder(temporary, options.patchFolder, &problem) != 0) {
             RemoveLocalTree(temporary);
