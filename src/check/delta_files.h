@@ -41,10 +41,12 @@ struct EncodingProcess {
     std::string messages;  // the file its output goes to
 };
 
-// Starts `encoder -e -9 -S none -A= -f -s OLD NEW OUT`: plain VCDIFF without
-// secondary compression or application header; its output goes to messages.
-int StartEncoding(const std::string& encoder, const std::string& oldPath, const std::string& newPath,
-                  const std::string& out, const std::string& messages, EncodingProcess* process, std::string* problem);
+// Starts `encoder -e -9 -S none -A= -B WINDOW -f -s OLD NEW OUT`: plain VCDIFF
+// without secondary compression or application header; its output goes to
+// messages. WINDOW: the bytes of OLD the encoder holds (524,288 at least).
+int StartEncoding(const std::string& encoder, uint64_t sourceWindow, const std::string& oldPath,
+                  const std::string& newPath, const std::string& out, const std::string& messages,
+                  EncodingProcess* process, std::string* problem);
 // Waits for it: 0 when it ended with status 0; 1 and its first message line.
 // The messages file is removed either way.
 int FinishEncoding(EncodingProcess* process, std::string* problem);

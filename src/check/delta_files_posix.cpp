@@ -79,9 +79,11 @@ std::string FindDeltaEncoder() {
 
 const char* DeltaEncoderAdvice() { return "no xdelta3 program on PATH: install the package xdelta3 (apt-get install xdelta3)"; }
 
-int StartEncoding(const std::string& encoder, const std::string& oldPath, const std::string& newPath,
-                  const std::string& out, const std::string& messages, EncodingProcess* process, std::string* problem) {
-    std::vector<std::string> words = {encoder, "-e", "-9", "-S", "none", "-A=", "-f", "-s", oldPath, newPath, out};
+int StartEncoding(const std::string& encoder, uint64_t sourceWindow, const std::string& oldPath,
+                  const std::string& newPath, const std::string& out, const std::string& messages,
+                  EncodingProcess* process, std::string* problem) {
+    std::vector<std::string> words = {encoder, "-e", "-9", "-S", "none", "-A=", "-B", std::to_string(sourceWindow),
+                                      "-f", "-s", oldPath, newPath, out};
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(&word[0]);
     argv.push_back(nullptr);

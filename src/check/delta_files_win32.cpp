@@ -108,11 +108,12 @@ const char* DeltaEncoderAdvice() {
     return "no xdelta3.exe beside update-make.exe or on PATH: put the xdelta3 program (3.0 or later) beside update-make.exe";
 }
 
-int StartEncoding(const std::string& encoder, const std::string& oldPath, const std::string& newPath,
-                  const std::string& out, const std::string& messages, EncodingProcess* process, std::string* problem) {
+int StartEncoding(const std::string& encoder, uint64_t sourceWindow, const std::string& oldPath,
+                  const std::string& newPath, const std::string& out, const std::string& messages,
+                  EncodingProcess* process, std::string* problem) {
     std::wstring command;
     for (const std::string& word : {encoder, std::string("-e"), std::string("-9"), std::string("-S"), std::string("none"),
-                                    std::string("-A="), std::string("-f"), std::string("-s"), oldPath, newPath, out}) {
+                                    std::string("-A="), std::string("-B"), std::to_string(sourceWindow), std::string("-f"), std::string("-s"), oldPath, newPath, out}) {
         std::wstring wide;
         Utf8ToWide(word, &wide);
         command += (command.empty() ? L"" : L" ") + Quoted(wide);

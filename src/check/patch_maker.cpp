@@ -370,16 +370,15 @@ int ProvePatch(const FolderRead& oldRead, const FolderRead& newRead, const Folde
             differ(relative, "NEW's file is not known");
             continue;
         }
+        std::string mark = mp::FileContent(Below(game, relative));
+        long oldIndex = MarkIndex(mark, 'o'), copied = MarkIndex(mark, 'p');
+        // The delta's own decoding has shown that it turns OLD's file into NEW's.
+        if (oldIndex >= 0 && !ProofRunAppliesDeltas && byDelta.count((size_t)j) != 0) continue;
         if (object.size != newRead.entries[(size_t)j].size)
             differ(relative, "has " + std::to_string(object.size) + " bytes, NEW's file " +
                                  std::to_string(newRead.entries[(size_t)j].size));
-        std::string mark = mp::FileContent(Below(game, relative));
-        long oldIndex = MarkIndex(mark, 'o'), copied = MarkIndex(mark, 'p');
         if (oldIndex >= 0) {
-            // The delta's own decoding has shown that it turns OLD's file into NEW's.
-            bool delta = !ProofRunAppliesDeltas && byDelta.count((size_t)j) != 0;
-            if (plan.oldTwin[(size_t)oldIndex] != j && !delta)
-                differ(relative, "keeps OLD's bytes, which differ from NEW's");
+            if (plan.oldTwin[(size_t)oldIndex] != j) differ(relative, "keeps OLD's bytes, which differ from NEW's");
         } else if (copied >= 0) {
             if (copied != j)
                 differ(relative, "gets the patch's copy of NEW's " + newRead.entries[(size_t)copied].relativePath);
