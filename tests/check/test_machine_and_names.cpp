@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "check/patch_check.h"
-#include "check/report_writers.h"
-#include "check/text_conversion.h"
+#include "check/run/patch_check.h"
+#include "check/run/report_writers.h"
+#include "check/host/text_conversion.h"
 #include "platform/platform_memory.h"
 
 namespace mp = memory_platform;

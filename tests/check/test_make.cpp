@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "check/delta_maker.h"
-#include "check/make_tool.h"
+#include "check/update_make/delta_maker.h"
+#include "check/update_make/make_tool.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include <vector>
 
-#include "check/delta_files.h"
-#include "check/local_files.h"
+#include "check/update_make/delta_files.h"
+#include "check/host/local_files.h"
 
 extern char** environ;
 

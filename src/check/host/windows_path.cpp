@@ -1,6 +1,6 @@
-#include "check/windows_path.h"
+#include "check/host/windows_path.h"
 
-#include "check/text_conversion.h"
+#include "check/host/text_conversion.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <nlohmann/json.hpp>
 
-#include "check/report_writers.h"
-#include "check/text_conversion.h"
+#include "check/run/report_writers.h"
+#include "check/host/text_conversion.h"
 
 namespace mp = memory_platform;
 // Keys in the order written, which reads better than sorted.

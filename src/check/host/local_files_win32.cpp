@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "check/local_files.h"
-#include "check/text_conversion.h"
-#include "check/wide_text.h"
+#include "check/host/local_files.h"
+#include "check/host/text_conversion.h"
+#include "check/host/wide_text.h"
 
 namespace {
 

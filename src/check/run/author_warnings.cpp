@@ -2,7 +2,7 @@
 // verify step of the walk) and the machine's record of the run; they apply no
 // rule of their own to the folders, and look for a reason only once the
 // program's own step has failed.
-#include "check/author_warnings.h"
+#include "check/run/author_warnings.h"
 
 #include "description/text.h"
 #include "description/update_description.h"

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "check/check_report.h"
-#include "check/folder_reader.h"
+#include "check/run/check_report.h"
+#include "check/host/folder_reader.h"
 
 // The Windows paths the patch is judged at (Shift-JIS) and the folders as the
 // author named them (UTF-8, for messages).

@@ -1,9 +1,9 @@
-#include "check/patch_check.h"
+#include "check/run/patch_check.h"
 
 #include <string.h>
 
-#include "check/author_warnings.h"
-#include "check/text_conversion.h"
+#include "check/run/author_warnings.h"
+#include "check/host/text_conversion.h"
 #include "description/text.h"
 #include "description/update_description.h"
 #include "shell/font_holder.h"

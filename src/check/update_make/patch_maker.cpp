@@ -1,14 +1,14 @@
 // The plan and the proof load OLD, NEW and the patch onto the in-memory machine
 // and ask it, so names are matched as the program's file system matches them.
-#include "check/patch_maker.h"
+#include "check/update_make/patch_maker.h"
 
 #include <stdlib.h>
 
 #include <map>
 #include <set>
 
-#include "check/patch_check.h"
-#include "check/text_conversion.h"
+#include "check/run/patch_check.h"
+#include "check/host/text_conversion.h"
 #include "description/text.h"
 #include "description/update_description.h"
 #include "platform/platform_memory.h"

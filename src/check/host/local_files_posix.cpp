@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-#include "check/local_files.h"
-#include "check/text_conversion.h"
+#include "check/host/local_files.h"
+#include "check/host/text_conversion.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "check/console_io.h"
-#include "check/folder_reader.h"
-#include "check/patch_check.h"
-#include "check/report_writers.h"
-#include "check/text_conversion.h"
-#include "check/windows_path.h"
+#include "check/host/console_io.h"
+#include "check/host/folder_reader.h"
+#include "check/run/patch_check.h"
+#include "check/run/report_writers.h"
+#include "check/host/text_conversion.h"
+#include "check/host/windows_path.h"
 
 namespace {
 

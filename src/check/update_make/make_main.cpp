@@ -2,8 +2,8 @@
 // the new game folder, proven by update.exe's own run on the in-memory machine.
 #include <string>
 
-#include "check/console_io.h"
-#include "check/make_tool.h"
+#include "check/host/console_io.h"
+#include "check/update_make/make_tool.h"
 
 int main(int argc, char** argv) {
     std::string out, err;

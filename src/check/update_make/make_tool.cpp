@@ -1,15 +1,15 @@
-#include "check/make_tool.h"
+#include "check/update_make/make_tool.h"
 
 #include <unistd.h>
 
 #include <set>
 
-#include "check/delta_files.h"
-#include "check/delta_maker.h"
-#include "check/local_files.h"
-#include "check/make_report.h"
-#include "check/patch_maker.h"
-#include "check/windows_path.h"
+#include "check/host/local_files.h"
+#include "check/host/windows_path.h"
+#include "check/update_make/delta_files.h"
+#include "check/update_make/delta_maker.h"
+#include "check/update_make/make_report.h"
+#include "check/update_make/patch_maker.h"
 
 namespace {
 

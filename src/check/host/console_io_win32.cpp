@@ -1,11 +1,11 @@
-#include "check/console_io.h"
+#include "check/host/console_io.h"
 
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 #include <shellapi.h>
 
-#include "check/wide_text.h"
+#include "check/host/wide_text.h"
 
 // The ANSI argv holds the arguments in the system code page, which loses names
 // outside it; the wide command line has them all.

@@ -1,4 +1,4 @@
-#include "check/console_io.h"
+#include "check/host/console_io.h"
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv) { return std::vector<std::string>(argv + 1, argv + argc); }
 

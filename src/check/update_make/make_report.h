@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "check/delta_maker.h"
-#include "check/patch_maker.h"
+#include "check/update_make/delta_maker.h"
+#include "check/update_make/patch_maker.h"
 
 struct MakeReport {
     MakeSettings settings;

@@ -3,7 +3,7 @@
 // also takes a few other characters one way (U+301C to 0x8160, U+2212 to
 // 0x817C), which Windows only does as a best fit; only a form that decodes back
 // to the same character counts.
-#include "check/text_conversion.h"
+#include "check/host/text_conversion.h"
 
 #include <errno.h>
 #include <iconv.h>

@@ -1,13 +1,13 @@
 // A Windows folder through the W functions, so that names outside the ANSI code
 // page are seen as they are and converted (or refused) here.
-#include "check/folder_reader.h"
+#include "check/host/folder_reader.h"
 
 #include <windows.h>
 
 #include <algorithm>
 
-#include "check/local_files.h"
-#include "check/wide_text.h"
+#include "check/host/local_files.h"
+#include "check/host/wide_text.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "check/check_report.h"
+#include "check/run/check_report.h"
 
 // Both in UTF-8. The game folder afterwards is listed only when asked for.
 std::string ReportAsText(const CheckReport& report, bool listAfter);

@@ -1,11 +1,11 @@
-#include "check/make_report.h"
+#include "check/update_make/make_report.h"
 
 #include <stdio.h>
 
 #include <nlohmann/json.hpp>
 
-#include "check/report_writers.h"
-#include "check/text_conversion.h"
+#include "check/run/report_writers.h"
+#include "check/host/text_conversion.h"
 
 using json = nlohmann::ordered_json;
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "check/check_report.h"
-#include "check/folder_reader.h"
+#include "check/run/check_report.h"
+#include "check/host/folder_reader.h"
 
 struct CheckInput {
     std::string patchPath;  // Windows paths (Shift-JIS) the folders are placed at

@@ -1,15 +1,15 @@
 // The encodings run as a second process, on the second core, while this one
 // hashes the two versions of the same file and decodes the delta before it.
-#include "check/delta_maker.h"
+#include "check/update_make/delta_maker.h"
 
 #include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
 
-#include "check/delta_files.h"
-#include "check/local_files.h"
-#include "check/text_conversion.h"
+#include "check/update_make/delta_files.h"
+#include "check/host/local_files.h"
+#include "check/host/text_conversion.h"
 #include "description/text.h"
 #include "update/sha256.h"
 #include "update/update_run.h"

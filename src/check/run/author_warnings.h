@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "check/check_report.h"
+#include "check/run/check_report.h"
 
 // The files of the update tree relative to it, in the order the walk meets them.
 // The run leaves the tree as it is: one listing serves both sets of warnings.

@@ -1,7 +1,7 @@
 // What both systems share of local_files.h: the interruption flag.
 #include <signal.h>
 
-#include "check/local_files.h"
+#include "check/host/local_files.h"
 
 namespace {
 

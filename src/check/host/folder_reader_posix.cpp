@@ -1,7 +1,7 @@
 // A Linux folder as Windows (through Wine) would show it: a file without write
 // permission for its owner is read-only; a name beginning with a dot, or the
 // hidden bit of Wine's user.DOSATTRIB attribute, makes it hidden.
-#include "check/folder_reader.h"
+#include "check/host/folder_reader.h"
 
 #include <dirent.h>
 #include <errno.h>
@@ -14,8 +14,8 @@
 #include <set>
 #include <utility>
 
-#include "check/local_files.h"
-#include "check/text_conversion.h"
+#include "check/host/local_files.h"
+#include "check/host/text_conversion.h"
 
 namespace {
 

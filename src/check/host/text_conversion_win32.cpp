@@ -1,8 +1,8 @@
 // Code page 932 through the program's own conversions at the boundary to
 // Windows (code_page_932.h): the system's tables, without best-fit substitutes.
-#include "check/text_conversion.h"
+#include "check/host/text_conversion.h"
 
-#include "check/wide_text.h"
+#include "check/host/wide_text.h"
 #include "code_page_932.h"
 
 int Utf8ToShiftJis(const std::string& utf8, std::string* shiftJis) {

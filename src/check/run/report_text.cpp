@@ -1,7 +1,7 @@
 #include <string>
 
-#include "check/report_writers.h"
-#include "check/text_conversion.h"
+#include "check/run/report_writers.h"
+#include "check/host/text_conversion.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "check/delta_files.h"
-#include "check/local_files.h"
-#include "check/wide_text.h"
+#include "check/update_make/delta_files.h"
+#include "check/host/local_files.h"
+#include "check/host/wide_text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "check/wide_text.h"
+#include "check/host/wide_text.h"
 
 #include <windows.h>
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "check/folder_reader.h"
-#include "check/patch_maker.h"
+#include "check/host/folder_reader.h"
+#include "check/update_make/patch_maker.h"
 
 // Smaller files travel whole: a delta saves them little, and each costs a
 // process start here and two hashes in the player's run.
