@@ -1,6 +1,7 @@
 #include "update/room_check.h"
 
 #include "platform/platform.h"
+#include "update/delta_apply.h"
 #include "state/folders.h"
 #include "update/update_run.h"
 #include "update/update_tree.h"
@@ -16,6 +17,9 @@ int CheckRoomForPatch() {
     if (PlatformGetFreeSpace(GameFolder, &freeBytes) != 0) return 0;
     uint64_t needed = PatchSpace.bytesAdded + PatchSpace.largestFile;
     if (needed < PatchSpace.bytesAdded) needed = UINT64_MAX;
+    // The results made from deltas all lie beside their files until the copy is done.
+    uint64_t deltas = DeltaRoomNeeded();
+    needed = needed + deltas < needed ? UINT64_MAX : needed + deltas;
     LastRoomCheck = RoomCheck{true, needed, freeBytes};
     return needed <= freeBytes ? 0 : 1;
 }

@@ -25,18 +25,6 @@ int ComposeRelative(char* buffer, size_t size, const char* relativePath, const c
     return FormatText(buffer, size, "%s\\%s", relativePath, name);
 }
 
-// Neither result is checked: a destination that does not exist yet has no mark.
-// Attributes without the mark are not written back unchanged: that write is one
-// of the dearest calls per file.
-void ClearReadOnlyMark(const char* path) {
-    unsigned attributes;
-    if (PlatformGetFileAttributes(path, &attributes) != 0) return;
-    if (!(attributes & FileAttributeReadOnly)) return;
-    attributes &= ~(unsigned)FileAttributeReadOnly;
-    // A file whose only mark was read-only is left with none, which Win32 spells NORMAL.
-    PlatformSetFileAttributes(path, attributes != 0 ? attributes : (unsigned)FileAttributeNormal);
-}
-
 // A file of the tree needs a counterpart in the game folder unless update.ini
 // lists it as new. The walk lends the level's text (its search pattern is no
 // longer needed once the search has started). Inlined into the walk, whose code
@@ -126,6 +114,18 @@ int CreatePrefix(const char* path, size_t length, size_t keptLength) {
 }
 
 }  // namespace
+
+// Neither result is checked: a destination that does not exist yet has no mark.
+// Attributes without the mark are not written back unchanged: that write is one
+// of the dearest calls per file.
+void ClearReadOnlyMark(const char* path) {
+    unsigned attributes;
+    if (PlatformGetFileAttributes(path, &attributes) != 0) return;
+    if (!(attributes & FileAttributeReadOnly)) return;
+    attributes &= ~(unsigned)FileAttributeReadOnly;
+    // A file whose only mark was read-only is left with none, which Win32 spells NORMAL.
+    PlatformSetFileAttributes(path, attributes != 0 ? attributes : (unsigned)FileAttributeNormal);
+}
 
 SpaceTally PatchSpace;
 

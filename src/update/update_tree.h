@@ -43,6 +43,10 @@ int VerifyFile(const char* relativePath, const char* name);
 // Whether a listed name is a folder's "." or ".." entry, which the walk skips.
 inline bool IsDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
 
+// Clears a file's read-only mark, as the copy does before and after it writes
+// a file; other marks stay.
+void ClearReadOnlyMark(const char* path);
+
 // 0 when path names an existing file that is not a directory, else 1.
 int ProbeFile(const char* path);
 
