@@ -154,8 +154,6 @@ std::string MakeReportAsText(const MakeReport& report) {
         text += "Deltas decoded by update.exe's own decoder from OLD's files: " +
                 std::to_string(deltas.deltas.size() - deltas.rejected.size()) + " of " +
                 std::to_string(deltas.deltas.size()) + " give NEW's file byte for byte\n";
-        if (!ProofRunAppliesDeltas)
-            text += "(this build's run of the program does not apply deltas: their files are proven by the decoding)\n";
     }
     if (!report.proof.differences.empty()) {
         text += "Differences between the game folder afterwards and NEW:\n";

@@ -10,6 +10,9 @@
 #include "check/update_make/delta_maker.h"
 #include "check/update_make/make_report.h"
 #include "check/update_make/patch_maker.h"
+#include "description/text.h"
+
+namespace mp = memory_platform;
 
 namespace {
 
@@ -250,10 +253,23 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
                 (report.deltas.encoder.empty() ||
                  MakeDeltas(report.plan, oldRead, newRead, options.oldFolder, options.newFolder, temporary,
                             &report.deltas, &problem) == 0);
-    for (const DeltaFile& delta : report.deltas.deltas) byDelta.insert(report.plan.replaced[delta.replaced].source);
-    if (!made || WritePatch(options, newRead, report.plan, description, temporary, &report, &problem) != 0 ||
-        ReadFolder(temporary, "update.ini", &patchRead, &problem) != 0 ||
-        ProvePatch(oldRead, newRead, patchRead, report.plan, byDelta, settings, &report.proof, &problem) != 0) {
+    // The run reads the files deltas patch, deltas.txt and the deltas from the disk.
+    FolderRead proofOld = oldRead;
+    for (const DeltaFile& delta : report.deltas.deltas) {
+        const PlannedFile& file = report.plan.replaced[delta.replaced];
+        byDelta.insert(file.source);
+        mp::TreeEntry& old = proofOld.entries[file.oldSource];
+        old.diskPath = LocalPath(options.oldFolder, old.relativePath);
+    }
+    bool written = made && WritePatch(options, newRead, report.plan, description, temporary, &report, &problem) == 0 &&
+                   ReadFolder(temporary, "update.ini", &patchRead, &problem) == 0;
+    if (written)
+        for (mp::TreeEntry& entry : patchRead.entries)
+            if (!entry.directory && (EqualIgnoringAsciiCase(entry.relativePath.c_str(), "deltas.txt") ||
+                                     EqualIgnoringAsciiCase(entry.relativePath.substr(0, 7).c_str(), "deltas\\")))
+                entry.diskPath = LocalPath(temporary, entry.relativePath);
+    if (!written ||
+        ProvePatch(proofOld, newRead, patchRead, report.plan, byDelta, settings, &report.proof, &problem) != 0) {
         RemoveLocalTree(temporary);
         return fail(MakeUsageOrReadError, problem + "; nothing was written");
     }

@@ -150,8 +150,6 @@ bool HasKey(const std::string& line, const std::string& key) {
 
 }  // namespace
 
-const bool ProofRunAppliesDeltas = false;
-
 std::string UpperCaseAscii(const std::string& shiftJis) {
     std::string upper = shiftJis;
     for (size_t i = 0; i < upper.size(); i += CharacterLength(upper.c_str() + i))
@@ -372,8 +370,17 @@ int ProvePatch(const FolderRead& oldRead, const FolderRead& newRead, const Folde
         }
         std::string mark = mp::FileContent(Below(game, relative));
         long oldIndex = MarkIndex(mark, 'o'), copied = MarkIndex(mark, 'p');
-        // The delta's own decoding has shown that it turns OLD's file into NEW's.
-        if (oldIndex >= 0 && !ProofRunAppliesDeltas && byDelta.count((size_t)j) != 0) continue;
+        if (byDelta.count((size_t)j) != 0) {
+            // The run checks each result's SHA-256 against NEW's before it takes the file's place.
+            bool applied = false;
+            for (const GameChange& change : proof->check.changes)
+                applied = applied || (change.kind == mp::ChangeKind::Replace && mp::SameName(change.path, relative));
+            if (!applied) differ(relative, "keeps OLD's bytes: the program's run did not apply its delta");
+            else if (object.size != newRead.entries[(size_t)j].size)
+                differ(relative, "its delta's result has " + std::to_string(object.size) + " bytes, NEW's file " +
+                                     std::to_string(newRead.entries[(size_t)j].size));
+            continue;
+        }
         if (object.size != newRead.entries[(size_t)j].size)
             differ(relative, "has " + std::to_string(object.size) + " bytes, NEW's file " +
                                  std::to_string(newRead.entries[(size_t)j].size));

@@ -82,16 +82,14 @@ struct ProofResult {
 // names without regard to case, kinds and sizes, and where each file's bytes
 // come from (OLD's file with NEW's bytes, or the patch's copy of NEW's file).
 // The differences the plan warned about are excused. byDelta: the NEW entries
-// that travel as deltas, each already decoded from OLD's file and compared with
-// NEW's; a run that does not apply deltas leaves them OLD's. 0, or 1 and a
-// reason when the folders cannot be placed on the machine. The program's
-// globals are reset first, so a process may make more than one patch.
+// that travel as deltas, which the run must replace (it checks each result
+// against NEW's SHA-256 in deltas.txt; oldRead and patchRead name the disk
+// files it reads for them). 0, or 1 and a reason when the folders cannot be
+// placed on the machine. The program's globals are reset first, so a process
+// may make more than one patch.
 int ProvePatch(const FolderRead& oldRead, const FolderRead& newRead, const FolderRead& patchRead,
                const PatchPlan& plan, const std::set<size_t>& byDelta, const MakeSettings& settings,
                ProofResult* proof, std::string* problem);
-
-// Whether the program's run on the in-memory machine applies deltas.
-extern const bool ProofRunAppliesDeltas;
 
 // The Shift-JIS path of an entry with the ASCII letters of its new folders
 // upper-cased as the program creates them (isNew tells, per prefix length).
