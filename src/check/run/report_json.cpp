@@ -45,11 +45,25 @@ std::string ReportAsJson(const CheckReport& report, bool listAfter) {
         json entry = {{"kind", ChangeKindName(change.kind)}, {"path", ShiftJisToUtf8(change.path)}};
         if (ChangeHasSize(change.kind)) entry["size"] = change.size;
         if (change.engine) entry["engine"] = true;
+        if (!change.deltaFile.empty()) {
+            entry["delta"] = ShiftJisToUtf8(change.deltaFile);
+            entry["delta_size"] = change.deltaSize;
+        }
         document["changes"].push_back(entry);
     }
     document["bytes_written"] = report.bytesWritten;
     document["space_needed"] = report.spaceMeasured ? json(report.spaceNeeded) : json(nullptr);
     if (report.freeBytesGiven) document["free_bytes"] = report.freeBytes;
+    if (report.hasDeltaList) {
+        document["deltas"] = json::array();
+        for (const DeltaSeen& delta : report.deltas)
+            document["deltas"].push_back({{"game_file", ShiftJisToUtf8(delta.gameFile)},
+                                          {"delta_file", ShiftJisToUtf8(delta.deltaFile)},
+                                          {"new_size", delta.newSize},
+                                          {"delta_size", delta.deltaSize},
+                                          {"outcome", delta.outcome}});
+        document["delta_bytes_saved"] = report.deltaBytesSaved;
+    }
     document["warnings"] = json::array();
     for (const AuthorWarning& warning : report.warnings)
         document["warnings"].push_back(
