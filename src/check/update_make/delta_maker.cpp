@@ -70,7 +70,7 @@ int CompareTarget(void* context, const void* data, size_t size) {
     while (size > 0) {
         size_t chunk = std::min(size, check->buffer.size()), count = 0;
         if (check->expected.ReadAt(check->compared, check->buffer.data(), chunk, &count, &check->problem) != 0) return 1;
-        size_t same = 0;
+        size_t same = count == chunk && memcmp(bytes, check->buffer.data(), chunk) == 0 ? chunk : 0;
         while (same < count && bytes[same] == check->buffer[same]) ++same;
         if (same < chunk) {
             check->compared += same;
