@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "check/host/local_files.h"
 #include "check/update_make/make_tool.h"
 
 namespace {
@@ -209,6 +210,39 @@ TEST_F(MakeTest, WhatThePatchCannotDoExactlyIsWarnedAndExcusedFromTheProof) {
     EXPECT_EQ("[GameName]=Game\r\n[RegPath]=Maker\\Game\r\n[AddFile]=Empty\\.keep\r\n[AddFile]=Movie\\Op\\op.mpg\r\n"
               "[DelFile]=extra\\gone.dat\r\n[DelFile]=locked.txt\r\n",
               std::string(std::istreambuf_iterator<char>(ini), {}));
+}
+
+// The comparison reads a listed size: one read a side for a small file, and a
+// file that is no longer that size differs.
+TEST_F(MakeTest, ComparesFilesOfAListedSize) {
+    const std::string chunk(1 << 20, 'c');
+    struct Pair {
+        const char* about;
+        std::string left, right;
+        uint64_t listed;
+        int verdict;
+    };
+    const std::vector<Pair> pairs = {
+        {"the same bytes", "same", "same", 4, 0},
+        {"the last byte differs", "same", "samE", 4, 1},
+        {"empty", "", "", 0, 0},
+        {"one grew since it was listed", "same", "same+", 4, 1},
+        {"both grew alike", "same+", "same+", 4, 1},
+        {"one shrank", "same", "sam", 4, 1},
+        {"over a chunk, the same", chunk + "tail", chunk + "tail", chunk.size() + 4, 0},
+        {"over a chunk, differing past it", chunk + "tail", chunk + "taiL", chunk.size() + 4, 1},
+        {"exactly a chunk", chunk, chunk, chunk.size(), 0},
+        {"a chunk listed, one longer", chunk, chunk + "x", chunk.size(), 1},
+    };
+    for (const Pair& pair : pairs) {
+        Write("left", pair.left);
+        Write("right", pair.right);
+        std::string problem;
+        EXPECT_EQ(pair.verdict, CompareLocalFiles(work + "/left", work + "/right", pair.listed, &problem)) << pair.about;
+    }
+    std::string problem;
+    EXPECT_EQ(2, CompareLocalFiles(work + "/left", work + "/none", 1, &problem));
+    EXPECT_NE(std::string::npos, problem.find(work + "/none")) << problem;
 }
 
 TEST_F(MakeTest, TheAuthorsMistakesAreNamedWithWhatToDo) {

@@ -3,11 +3,14 @@
 #include <unistd.h>
 
 #include <set>
+#include <thread>
+#include <tuple>
 
 #include "check/host/local_files.h"
 #include "check/host/windows_path.h"
 #include "check/update_make/folder_order.h"
 #include "check/update_make/make_report.h"
+#include "check/update_make/parallel_compare.h"
 #include "check/update_make/patch_maker.h"
 #include "check/update_make/release_program.h"
 
@@ -219,17 +222,31 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
         AddDefaults(&texts.values);
     }
 
+    // The two folders are read at once, and their files compared on two
+    // threads: the system calls, not the tool, take the time. NEW's Wine marks
+    // do not matter (the patch copies bytes, not marks).
     FolderRead oldRead, newRead;
-    for (auto [folder, read] : {std::pair{&options.oldFolder, &oldRead}, std::pair{&options.newFolder, &newRead}})
-        if (ReadFolder(*folder, "", read, &problem) != 0)
+    std::string newProblem;
+    int newStatus = 0;
+    std::thread readNew([&] { newStatus = ReadFolder(options.newFolder, "", &newRead, &newProblem, false); });
+    int oldStatus = ReadFolder(options.oldFolder, "", &oldRead, &problem);
+    readNew.join();
+    for (auto [folder, read, status, reason] : {std::tuple{&options.oldFolder, &oldRead, oldStatus, &problem},
+                                                std::tuple{&options.newFolder, &newRead, newStatus, &newProblem}})
+        if (status != 0)
             return fail(read->nameRefused ? RefusedOrNotProven : MakeUsageOrReadError,
-                        std::string(read->nameRefused ? "refused: " : "") + *folder + ": " + problem +
+                        std::string(read->nameRefused ? "refused: " : "") + *folder + ": " + *reason +
                             (read->nameRefused ? "; nothing was written" : ""));
-    FileComparer compare = [&](size_t oldIndex, size_t newIndex, std::string* reason) {
-        return CompareLocalFiles(LocalPath(options.oldFolder, oldRead.entries[oldIndex].relativePath),
-                                 LocalPath(options.newFolder, newRead.entries[newIndex].relativePath), reason);
-    };
     WatchInterruptions();
+    ComparedBeforehand compared;
+    compared.Compare(options.oldFolder, options.newFolder, oldRead, newRead);
+    FileComparer compare = [&](size_t oldIndex, size_t newIndex, std::string* reason) {
+        int verdict = compared.Verdict(oldIndex, newIndex, reason);
+        if (verdict >= 0) return verdict;
+        return CompareLocalFiles(LocalPath(options.oldFolder, oldRead.entries[oldIndex].relativePath),
+                                 LocalPath(options.newFolder, newRead.entries[newIndex].relativePath),
+                                 oldRead.entries[oldIndex].size, reason);
+    };
     switch (PlanPatch(oldRead, newRead, settings, compare, &report.plan, &problem)) {
     case PlanResult::Refused: return fail(RefusedOrNotProven, "refused: " + problem + "; nothing was written");
     case PlanResult::ReadError: return fail(MakeUsageOrReadError, problem);
