@@ -36,6 +36,31 @@ int PlatformOpenFileForReading(const char* path, FileReader* reader);
 // Reads up to size bytes; returns the count read, 0 at end of file or on error.
 size_t PlatformReadFile(FileReader reader, void* buffer, size_t size);
 void PlatformCloseFile(FileReader reader);
+// Reads size bytes at offset: 0 and how many were read, fewer only at the end
+// of the file; 1 on an error. A reader is read either this way or in order.
+int PlatformReadFileAt(FileReader reader, uint64_t offset, void* buffer, size_t size, size_t* count);
+
+// ---- Temporary files beside a game file -----------------------------------
+// The program's temporary files are named "~upd" + its process id in 8
+// lowercase hex digits + "-" + number in 1 to 4 lowercase hex digits + ".tmp",
+// in the folder of the file they are to replace.
+typedef void* TemporaryWriter;
+enum { TemporaryNumberLimit = 0x10000 };
+// Creates the temporary of that number beside destination, which must not
+// exist yet, opened for writing; its path goes to path (pathSize bytes). 0 on
+// success; else 1 and the system error (ErrorAlreadyExists when the name is taken).
+int PlatformCreateTemporary(const char* destination, unsigned number, char* path, size_t pathSize,
+                            TemporaryWriter* writer, unsigned* error);
+// Appends size bytes: 0, or 1 (a full disk).
+int PlatformWriteTemporary(TemporaryWriter writer, const void* data, size_t size);
+// Closes it: 0 when everything written reached the file, else 1.
+int PlatformCloseTemporary(TemporaryWriter writer);
+// The closed temporary takes destination's place in one step, with the same
+// refusals and the same care for the stored spelling of its name as
+// PlatformCopyFile; the temporary keeps no mark. On failure both stay as they were.
+int PlatformReplaceWithTemporary(const char* temporary, const char* destination);
+// Removes a temporary of the program (closed), whatever happened to it.
+void PlatformDiscardTemporary(const char* temporary);
 
 // ---- Appending to a text file ----------------------------------------------
 // Opened for appending, created when missing; others may read it meanwhile.

@@ -49,6 +49,10 @@ void AddFile(const std::string& path, const std::string& content, unsigned attri
 bool IsFile(const std::string& path);
 bool IsDirectory(const std::string& path);
 std::string FileContent(const std::string& path);
+// A file's bytes as the program reads them (from disk for a loaded file).
+std::string FileBytes(const std::string& path);
+// Files the program opened for reading or as temporaries and has not closed.
+int OpenFileCount();
 // The size of a file: its content's, or the size it was loaded with.
 uint64_t FileSize(const std::string& path);
 unsigned Attributes(const std::string& path);
@@ -69,12 +73,15 @@ bool IsSameOrBelow(const std::string& path, const std::string& folder);
 
 // ---- Loading a real folder ----
 // One object of a folder read from a disk: its path relative to the folder,
-// with '\\' separators, and for a file its size; no content is kept.
+// with '\\' separators, and for a file its size; no content is kept. A file
+// with a disk path is read there when the program opens it (the few files a
+// run reads whole: the game files deltas patch, the deltas).
 struct TreeEntry {
     std::string relativePath;
     bool directory;
     uint64_t size;
-    unsigned attributes;  // read-only, hidden, system
+    unsigned attributes;   // read-only, hidden, system
+    std::string diskPath;  // UTF-8, this machine's; empty: no bytes to read
 };
 // Places the entries below root (created when missing), parents before their
 // children. An entry whose name Windows would not keep as it stands, or whose
@@ -117,14 +124,17 @@ void SetFreeSpace(uint64_t bytes);
 uint64_t FreeSpace();
 
 // ---- Failure injection ----
-// ReplaceStep is a copy's last step, after its new bytes were written: the
-// temporary file taking the destination's place.
+// ReplaceStep is a copy's last step, after its new bytes were written, and
+// PlatformReplaceWithTemporary: the temporary file taking the destination's
+// place. DiscardTemporary never fails; it is only recorded.
 enum class Operation {
-    FindFirst, CopyFile, DeleteFile, SetAttributes, CreateDirectory, OpenFile, ReplaceStep, GetFreeSpace
+    FindFirst, CopyFile, DeleteFile, SetAttributes, CreateDirectory, OpenFile, ReplaceStep, GetFreeSpace,
+    ReadFile, CreateTemporary, WriteTemporary, DiscardTemporary
 };
 // The next calls of op whose path (source path for a copy, destination for its
-// replacement step, pattern for a search) equals path without regard to case
-// fail with error.
+// replacement step and for creating a temporary, pattern for a search, the
+// file opened for a read, the temporary for a write) equals path without
+// regard to case fail with error.
 void FailOperation(Operation op, const std::string& path, unsigned error = 5);
 // The n-th call of op from now (1 = the next one) fails with error; others pass.
 void FailNthOperation(Operation op, int n, unsigned error = 5);

@@ -90,6 +90,27 @@ size_t PlatformReadFile(FileReader reader, void* buffer, size_t size) {
 
 void PlatformCloseFile(FileReader reader) { CloseHandle((HANDLE)reader); }
 
+// The offset goes with each read (the handle is synchronous: it moves the file
+// pointer too, which PlatformReadFile then continues from).
+int PlatformReadFileAt(FileReader reader, uint64_t offset, void* buffer, size_t size, size_t* count) {
+    *count = 0;
+    char* bytes = (char*)buffer;
+    while (size > 0) {
+        OVERLAPPED at = {};
+        at.Offset = (DWORD)offset;
+        at.OffsetHigh = (DWORD)(offset >> 32);
+        DWORD chunk = size > 0x40000000u ? 0x40000000u : (DWORD)size;
+        DWORD read = 0;
+        if (!ReadFile((HANDLE)reader, bytes, chunk, &read, &at)) return GetLastError() == ERROR_HANDLE_EOF ? 0 : 1;
+        if (read == 0) return 0;
+        bytes += read;
+        size -= read;
+        offset += read;
+        *count += read;
+    }
+    return 0;
+}
+
 int PlatformOpenFileForAppending(const char* path, FileWriter* writer) {
     WideText wide;
     if (ToWide(path, wide.text, WideTextUnits) != 0) return 1;

@@ -1,11 +1,13 @@
-// The file copy of the Win32 backend. CopyFileW writes over the destination in
-// place, so a full disk, a removed drive or a lost share part-way leaves a cut
-// file where the game's own was. Here the new bytes go to a temporary file in
-// the destination's folder, which then takes the destination's place with one
+// The file copy of the Win32 backend, and the program's other temporary files
+// beside game files. CopyFileW writes over the destination in place, so a full
+// disk, a removed drive or a lost share part-way leaves a cut file where the
+// game's own was. Here the new bytes go to a temporary file in the
+// destination's folder, which then takes the destination's place with one
 // rename (MoveFileExW): a failure before the rename leaves the destination as it
 // was, and the temporary file is deleted.
 #include <windows.h>
 
+#include <string.h>
 #include <wchar.h>
 
 #include "folder_listing_win32.h"
@@ -25,16 +27,23 @@ struct WidePath {
 const DWORD RefusingMarks =
     FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
-// "~upd<process id>-<try>.tmp" beside destination: no game ships such a name,
-// and two copies running at once never share one.
-int TemporaryBeside(const wchar_t* destination, unsigned attempt, WidePath* temporary) {
-    wchar_t name[40] = L"~upd";
-    int length = 4;
+// "~upd<process id>-<number>.tmp": no game ships such a name, and two programs
+// running at once never share one. The number has 1 to 4 hex digits.
+void TemporaryName(unsigned number, wchar_t name[24]) {
     const wchar_t digits[] = L"0123456789abcdef";
+    int length = 0;
+    for (const wchar_t* p = L"~upd"; *p; ++p) name[length++] = *p;
     for (int shift = 28; shift >= 0; shift -= 4) name[length++] = digits[(GetCurrentProcessId() >> shift) & 0xF];
     name[length++] = L'-';
-    name[length++] = digits[attempt & 0xF];
+    int shift = 12;
+    while (shift > 0 && ((number >> shift) & 0xF) == 0) shift -= 4;
+    for (; shift >= 0; shift -= 4) name[length++] = digits[(number >> shift) & 0xF];
     wmemcpy(name + length, L".tmp", 5);
+}
+
+int TemporaryBeside(const wchar_t* destination, unsigned number, WidePath* temporary) {
+    wchar_t name[24];
+    TemporaryName(number & 0xFFFF, name);
     return WithLastComponent(destination, name, temporary->text);
 }
 
@@ -87,6 +96,30 @@ int CopyToTemporary(const wchar_t* source, const wchar_t* destination, WidePath*
     return 1;
 }
 
+// Whether destination may be replaced: 1 on a folder or a marked file, which
+// CopyFile refuses; else 0, whether it exists and, where it does, the stored
+// spelling its replacement keeps.
+int PrepareReplacement(const wchar_t* destination, bool* exists, WidePath* target) {
+    DWORD existing = GetFileAttributesW(destination);
+    *exists = existing != INVALID_FILE_ATTRIBUTES;
+    target->text[0] = 0;
+    if (*exists && (existing & RefusingMarks)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return 1;
+    }
+    if (*exists) StoredSpelling(destination, target);
+    return 0;
+}
+
+// The one step: the complete temporary takes destination's place, under its
+// stored spelling. On failure both stay as they were.
+int TakePlace(const wchar_t* temporary, const wchar_t* destination, bool exists, const WidePath& target) {
+    const wchar_t* name = exists && target.text[0] != 0 ? target.text : destination;
+    if (!MoveFileExW(temporary, name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 1;
+    if (!exists) ForgetListingOf(destination);
+    return 0;
+}
+
 }  // namespace
 
 int PlatformCopyFile(const char* source, const char* destination) {
@@ -94,15 +127,10 @@ int PlatformCopyFile(const char* source, const char* destination) {
     if (ToWide(source, wideSource.text, WideTextUnits) != 0 ||
         ToWide(destination, wideDestination.text, WideTextUnits) != 0)
         return 1;
-    DWORD existing = GetFileAttributesW(wideDestination.text);
-    bool exists = existing != INVALID_FILE_ATTRIBUTES;
-    if (exists && (existing & RefusingMarks)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return 1;
-    }
     // Looked up before the temporary file is made, so that no listing holds its name.
+    bool exists;
     WidePath target;
-    if (exists) StoredSpelling(wideDestination.text, &target);
+    if (PrepareReplacement(wideDestination.text, &exists, &target) != 0) return 1;
     WidePath temporary;
     DWORD error = 0;
     if (CopyToTemporary(wideSource.text, wideDestination.text, &temporary, &error) != 0) {
@@ -115,13 +143,79 @@ int PlatformCopyFile(const char* source, const char* destination) {
         SetLastError(error);
         return 1;
     }
-    const wchar_t* name = exists && target.text[0] != 0 ? target.text : wideDestination.text;
-    if (MoveFileExW(temporary.text, name, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        if (!exists) ForgetListingOf(wideDestination.text);
-        return 0;
-    }
+    if (TakePlace(temporary.text, wideDestination.text, exists, target) == 0) return 0;
     error = GetLastError();
     Discard(temporary.text);
     SetLastError(error);
     return 1;
+}
+
+// ---- Temporary files written by the program itself ----
+
+int PlatformCreateTemporary(const char* destination, unsigned number, char* path, size_t pathSize,
+                            TemporaryWriter* writer, unsigned* error) {
+    *error = ERROR_FILENAME_EXCED_RANGE;
+    WidePath wideDestination, temporary;
+    if (number >= TemporaryNumberLimit || ToWide(destination, wideDestination.text, WideTextUnits) != 0 ||
+        TemporaryBeside(wideDestination.text, number, &temporary) != 0)
+        return 1;
+    // The Shift-JIS path: the destination's folder (every byte up to its last
+    // separator, lead bytes skipped) and the ASCII name.
+    size_t folderLength = 0;
+    for (size_t i = 0; destination[i] != '\0'; ++i) {
+        if (PlatformIsLeadByte((unsigned char)destination[i]) && destination[i + 1] != '\0') {
+            ++i;
+            continue;
+        }
+        if (destination[i] == '\\' || destination[i] == '/') folderLength = i + 1;
+    }
+    const wchar_t* name = temporary.text + FolderLength(temporary.text);
+    size_t nameLength = wcslen(name);
+    if (folderLength + nameLength + 1 > pathSize) return 1;
+    memcpy(path, destination, folderLength);
+    for (size_t i = 0; i <= nameLength; ++i) path[folderLength + i] = (char)name[i];
+    // A name already taken is never opened: the file is not the program's.
+    HANDLE file = CreateFileW(temporary.text, GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD failure = GetLastError();
+        *error = failure == ERROR_FILE_EXISTS ? (unsigned)ErrorAlreadyExists : (unsigned)failure;
+        return 1;
+    }
+    ForgetListingOf(temporary.text);
+    *writer = (TemporaryWriter)file;
+    return 0;
+}
+
+int PlatformWriteTemporary(TemporaryWriter writer, const void* data, size_t size) {
+    const char* bytes = (const char*)data;
+    while (size > 0) {
+        DWORD chunk = size > 0x40000000u ? 0x40000000u : (DWORD)size;
+        DWORD written = 0;
+        if (!WriteFile((HANDLE)writer, bytes, chunk, &written, NULL) || written == 0) return 1;
+        bytes += written;
+        size -= written;
+    }
+    return 0;
+}
+
+int PlatformCloseTemporary(TemporaryWriter writer) { return CloseHandle((HANDLE)writer) ? 0 : 1; }
+
+int PlatformReplaceWithTemporary(const char* temporary, const char* destination) {
+    WidePath wideTemporary, wideDestination;
+    if (ToWide(temporary, wideTemporary.text, WideTextUnits) != 0 ||
+        ToWide(destination, wideDestination.text, WideTextUnits) != 0)
+        return 1;
+    bool exists;
+    WidePath target;
+    if (PrepareReplacement(wideDestination.text, &exists, &target) != 0) return 1;
+    if (TakePlace(wideTemporary.text, wideDestination.text, exists, target) != 0) return 1;
+    ForgetListingOf(wideTemporary.text);
+    return 0;
+}
+
+void PlatformDiscardTemporary(const char* temporary) {
+    WidePath wide;
+    if (ToWide(temporary, wide.text, WideTextUnits) != 0) return;
+    Discard(wide.text);
+    ForgetListingOf(wide.text);
 }

@@ -8,7 +8,7 @@
 
 struct RoomCheck {
     bool measured;        // false where the run did not get that far, or the volume could not be asked
-    uint64_t bytesNeeded;  // what the patch adds, and room for its largest file's temporary copy
+    uint64_t bytesNeeded;  // what the patch adds, room for its largest file's temporary copy and the deltas' results
     uint64_t bytesFree;    // what the user may still write on the game folder's volume
 };
 extern RoomCheck LastRoomCheck;

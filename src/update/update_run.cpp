@@ -8,11 +8,14 @@
 #include "platform/platform.h"
 #include "state/command_line_choices.h"
 #include "state/folders.h"
+#include "state/progress.h"
 #include "state/run_outcome.h"
 #include "state/scratch_buffers.h"
 #include "state/user_messages.h"
 #include "state/window_handles.h"
+#include "update/delta_apply.h"
 #include "update/room_check.h"
+#include "update/run_progress.h"
 #include "update/update_tree.h"
 
 char UpdateFolder[UpdateFolderSize];
@@ -27,6 +30,9 @@ const char CompletionText[] = "アップデートが完了しました。";
 const char NoRoomText[] =
     "ディスクの空き容量が足りません。\n必要な空き容量：%uMB\n現在の空き容量：%uMB\n"
     "空き容量を増やしてから、もう一度実行して下さい。";
+const char WrongVersionText[] = "%sのバージョンが違うため、アップデートできません。";
+const char MissingFileText[] = "%sが見つからないため、アップデートできません。";
+const char DamagedText[] = "%sが壊れているため、アップデートできません。";
 const char FinishedBodyText[] = "アップデートが完了しました。\n「終了」ボタンを押して終了して下さい。";
 
 // The run happens at most once per program start. Its message boxes keep
@@ -79,6 +85,31 @@ int EndWithFailure(RunOutcome outcome) {
     return 1;
 }
 
+// A game file or a delta that stops the run before anything changed: a warning
+// naming the file, then the closing box. A result that cannot be written is a
+// copy failure. DeltaStopName holds at most 511 bytes: the texts fit.
+int StopForDeltas() {
+    const char* text = DamagedText;
+    RunOutcome outcome = OutcomeDamagedDelta;
+    if (LastDeltaStop == DeltaStopWriteFailed) {
+        ReportCopyFailure();
+        return EndWithFailure(OutcomeCopyFailed);
+    }
+    if (LastDeltaStop == DeltaStopWrongVersion || LastDeltaStop == DeltaStopMissingFile) {
+        text = LastDeltaStop == DeltaStopWrongVersion ? WrongVersionText : MissingFileText;
+        outcome = OutcomeWrongVersion;
+    }
+    FormatText(MessageBuffer, sizeof MessageBuffer, text, DeltaStopName);
+    WarnThenClose(MessageBuffer);
+    return EndWithFailure(outcome);
+}
+
+// The results made from deltas go when the run stops after they were made.
+int EndDiscardingDeltas(RunOutcome outcome) {
+    DiscardDeltaResults();
+    return EndWithFailure(outcome);
+}
+
 // A folder named on the command line takes the registry value's place.
 int ReadGameFolder() {
     if (CommandLineChoices.GameFolderGiven) {
@@ -108,7 +139,11 @@ int ReplaceEngineExecutable() {
     for (const char* name : EngineExecutables) {
         if (FormatText(MessageBuffer, sizeof MessageBuffer, "%s\\update\\%s", ProgramFolder, name) != 0) return 1;
         if (FormatText(TargetBuffer, sizeof TargetBuffer, "%s\\%s", GameFolder, name) != 0) return 1;
-        if (ProbeFile(MessageBuffer) == 0) return PlatformCopyFile(MessageBuffer, TargetBuffer);
+        if (ProbeFile(MessageBuffer) != 0) continue;
+        ProgressFile(ProgressEngine, name);
+        if (PlatformCopyFile(MessageBuffer, TargetBuffer) != 0) return 1;
+        ProgressAdvance(EngineExecutableBytes);
+        return 0;
     }
     return 0;
 }
@@ -140,6 +175,7 @@ void DeleteListedFiles() {
     for (int i = 0; i < UpdateDescription.DelFileCount && i < FileListCapacity; ++i) {
         const char* entry = UpdateDescription.DelFiles[i];
         if (MayLeaveGameFolder(entry)) continue;
+        ProgressFile(ProgressDelete, entry);
         if (FormatText(MessageBuffer, sizeof MessageBuffer, "%s\\%s", GameFolder, entry) != 0) continue;
         PlatformDeleteFile(MessageBuffer);
     }
@@ -180,24 +216,29 @@ int RunUpdate() {
     // An update folder too long for its text fails verification, as a search
     // pattern too long for the walker's text does.
     if (FormatText(UpdateFolder, sizeof UpdateFolder, "%s\\update", ProgramFolder) != 0) UpdateFolder[0] = '\0';
+    // A patch with deltas: their list is read first, and the room check counts their results.
+    if (LoadDeltaList() != 0) return StopForDeltas();
     // A patch that does not fit is refused before anything changes.
     if (CheckRoomForPatch() != 0) {
         ReportNoRoom();
         return EndWithFailure(OutcomeNoRoom);
     }
+    BeginRunProgress();
+    // Every delta's result is made and checked before anything changes.
+    if (PrepareDeltaResults() != 0) return StopForDeltas();
     if (ReplaceEngineExecutable() != 0) {
         ReportCopyFailure();
-        return EndWithFailure(OutcomeCopyFailed);
+        return EndDiscardingDeltas(OutcomeCopyFailed);
     }
     // The engine executable stays replaced when verification fails.
     if (UpdateFolder[0] == '\0' || WalkUpdateTree(UpdateFolder, "", Verify) != 0) {
         ReportVerifyFailure();
-        return EndWithFailure(OutcomeFileMissing);
+        return EndDiscardingDeltas(OutcomeFileMissing);
     }
     // Nothing is undone when the copy fails part-way.
-    if (WalkUpdateTree(UpdateFolder, "", Copy) != 0) {
+    if (WalkUpdateTree(UpdateFolder, "", Copy) != 0 || PlaceDeltaResults() != 0) {
         ReportCopyFailure();
-        return EndWithFailure(OutcomeCopyFailed);
+        return EndDiscardingDeltas(OutcomeCopyFailed);
     }
     DeleteListedFiles();
     ShowFinishedState();
@@ -234,4 +275,5 @@ void ResetUpdateRunForTests() {
     GameFolder[0] = '\0';
     UpdateFolder[0] = '\0';
     LastRoomCheck = RoomCheck();
+    ResetDeltasForTests();
 }

@@ -6,13 +6,16 @@
 #include <stdint.h>
 #include <string.h>
 
-// Measure changes nothing: it tallies what a Copy would add to the game folder.
+// Measure tallies what a Copy would add to the game folder and write; it changes
+// nothing but removing the temporary files an interrupted run left in the
+// folders a Copy writes to.
 enum WalkMode { Verify = 0, Copy = 1, Measure = 2 };
 
 // What a Measure walk found, added to what was there before it.
 struct SpaceTally {
     uint64_t bytesAdded;   // new files in full, and the growth of replaced ones
     uint64_t largestFile;  // whose temporary copy must fit beside the files it replaces
+    uint64_t bytesWritten; // every file of the tree in full: what the copy writes
 };
 extern SpaceTally PatchSpace;
 
@@ -42,6 +45,10 @@ int VerifyFile(const char* relativePath, const char* name);
 
 // Whether a listed name is a folder's "." or ".." entry, which the walk skips.
 inline bool IsDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
+
+// Clears a file's read-only mark, as the copy does before and after it writes
+// a file; other marks stay.
+void ClearReadOnlyMark(const char* path);
 
 // 0 when path names an existing file that is not a directory, else 1.
 int ProbeFile(const char* path);

@@ -20,9 +20,9 @@ protected:
 };
 
 mp::TreeEntry File(const std::string& path, uint64_t size = 1, unsigned attributes = 0) {
-    return mp::TreeEntry{path, false, size, attributes};
+    return mp::TreeEntry{path, false, size, attributes, ""};
 }
-mp::TreeEntry Folder(const std::string& path) { return mp::TreeEntry{path, true, 0, 0}; }
+mp::TreeEntry Folder(const std::string& path) { return mp::TreeEntry{path, true, 0, 0, ""}; }
 
 std::string Refusal(const std::vector<mp::TreeEntry>& entries) {
     std::string problem;

@@ -1,5 +1,7 @@
 // Reads a real folder into entries for the in-memory machine: names in
 // Shift-JIS, sizes and marks, never file contents (but for one named file).
+// Each file keeps its path on disk, where the machine reads the few files the
+// run opens (the game files deltas patch, and the deltas).
 #ifndef UPDATE_CHECK_FOLDER_READER_H
 #define UPDATE_CHECK_FOLDER_READER_H
 

@@ -77,7 +77,8 @@ int Walk(const std::string& disk, const std::string& relativeUtf8, const std::st
         unsigned attributes = dosAttributes ? DosAttributes(path) : 0;
         if (name[0] == '.') attributes |= FileAttributeHidden;
         if (!folder && !(status.st_mode & S_IWUSR)) attributes |= FileAttributeReadOnly;
-        read->entries.push_back(memory_platform::TreeEntry{sjis, folder, folder ? 0 : (uint64_t)status.st_size, attributes});
+        read->entries.push_back(memory_platform::TreeEntry{sjis, folder, folder ? 0 : (uint64_t)status.st_size, attributes,
+                                                                      folder ? "" : path});
         if (folder) {
             if (!seen->insert({status.st_dev, status.st_ino}).second) {
                 *problem = Shown(utf8) + ": a link leads back to a folder already read";

@@ -49,8 +49,8 @@ int Walk(const std::wstring& disk, const std::wstring& relativeWide, const std::
         uint64_t size = folder ? 0 : ((uint64_t)entry.nFileSizeHigh << 32 | entry.nFileSizeLow);
         unsigned attributes = entry.dwFileAttributes & KeptMarks;
         if (folder) attributes &= ~(unsigned)FILE_ATTRIBUTE_READONLY;
-        read->entries.push_back(memory_platform::TreeEntry{sjis, folder, size, attributes});
         std::wstring path = Below(disk, name);
+        read->entries.push_back(memory_platform::TreeEntry{sjis, folder, size, attributes, folder ? "" : WideToUtf8(path)});
         if (folder) {
             if (Walk(path, wide, sjis, keptName, read, problem) != 0) return 1;
         } else if (relativeSjis.empty() && memory_platform::SameName(sjisName, keptName)) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "check/run/progress_record.h"
 #include "platform/platform_memory.h"
 
 struct BoxSeen {
@@ -23,6 +24,17 @@ struct GameChange {
     std::string path;  // relative to the game folder, as it will be named
     uint64_t size;
     bool engine;  // the engine executable, replaced before the tree is verified
+    std::string deltaFile = std::string();  // the delta its new version was made from, relative to the patch
+    uint64_t deltaSize = 0;
+};
+
+// One line of the patch's deltas.txt and what the run did with it.
+struct DeltaSeen {
+    std::string gameFile;   // relative to the game folder
+    std::string deltaFile;  // relative to the patch folder
+    uint64_t newSize;
+    uint64_t deltaSize;     // what the patch carries instead of the new file
+    std::string outcome;    // "applied", "already-new" (left as it is), "not-applied" (the run stopped)
 };
 
 struct AuthorWarning {
@@ -57,6 +69,12 @@ struct CheckReport {
     uint64_t spaceNeeded = 0;
     bool freeBytesGiven = false;
     uint64_t freeBytes = 0;
+    // The patch's deltas (none without deltas.txt) and the bytes they save
+    // against carrying the new files whole.
+    bool hasDeltaList = false;
+    std::vector<DeltaSeen> deltas;
+    uint64_t deltaBytesSaved = 0;
+    ProgressSeen progress;  // what the progress window shows while the run works
     std::vector<AuthorWarning> warnings;
     std::vector<ObjectAfter> after;  // the game folder after the run, when asked for
 };

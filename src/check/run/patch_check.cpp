@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "check/run/author_warnings.h"
+#include "check/run/progress_record.h"
 #include "check/host/text_conversion.h"
 #include "description/text.h"
 #include "description/update_description.h"
@@ -11,6 +12,7 @@
 #include "state/command_line_choices.h"
 #include "state/run_outcome.h"
 #include "state/window_handles.h"
+#include "update/delta_apply.h"
 #include "update/room_check.h"
 #include "update/update_run.h"
 
@@ -30,6 +32,25 @@ std::string WithoutTrailingBackslash(const std::string& path) {
     text.push_back('\0');
     RemoveTrailingBackslash(text.data());
     return text.data();
+}
+
+// The deltas the run read, matched with the replacements they made.
+void RecordDeltas(const std::string& patchFolder, CheckReport* report) {
+    report->hasDeltaList = mp::IsFile(patchFolder + "\\deltas.txt");
+    for (int i = 0; i < DeltaCount; ++i) {
+        const DeltaEntry& entry = DeltaList[i];
+        DeltaSeen seen{entry.gameFile, entry.deltaFile, entry.newSize, mp::FileSize(patchFolder + "\\" + entry.deltaFile),
+                       report->completes ? "already-new" : "not-applied"};
+        for (GameChange& change : report->changes) {
+            if (change.kind != mp::ChangeKind::Replace || !mp::SameName(change.path, entry.gameFile)) continue;
+            // A copy of the tree over the same file comes first; the delta's result is what stays.
+            change.deltaFile = entry.deltaFile;
+            change.deltaSize = seen.deltaSize;
+            seen.outcome = "applied";
+        }
+        if (seen.deltaSize < seen.newSize) report->deltaBytesSaved += seen.newSize - seen.deltaSize;
+        report->deltas.push_back(seen);
+    }
 }
 
 void RecordOutcome(const std::string& gameFolder, bool listAfter, CheckReport* report) {
@@ -99,8 +120,11 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
         const std::string updateFolder = patchFolder + "\\update";
         const std::vector<std::string> updateFiles = ListUpdateFiles(updateFolder);
         WarnBeforeRun(updateFolder, gameFolder, updateFiles, &report->warnings);
+        StartRecordingProgress(&report->progress);
         report->completes = RunUpdate() == 0;
+        StopRecordingProgress();
         RecordOutcome(gameFolder, input.listAfter, report);
+        RecordDeltas(patchFolder, report);
         WarnAfterRun(updateFolder, updateFiles, *report, &report->warnings);
     } else {
         RecordOutcome(gameFolder, input.listAfter, report);

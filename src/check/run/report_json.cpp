@@ -2,6 +2,7 @@
 
 #include "check/run/report_writers.h"
 #include "check/host/text_conversion.h"
+#include "state/progress_texts.h"
 
 namespace mp = memory_platform;
 // Keys in the order written, which reads better than sorted.
@@ -45,11 +46,41 @@ std::string ReportAsJson(const CheckReport& report, bool listAfter) {
         json entry = {{"kind", ChangeKindName(change.kind)}, {"path", ShiftJisToUtf8(change.path)}};
         if (ChangeHasSize(change.kind)) entry["size"] = change.size;
         if (change.engine) entry["engine"] = true;
+        if (!change.deltaFile.empty()) {
+            entry["delta"] = ShiftJisToUtf8(change.deltaFile);
+            entry["delta_size"] = change.deltaSize;
+        }
         document["changes"].push_back(entry);
     }
     document["bytes_written"] = report.bytesWritten;
     document["space_needed"] = report.spaceMeasured ? json(report.spaceNeeded) : json(nullptr);
     if (report.freeBytesGiven) document["free_bytes"] = report.freeBytes;
+    if (report.hasDeltaList) {
+        document["deltas"] = json::array();
+        for (const DeltaSeen& delta : report.deltas)
+            document["deltas"].push_back({{"game_file", ShiftJisToUtf8(delta.gameFile)},
+                                          {"delta_file", ShiftJisToUtf8(delta.deltaFile)},
+                                          {"new_size", delta.newSize},
+                                          {"delta_size", delta.deltaSize},
+                                          {"outcome", delta.outcome}});
+        document["delta_bytes_saved"] = report.deltaBytesSaved;
+    }
+    // null where the run ends before it writes anything.
+    document["progress"] = nullptr;
+    if (report.progress.begun) {
+        const ProgressSeen& progress = report.progress;
+        json stages = json::array();
+        for (const ProgressStageSeen& stage : progress.stages)
+            stages.push_back({{"stage", ProgressStageName(stage.stage)},
+                              {"text", ShiftJisToUtf8(ProgressStageText(stage.stage))},
+                              {"files", stage.files},
+                              {"bytes", stage.bytes}});
+        document["progress"] = {{"window", !report.silent},
+                                {"total", progress.total},
+                                {"done", progress.done},
+                                {"stages", stages},
+                                {"closes_before_box", progress.closedBeforeBox}};
+    }
     document["warnings"] = json::array();
     for (const AuthorWarning& warning : report.warnings)
         document["warnings"].push_back(

@@ -2,6 +2,7 @@
 
 #include "check/run/report_writers.h"
 #include "check/host/text_conversion.h"
+#include "state/progress_texts.h"
 
 namespace {
 
@@ -38,7 +39,52 @@ std::string ChangeLine(const GameChange& change) {
     line += Utf8(change.path);
     if (ChangeHasSize(change.kind)) line += "  (" + Bytes(change.size) + ")";
     if (change.engine) line += "  the engine executable, before the verification";
+    if (!change.deltaFile.empty())
+        line += "  made from the delta " + Utf8(change.deltaFile) + " (" + Bytes(change.deltaSize) + ")";
     return line + "\n";
+}
+
+// The share of the new file the delta is, to a tenth of a percent.
+std::string Share(uint64_t part, uint64_t whole) {
+    if (whole == 0) return "";
+    uint64_t tenths = (part * 1000 + whole / 2) / whole;
+    return ", " + std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + "% of it";
+}
+
+std::string DeltasAsText(const CheckReport& report) {
+    std::string text = "\nDeltas (" + std::to_string(report.deltas.size()) +
+                       "), each new version made and checked before anything changes:\n";
+    if (report.deltas.empty()) text += "  none\n";
+    for (const DeltaSeen& delta : report.deltas)
+        text += "  " + Utf8(delta.gameFile) + "  from " + Utf8(delta.deltaFile) + ": " + Bytes(delta.deltaSize) +
+                " for " + Bytes(delta.newSize) + Share(delta.deltaSize, delta.newSize) + "  " + delta.outcome + "\n";
+    text += "Saved by deltas: " + Bytes(report.deltaBytesSaved) + " against the new files whole\n";
+    return text;
+}
+
+std::string Count(int count, const char* what) {
+    return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
+}
+
+// The window's texts, stage by stage, and its last amount.
+std::string ProgressAsText(const CheckReport& report) {
+    const ProgressSeen& progress = report.progress;
+    if (!progress.begun) return "Progress window: none, the run ends before it writes anything\n";
+    if (report.silent) return "Progress window: none, the run has no window\n";
+    std::string text = "Progress window (once the run has worked for half a second), " + Bytes(progress.total) +
+                       " in all:\n";
+    for (size_t i = 0; i < progress.stages.size(); ++i) {
+        const ProgressStageSeen& stage = progress.stages[i];
+        text += "  " + std::to_string(i + 1) + ". " + Utf8(ProgressStageText(stage.stage)) + "  " +
+                Count(stage.files, "file");
+        if (stage.bytes != 0) text += ", " + Bytes(stage.bytes);
+        text += "\n";
+    }
+    char amount[128];
+    FormatProgressAmount(amount, sizeof amount, progress.done, progress.total);
+    text += "  closes at " + Utf8(amount);
+    if (progress.closedBeforeBox != 0) text += ", before box " + std::to_string(progress.closedBeforeBox);
+    return text + "\n";
 }
 
 }  // namespace
@@ -80,10 +126,13 @@ std::string ReportAsText(const CheckReport& report, bool listAfter) {
     text += "Bytes written: " + std::to_string(report.bytesWritten) + "\n";
     text += "Space needed on the game folder's volume: " +
             (report.spaceMeasured ? BytesAndMegabytes(report.spaceNeeded, true) +
-                                        ", what the patch adds and its largest file's temporary copy"
+                                        ", what the patch adds and its largest file's temporary copy" +
+                                        (report.deltas.empty() ? "" : ", and the new versions made from deltas")
                                   : std::string("not measured, the run ends before")) +
             "\n";
     if (report.freeBytesGiven) text += "Free space given: " + BytesAndMegabytes(report.freeBytes, false) + "\n";
+    if (report.hasDeltaList) text += DeltasAsText(report);
+    text += ProgressAsText(report);
     text += "\nWarnings for the author:\n";
     if (report.warnings.empty()) text += "  none\n";
     for (const AuthorWarning& warning : report.warnings)

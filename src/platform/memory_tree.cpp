@@ -1,0 +1,225 @@
+// The file tree of the in-memory machine: folders index their entries by
+// folded name, so a lookup costs one map search per path component whatever
+// the size of the tree.
+#include <algorithm>
+
+#include "memory_machine.h"
+
+namespace memory_platform {
+
+// The root node; drive roots come into being when first named.
+Node* RootOf(const std::string& root, bool create) {
+    auto& roots = State().roots;
+    std::string key = Fold(root);
+    auto found = roots.find(key);
+    if (found != roots.end()) return found->second.get();
+    if (!create && !IsDriveName(root)) return nullptr;
+    auto node = std::make_unique<Node>();
+    node->name = root;
+    node->directory = true;
+    Node* raw = node.get();
+    roots[key] = std::move(node);
+    return raw;
+}
+
+Node* Child(Node* folder, const std::string& name) {
+    auto found = folder->children.find(Fold(name));
+    return found == folder->children.end() ? nullptr : found->second.get();
+}
+
+// The node a path names, or none. The first `drop` names at the end are left
+// off (1: the parent).
+Node* Resolve(const ParsedPath& parsed, size_t drop) {
+    if (parsed.names.size() < drop) return nullptr;
+    Node* node = RootOf(parsed.root, false);
+    for (size_t i = 0; node && i + drop < parsed.names.size(); ++i) {
+        if (!node->directory) return nullptr;
+        node = Child(node, parsed.names[i]);
+    }
+    return node;
+}
+
+// A file named with a separator after it is not found, as on Windows.
+Node* Find(const std::string& path) {
+    ParsedPath parsed = Parse(path);
+    Node* node = Resolve(parsed);
+    return node && parsed.endsInSeparator && !node->directory ? nullptr : node;
+}
+
+bool IsRoot(const Node* node) { return node && !node->parent; }
+
+std::string FullPath(const Node* node) {
+    if (!node->parent) return node->name;
+    return FullPath(node->parent) + "\\" + node->name;
+}
+
+// A new entry of folder, or the existing one under any letter case, which keeps
+// its stored name.
+Node* Place(Node* folder, const std::string& name) {
+    auto& slot = folder->children[Fold(name)];
+    if (!slot) {
+        slot = std::make_unique<Node>();
+        slot->name = name;
+        slot->parent = folder;
+    }
+    return slot.get();
+}
+
+// The folder of a path's parent, created with every missing folder above it.
+Node* EnsureParent(const ParsedPath& parsed) {
+    Node* node = RootOf(parsed.root, true);
+    for (size_t i = 0; i + 1 < parsed.names.size(); ++i) {
+        node = Place(node, parsed.names[i]);
+        node->directory = true;
+    }
+    return node;
+}
+
+void PutFile(Node* node, const std::string& content, uint64_t size, unsigned attributes) {
+    node->directory = false;
+    node->children.clear();
+    node->diskPath.clear();
+    node->contentDropped = false;
+    node->content = content;
+    node->size = size;
+    node->attributes = attributes & KeptAttributes;
+}
+
+void CopyNodeContent(Node* to, const Node& from) {
+    // from may be to itself: what is copied is taken first.
+    std::string content = from.content, diskPath = from.diskPath;
+    bool dropped = from.contentDropped;
+    uint64_t size = from.size;
+    unsigned attributes = from.attributes;
+    PutFile(to, content, size, attributes);
+    to->diskPath = diskPath;
+    to->contentDropped = dropped;
+}
+
+void RemoveNode(Node* node) { node->parent->children.erase(Fold(node->name)); }
+
+FoundFile EntryFor(const Node& node, const std::string& name) {
+    FoundFile entry = {};
+    name.copy(entry.name, sizeof entry.name - 1);
+    entry.isDirectory = node.directory ? 1 : 0;
+    entry.size = node.directory ? 0 : node.size;
+    return entry;
+}
+
+void AddDirectory(const std::string& path) {
+    ParsedPath parsed = Parse(path);
+    if (parsed.names.empty()) {
+        RootOf(parsed.root, true);
+        return;
+    }
+    Node* node = Place(EnsureParent(parsed), parsed.names.back());
+    if (node->directory) return;
+    PutFile(node, "", 0, 0);
+    node->directory = true;
+}
+
+void AddFile(const std::string& path, const std::string& content, unsigned attributes) {
+    ParsedPath parsed = Parse(path);
+    if (parsed.names.empty()) return;
+    PutFile(Place(EnsureParent(parsed), parsed.names.back()), content, content.size(), attributes);
+}
+
+bool IsFile(const std::string& path) {
+    Node* node = Find(path);
+    return node && !node->directory;
+}
+
+bool IsDirectory(const std::string& path) {
+    Node* node = Find(path);
+    return node && node->directory;
+}
+
+uint64_t FileSize(const std::string& path) {
+    Node* node = Find(path);
+    return node && !node->directory ? node->size : 0;
+}
+
+unsigned Attributes(const std::string& path) {
+    Node* node = Find(path);
+    return node ? node->attributes : 0;
+}
+
+std::string StoredName(const std::string& path) {
+    Node* node = Find(path);
+    return node ? node->name : std::string();
+}
+
+std::vector<std::string> ListTree(const std::string& root) {
+    std::vector<std::string> listed;
+    for (const TreeEntry& entry : DescribeTree(root)) listed.push_back(entry.relativePath + (entry.directory ? "\\" : ""));
+    // Sorted as listed, a folder's separator included.
+    std::sort(listed.begin(), listed.end(),
+              [](const std::string& a, const std::string& b) { return Fold(a) < Fold(b); });
+    return listed;
+}
+
+std::vector<TreeEntry> DescribeTree(const std::string& root) {
+    std::vector<std::pair<std::string, TreeEntry>> keyed;  // by folded path
+    Node* folder = Find(root);
+    if (folder && folder->directory) {
+        std::vector<std::pair<const Node*, std::string>> pending = {{folder, ""}};
+        while (!pending.empty()) {
+            auto [node, prefix] = pending.back();
+            pending.pop_back();
+            for (const auto& [key, child] : node->children) {
+                std::string relative = prefix + child->name;
+                keyed.push_back({Fold(relative), TreeEntry{relative, child->directory, child->size, child->attributes, child->diskPath}});
+                if (child->directory) pending.push_back({child.get(), relative + "\\"});
+            }
+        }
+    }
+    std::sort(keyed.begin(), keyed.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<TreeEntry> described;
+    for (auto& [key, entry] : keyed) described.push_back(std::move(entry));
+    return described;
+}
+
+int LoadTree(const std::string& root, const std::vector<TreeEntry>& entries, std::string* problem) {
+    AddDirectory(root);
+    Node* top = Find(root);
+    for (const TreeEntry& entry : entries) {
+        // Every name must reach the file system as it stands: no name that Win32
+        // would trim, resolve or refuse.
+        ParsedPath relative = Parse("X:\\" + entry.relativePath);
+        std::string rebuilt;
+        bool valid = !relative.names.empty() && !relative.endsInSeparator;
+        for (const std::string& name : relative.names) {
+            rebuilt += (rebuilt.empty() ? "" : "\\") + name;
+            valid = valid && IsValidWindowsName(name);
+        }
+        if (!valid || rebuilt != entry.relativePath) {
+            if (problem) *problem = entry.relativePath + ": the name cannot exist on Windows";
+            return 1;
+        }
+        Node* folder = top;
+        for (size_t i = 0; folder && i + 1 < relative.names.size(); ++i) {
+            Node* next = Child(folder, relative.names[i]);
+            if (!next) {
+                next = Place(folder, relative.names[i]);
+                next->directory = true;
+            }
+            folder = next->directory ? next : nullptr;
+        }
+        if (!folder || Child(folder, relative.names.back())) {
+            if (problem) *problem = entry.relativePath + ": another name of its folder differs from it only in letter case";
+            return 1;
+        }
+        Node* node = Place(folder, relative.names.back());
+        if (entry.directory) {
+            node->directory = true;
+            node->attributes = entry.attributes & KeptAttributes;
+        } else {
+            PutFile(node, "", entry.size, entry.attributes);
+            node->diskPath = entry.diskPath;
+        }
+    }
+    return 0;
+}
+
+}  // namespace memory_platform

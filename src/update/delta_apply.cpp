@@ -1,0 +1,278 @@
+#include "update/delta_apply.h"
+#include "update/leftover_temporaries.h"
+
+#include <string.h>
+
+#include "description/text.h"
+#include "platform/platform.h"
+#include "state/folders.h"
+#include "state/progress.h"
+#include "update/sha256.h"
+#include "update/update_tree.h"
+#include "update/vcdiff_decoder.h"
+
+DeltaStop LastDeltaStop = DeltaStopNone;
+char DeltaStopName[DeltaFieldSize];
+
+namespace {
+
+enum { PathSize = 1024 };
+
+const char ListName[] = "deltas.txt";
+
+// The temporary file holding each entry's result until it takes its place;
+// empty where none is held. 256 KB, fixed.
+char Temporaries[DeltaCapacity][PathSize];
+
+// Paths of the entry at work.
+char GamePath[PathSize];
+char DeltaPath[PathSize];
+
+// Game files are hashed through this buffer (64 KB).
+unsigned char HashBuffer[65536];
+
+// The number in a temporary's name: a range of its own per entry (the copy's
+// temporaries use 0 to f), moved on by 0x200 while a name is taken.
+enum { FirstTemporaryNumber = 0x100, TemporaryNumberStep = 0x200, TemporaryAttempts = 16 };
+
+int Stop(DeltaStop stop, const char* name) {
+    LastDeltaStop = stop;
+    size_t length = strlen(name);
+    if (length >= sizeof DeltaStopName) length = sizeof DeltaStopName - 1;
+    memcpy(DeltaStopName, name, length);
+    DeltaStopName[length] = '\0';
+    return 1;
+}
+
+// 0 and the SHA-256 of the file; 1 when it cannot be read whole.
+int HashFile(const char* path, uint64_t size, unsigned char digest[32]) {
+    FileReader reader;
+    if (PlatformOpenFileForReading(path, &reader) != 0) return 1;
+    Sha256State state;
+    Sha256Begin(&state);
+    uint64_t offset = 0;
+    int status = 0;
+    for (;;) {
+        size_t count = 0;
+        if (PlatformReadFileAt(reader, offset, HashBuffer, sizeof HashBuffer, &count) != 0) {
+            status = 1;
+            break;
+        }
+        if (count == 0) break;
+        Sha256Add(&state, HashBuffer, count);
+        offset += count;
+    }
+    PlatformCloseFile(reader);
+    Sha256Finish(&state, digest);
+    return status != 0 || offset != size ? 1 : 0;
+}
+
+// What one decode reads and writes.
+struct Decoding {
+    FileReader source;
+    FileReader delta;
+    TemporaryWriter target;
+    Sha256State hash;
+    uint64_t written;
+    uint64_t limit;  // the new size: a delta that makes more is damaged, and fills no disk
+    bool tooLong;
+    bool sourceFailed;
+    bool deltaFailed;
+};
+
+int ReadSource(void* context, uint64_t offset, void* buffer, size_t size) {
+    Decoding* decoding = (Decoding*)context;
+    size_t count = 0;
+    if (PlatformReadFileAt(decoding->source, offset, buffer, size, &count) != 0 || count != size) {
+        decoding->sourceFailed = true;
+        return 1;
+    }
+    return 0;
+}
+
+int ReadDelta(void* context, uint64_t offset, void* buffer, size_t size, size_t* count) {
+    Decoding* decoding = (Decoding*)context;
+    if (PlatformReadFileAt(decoding->delta, offset, buffer, size, count) == 0) return 0;
+    decoding->deltaFailed = true;
+    return 1;
+}
+
+// The result's SHA-256 is computed as it is written: it is never read back.
+int WriteTarget(void* context, const void* data, size_t size) {
+    Decoding* decoding = (Decoding*)context;
+    if (size > decoding->limit - decoding->written) {
+        decoding->tooLong = true;
+        return 1;
+    }
+    if (PlatformWriteTemporary(decoding->target, data, size) != 0) return 1;
+    decoding->written += size;
+    Sha256Add(&decoding->hash, data, size);
+    ProgressAdvance(size);
+    return 0;
+}
+
+// A new temporary beside GamePath for entry index, in Temporaries[index].
+int CreateTemporaryFor(int index, TemporaryWriter* writer) {
+    for (unsigned attempt = 0; attempt < TemporaryAttempts; ++attempt) {
+        unsigned number = FirstTemporaryNumber + (unsigned)index + attempt * TemporaryNumberStep;
+        unsigned error = 0;
+        if (PlatformCreateTemporary(GamePath, number, Temporaries[index], PathSize, writer, &error) == 0) return 0;
+        Temporaries[index][0] = '\0';
+        if (error != ErrorAlreadyExists) return 1;
+    }
+    return 1;
+}
+
+// Decodes entry index from GamePath and DeltaPath into a new temporary. 0 when
+// the result is the new version; else 1 and the stop. oldChecked tells whether
+// the game file's SHA-256 already matched the old version's.
+int MakeResult(int index, bool oldChecked) {
+    const DeltaEntry& entry = DeltaList[index];
+    Decoding decoding = {};
+    if (PlatformOpenFileForReading(DeltaPath, &decoding.delta) != 0) return Stop(DeltaStopDamagedDelta, entry.deltaFile);
+    if (PlatformOpenFileForReading(GamePath, &decoding.source) != 0) {
+        PlatformCloseFile(decoding.delta);
+        return Stop(DeltaStopMissingFile, entry.gameFile);
+    }
+    int status = 0;
+    if (CreateTemporaryFor(index, &decoding.target) != 0) {
+        status = Stop(DeltaStopWriteFailed, entry.gameFile);
+    } else {
+        Sha256Begin(&decoding.hash);
+        decoding.limit = entry.newSize;
+        DeltaIo io = {&decoding, entry.oldSize, ReadSource, ReadDelta, WriteTarget};
+        uint64_t targetSize = 0;
+        DeltaProblem problem = DeltaFine;
+        int decoded = DecodeDelta(&io, &targetSize, &problem);
+        bool closed = PlatformCloseTemporary(decoding.target) == 0;
+        unsigned char digest[32];
+        Sha256Finish(&decoding.hash, digest);
+        if ((problem == DeltaWriteFailed && !decoding.tooLong) || !closed) {
+            status = Stop(DeltaStopWriteFailed, entry.gameFile);
+        } else if (decoding.sourceFailed) {
+            status = Stop(DeltaStopMissingFile, entry.gameFile);
+        } else if (decoding.deltaFailed) {
+            status = Stop(DeltaStopDamagedDelta, entry.deltaFile);
+        } else if (decoded != 0 || targetSize != entry.newSize || memcmp(digest, entry.newHash, 32) != 0) {
+            // A wrong source or a damaged delta: the game file's hash tells which.
+            unsigned char old[32];
+            bool oldMatches = oldChecked || (HashFile(GamePath, entry.oldSize, old) == 0 &&
+                                             memcmp(old, entry.oldHash, 32) == 0);
+            status = oldMatches ? Stop(DeltaStopDamagedDelta, entry.deltaFile)
+                                : Stop(DeltaStopWrongVersion, entry.gameFile);
+        }
+    }
+    PlatformCloseFile(decoding.source);
+    PlatformCloseFile(decoding.delta);
+    return status;
+}
+
+// Whether a file of that size cannot be the old version and may be the new one.
+bool MayAlreadyBeNew(const DeltaEntry& entry, uint64_t size) { return size == entry.newSize && size != entry.oldSize; }
+
+int PrepareOne(int index) {
+    const DeltaEntry& entry = DeltaList[index];
+    ProgressFile(ProgressDeltas, entry.gameFile);
+    if (FormatText(GamePath, sizeof GamePath, "%s\\%s", GameFolder, entry.gameFile) != 0)
+        return Stop(DeltaStopMissingFile, entry.gameFile);
+    if (FormatText(DeltaPath, sizeof DeltaPath, "%s\\%s", ProgramFolder, entry.deltaFile) != 0)
+        return Stop(DeltaStopDamagedDelta, entry.deltaFile);
+    unsigned attributes;
+    uint64_t size;
+    if (PlatformGetFileAttributes(GamePath, &attributes) != 0 || (attributes & FileAttributeDirectory) ||
+        PlatformGetFileSize(GamePath, &size) != 0)
+        return Stop(DeltaStopMissingFile, entry.gameFile);
+    // A file whose replacement would be refused is found out before anything changes.
+    if (attributes & (FileAttributeHidden | FileAttributeSystem)) return Stop(DeltaStopWriteFailed, entry.gameFile);
+    bool oldChecked = false;
+    if (size == entry.newSize) {
+        unsigned char digest[32];
+        if (HashFile(GamePath, size, digest) != 0) return Stop(DeltaStopMissingFile, entry.gameFile);
+        if (memcmp(digest, entry.newHash, 32) == 0) {
+            // Already the new version. Its result was counted in the total where
+            // its size could not tell it from the old version: counted as done.
+            if (size == entry.oldSize) ProgressAdvance(size);
+            return 0;
+        }
+        oldChecked = size == entry.oldSize && memcmp(digest, entry.oldHash, 32) == 0;
+        if (!oldChecked) return Stop(DeltaStopWrongVersion, entry.gameFile);
+    } else if (size != entry.oldSize) {
+        return Stop(DeltaStopWrongVersion, entry.gameFile);
+    }
+    return MakeResult(index, oldChecked);
+}
+
+}  // namespace
+
+int LoadDeltaList() {
+    LastDeltaStop = DeltaStopNone;
+    DeltaCount = 0;
+    char path[PathSize];
+    if (FormatText(path, sizeof path, "%s\\%s", ProgramFolder, ListName) != 0) return Stop(DeltaStopDamagedList, ListName);
+    return ReadDeltaList(path) == DeltaListDamaged ? Stop(DeltaStopDamagedList, ListName) : 0;
+}
+
+uint64_t DeltaRoomNeeded() {
+    uint64_t needed = 0;
+    for (int i = 0; i < DeltaCount; ++i) {
+        uint64_t size;
+        if (FormatText(GamePath, sizeof GamePath, "%s\\%s", GameFolder, DeltaList[i].gameFile) == 0 &&
+            PlatformGetFileSize(GamePath, &size) == 0 && MayAlreadyBeNew(DeltaList[i], size))
+            continue;
+        needed += DeltaList[i].newSize;
+        if (needed < DeltaList[i].newSize) return UINT64_MAX;
+    }
+    return needed;
+}
+
+void RemoveDeltaLeftovers() {
+    for (int i = 0; i < DeltaCount; ++i) {
+        if (FormatText(GamePath, sizeof GamePath, "%s\\%s", GameFolder, DeltaList[i].gameFile) != 0) continue;
+        // The folder ends at the last separator; a second byte of a double-byte character is no separator.
+        char* lastSeparator = nullptr;
+        for (char* p = GamePath; *p; ++p) {
+            if (*p == '\\') lastSeparator = p;
+            else if (PlatformIsLeadByte((unsigned char)*p) && p[1]) ++p;
+        }
+        if (!lastSeparator) continue;
+        *lastSeparator = '\0';
+        RemoveLeftoverTemporaries(GamePath);
+    }
+}
+
+int PrepareDeltaResults() {
+    for (int i = 0; i < DeltaCount; ++i) {
+        if (PrepareOne(i) != 0) {
+            DiscardDeltaResults();
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int PlaceDeltaResults() {
+    for (int i = 0; i < DeltaCount; ++i) {
+        if (Temporaries[i][0] == '\0') continue;
+        ProgressFile(ProgressReplace, DeltaList[i].gameFile);
+        if (FormatText(GamePath, sizeof GamePath, "%s\\%s", GameFolder, DeltaList[i].gameFile) != 0) return 1;
+        ClearReadOnlyMark(GamePath);
+        if (PlatformReplaceWithTemporary(Temporaries[i], GamePath) != 0) return 1;
+        Temporaries[i][0] = '\0';
+    }
+    return 0;
+}
+
+void DiscardDeltaResults() {
+    for (int i = 0; i < DeltaCapacity; ++i) {
+        if (Temporaries[i][0] == '\0') continue;
+        PlatformDiscardTemporary(Temporaries[i]);
+        Temporaries[i][0] = '\0';
+    }
+}
+
+void ResetDeltasForTests() {
+    memset(Temporaries, 0, sizeof Temporaries);
+    DeltaCount = 0;
+    LastDeltaStop = DeltaStopNone;
+    DeltaStopName[0] = '\0';
+}

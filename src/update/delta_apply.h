@@ -1,0 +1,54 @@
+// Game files patched by deltas. The new version of every such file is made and
+// checked before anything in the game folder changes: decoded into a temporary
+// file beside the game file, its size and SHA-256 compared with the list's.
+// Only after the update tree has been copied does each one take its game file's
+// place. A game file that already is the new version is left as it is.
+#ifndef UPDATE_DELTA_APPLY_H
+#define UPDATE_DELTA_APPLY_H
+
+#include <stdint.h>
+
+#include "update/delta_manifest.h"
+
+// Why the deltas stopped the run.
+enum DeltaStop {
+    DeltaStopNone = 0,
+    DeltaStopDamagedList,   // deltas.txt cannot be read or breaks its rules
+    DeltaStopMissingFile,   // a game file a delta patches is not there, or cannot be read
+    DeltaStopWrongVersion,  // it is neither the version the delta was made from nor the new one
+    DeltaStopDamagedDelta,  // a delta cannot be read, or does not make the new version from the right one
+    DeltaStopWriteFailed,   // a result could not be written (a full disk), or its file refuses to be replaced
+};
+extern DeltaStop LastDeltaStop;
+// The file the stop is about: the game file (relative to the game folder), the
+// delta file (relative to the program folder), or "deltas.txt".
+extern char DeltaStopName[DeltaFieldSize];
+
+// Reads ProgramFolder\deltas.txt: 0 when there is none or it was read, 1 when
+// it is damaged.
+int LoadDeltaList();
+
+// What the results take on the game folder's volume while they all lie beside
+// their files: the new size of each that will be made (a game file already of
+// the new size and not of the old one makes none).
+uint64_t DeltaRoomNeeded();
+
+// Removes the temporary files an interrupted run left in the folders of the
+// game files the deltas patch.
+void RemoveDeltaLeftovers();
+
+// Makes and checks every result. 0 when all are ready; 1 and LastDeltaStop at
+// the first failure, with every temporary file discarded.
+int PrepareDeltaResults();
+
+// Each prepared result takes its game file's place, the game file's read-only
+// mark cleared first as the copy does. 0, or 1 at the first that fails (the
+// files placed before it stay placed; the caller discards the rest).
+int PlaceDeltaResults();
+
+// Removes every temporary file not yet placed.
+void DiscardDeltaResults();
+
+void ResetDeltasForTests();
+
+#endif

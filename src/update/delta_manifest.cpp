@@ -1,0 +1,146 @@
+#include "update/delta_manifest.h"
+
+#include <string.h>
+
+#include "description/text.h"
+#include "platform/platform.h"
+#include "update/sha256.h"
+
+DeltaEntry DeltaList[DeltaCapacity];
+int DeltaCount = 0;
+
+namespace {
+
+// One line of the list being read, and the bytes read ahead of it.
+char Line[DeltaLineSize];
+char ReadAhead[4096];
+size_t AheadCount = 0, AheadUsed = 0;
+
+// The next line without its end (LF, and a CR before it): 0 and the line, 1 at
+// the end of the file, 2 when the line does not fit.
+int NextLine(FileReader reader, size_t* length) {
+    size_t used = 0;
+    bool any = false;
+    for (;;) {
+        if (AheadUsed == AheadCount) {
+            AheadCount = PlatformReadFile(reader, ReadAhead, sizeof ReadAhead);
+            AheadUsed = 0;
+            if (AheadCount == 0) break;
+        }
+        char byte = ReadAhead[AheadUsed++];
+        any = true;
+        if (byte == '\n') break;
+        if (used + 1 >= sizeof Line) return 2;
+        Line[used++] = byte;
+    }
+    if (!any) return 1;
+    if (used > 0 && Line[used - 1] == '\r') --used;
+    Line[used] = '\0';
+    *length = used;
+    return 0;
+}
+
+// Decimal digits only, without overflow.
+int ParseSize(const char* text, uint64_t* value) {
+    if (*text == '\0' || strlen(text) > 20) return 1;
+    uint64_t result = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9') return 1;
+        unsigned digit = (unsigned)(*p - '0');
+        if (result > (UINT64_MAX - digit) / 10) return 1;
+        result = result * 10 + digit;
+    }
+    *value = result;
+    return 0;
+}
+
+int CopyField(const char* text, char* field) {
+    size_t length = strlen(text);
+    if (length == 0 || length >= DeltaFieldSize) return 1;
+    memcpy(field, text, length + 1);
+    return 0;
+}
+
+// Splits Line at its TABs into exactly six fields, in place.
+int SplitFields(char* fields[6]) {
+    int count = 0;
+    fields[count++] = Line;
+    for (char* p = Line; *p; ++p) {
+        if (*p != '\t') continue;
+        if (count == 6) return 1;
+        *p = '\0';
+        fields[count++] = p + 1;
+    }
+    return count == 6 ? 0 : 1;
+}
+
+int ParseEntry(DeltaEntry* entry) {
+    char* fields[6];
+    if (SplitFields(fields) != 0) return 1;
+    if (CopyField(fields[0], entry->gameFile) != 0 || !IsPlainRelativePath(entry->gameFile)) return 1;
+    if (ParseSize(fields[1], &entry->oldSize) != 0 || ParseSize(fields[3], &entry->newSize) != 0) return 1;
+    if (Sha256FromHex(fields[2], strlen(fields[2]), entry->oldHash) != 0 ||
+        Sha256FromHex(fields[4], strlen(fields[4]), entry->newHash) != 0)
+        return 1;
+    if (CopyField(fields[5], entry->deltaFile) != 0 || !IsPlainRelativePath(entry->deltaFile)) return 1;
+    return 0;
+}
+
+bool NamedBefore(int count, const char* gameFile) {
+    for (int i = 0; i < count; ++i)
+        if (EqualIgnoringAsciiCase(DeltaList[i].gameFile, gameFile)) return true;
+    return false;
+}
+
+DeltaListState ReadLines(FileReader reader) {
+    int count = 0;
+    for (;;) {
+        size_t length = 0;
+        int status = NextLine(reader, &length);
+        if (status == 1) break;
+        if (status == 2 || memchr(Line, '\0', length) != NULL) return DeltaListDamaged;
+        if (length == 0 || Line[0] == '#') continue;
+        if (count == DeltaCapacity || ParseEntry(&DeltaList[count]) != 0) return DeltaListDamaged;
+        if (NamedBefore(count, DeltaList[count].gameFile)) return DeltaListDamaged;
+        ++count;
+    }
+    DeltaCount = count;
+    return DeltaListRead;
+}
+
+}  // namespace
+
+// Components are split at both slashes; a double-byte character (表 is 0x95
+// 0x5C) is one character, as the system reads the name. A component of dots
+// and spaces alone is refused: Windows trims ".. " to "..".
+bool IsPlainRelativePath(const char* path) {
+    if (path[0] == '\0' || path[0] == '\\' || path[0] == '/') return false;
+    bool onlyDotsAndSpaces = true;
+    size_t componentLength = 0;
+    for (const char* p = path;; p += CharacterLength(p)) {
+        unsigned char byte = (unsigned char)*p;
+        if (byte == '\\' || byte == '/' || byte == '\0') {
+            if (componentLength == 0 || onlyDotsAndSpaces) return false;
+            if (byte == '\0') return true;
+            onlyDotsAndSpaces = true;
+            componentLength = 0;
+            continue;
+        }
+        if (byte == ':' || byte < 0x20) return false;
+        if (byte != '.' && byte != ' ') onlyDotsAndSpaces = false;
+        ++componentLength;
+    }
+}
+
+DeltaListState ReadDeltaList(const char* path) {
+    DeltaCount = 0;
+    AheadCount = AheadUsed = 0;
+    unsigned attributes;
+    if (PlatformGetFileAttributes(path, &attributes) != 0) return DeltaListAbsent;
+    FileReader reader;
+    if ((attributes & FileAttributeDirectory) || PlatformOpenFileForReading(path, &reader) != 0)
+        return DeltaListDamaged;
+    DeltaListState state = ReadLines(reader);
+    PlatformCloseFile(reader);
+    return state;
+}

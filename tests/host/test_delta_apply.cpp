@@ -1,0 +1,379 @@
+// The update run of a patch with deltas on the in-memory machine: the deltas
+// are real encoder output (xdelta3, run by the test on generated files). Every
+// road that stops must leave the game folder byte for byte as it was and no
+// temporary file behind.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "description/update_description.h"
+#include "host_test_support.h"
+#include "platform/platform_memory.h"
+#include "state/folders.h"
+#include "state/run_outcome.h"
+#include "state/window_handles.h"
+#include "update/delta_manifest.h"
+#include "update/room_check.h"
+#include "update/sha256.h"
+#include "update/update_run.h"
+
+namespace mp = memory_platform;
+using mp::Operation;
+
+namespace {
+
+char MainWindow;
+
+// Deterministic bytes: a simple generator, so that failures repeat.
+std::string Generated(size_t size, unsigned seed) {
+    std::string bytes(size, '\0');
+    uint32_t state = seed * 2654435761u + 1;
+    for (char& byte : bytes) {
+        state = state * 1664525u + 1013904223u;
+        byte = (char)(state >> 24);
+    }
+    return bytes;
+}
+
+std::string Hex(const std::string& bytes) {
+    Sha256State state;
+    Sha256Begin(&state);
+    Sha256Add(&state, bytes.data(), bytes.size());
+    unsigned char digest[32];
+    Sha256Finish(&state, digest);
+    char text[65];
+    Sha256ToHex(digest, text);
+    return text;
+}
+
+// The delta from old to new as the patch maker's encoder writes it.
+std::string Encode(const std::string& oldBytes, const std::string& newBytes) {
+    char folder[] = "/tmp/delta-test-XXXXXX";
+    if (!mkdtemp(folder)) return "";
+    std::string base = folder;
+    auto write = [](const std::string& path, const std::string& bytes) {
+        FILE* file = fopen(path.c_str(), "wb");
+        fwrite(bytes.data(), 1, bytes.size(), file);
+        fclose(file);
+    };
+    write(base + "/old", oldBytes);
+    write(base + "/new", newBytes);
+    std::string command = "xdelta3 -e -9 -S none -A= -f -s " + base + "/old " + base + "/new " + base + "/delta";
+    std::string delta;
+    if (system(command.c_str()) == 0) {
+        FILE* file = fopen((base + "/delta").c_str(), "rb");
+        char buffer[65536];
+        while (size_t count = fread(buffer, 1, sizeof buffer, file)) delta.append(buffer, count);
+        fclose(file);
+    }
+    system(("rm -rf " + base).c_str());
+    return delta;
+}
+
+struct Version {
+    std::string oldBytes, newBytes, delta;
+};
+
+// Two archives: one with an edit in the middle and bytes inserted, one that
+// shrinks (a block moved, the tail cut). Made once for all tests.
+const std::vector<Version>& Versions() {
+    static std::vector<Version> versions;
+    if (!versions.empty()) return versions;
+    std::string a = Generated(300000, 1);
+    std::string aNew = a.substr(0, 100000) + "edited scenario line" + a.substr(100020, 150000) + Generated(5000, 2) +
+                       a.substr(250020);
+    std::string b = Generated(120000, 3);
+    std::string bNew = b.substr(60000, 40000) + b.substr(0, 60000);
+    versions.push_back(Version{a, aNew, Encode(a, aNew)});
+    versions.push_back(Version{b, bNew, Encode(b, bNew)});
+    return versions;
+}
+
+const char* const GameFiles[] = {"data\\a.arc", "data\\b.arc"};
+const char* const DeltaFiles[] = {"deltas\\0001.vcdiff", "deltas\\0002.vcdiff"};
+
+std::string ManifestLine(int index) {
+    const Version& version = Versions()[index];
+    return std::string(GameFiles[index]) + "\t" + std::to_string(version.oldBytes.size()) + "\t" +
+           Hex(version.oldBytes) + "\t" + std::to_string(version.newBytes.size()) + "\t" + Hex(version.newBytes) +
+           "\t" + DeltaFiles[index] + "\r\n";
+}
+
+std::string Manifest() {
+    return "# game file\told size\told SHA-256\tnew size\tnew SHA-256\tdelta file\r\n" + ManifestLine(0) +
+           ManifestLine(1);
+}
+
+// Every object below the game folder with its bytes and marks.
+std::map<std::string, std::string> Snapshot() {
+    std::map<std::string, std::string> objects;
+    for (const auto& relative : mp::ListTree("C:\\Game")) {
+        std::string path = "C:\\Game\\" + relative;
+        objects[relative] = (mp::IsFile(path) ? Hex(mp::FileBytes(path)) : "") + "/" +
+                            std::to_string(mp::Attributes(path));
+    }
+    return objects;
+}
+
+// Names of the program's temporary files anywhere on the machine.
+std::vector<std::string> Temporaries() {
+    std::vector<std::string> found;
+    for (const char* root : {"C:\\Game", "C:\\Patch"})
+        for (const auto& relative : mp::ListTree(root))
+            if (relative.find("~upd") != std::string::npos) found.push_back(relative);
+    return found;
+}
+
+std::vector<std::string> Boxes() {
+    std::vector<std::string> shown;
+    for (const auto& box : mp::MessageBoxes()) shown.push_back(box.title + "|" + box.text);
+    return shown;
+}
+
+class DeltaRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (Versions()[0].delta.empty() || Versions()[1].delta.empty()) GTEST_SKIP() << "xdelta3 is not installed";
+        ResetProgramState();
+        ResetUpdateRunForTests();
+        strcpy(ProgramFolder, "C:\\Patch");
+        strcpy(UpdateDescription.Caption, "Patch 1.1");
+        strcpy(UpdateDescription.GameName, "Game");
+        strcpy(UpdateDescription.Attention1, "Versions differ.");
+        strcpy(UpdateDescription.RegistryKeyPath, "Software\\Maker\\Game");
+        WindowHandles.MainWindow = &MainWindow;
+        mp::SetRegistryString("Software\\Maker\\Game", "SAV_FOLDER", "C:\\Game");
+        mp::AddFile("C:\\Game\\Tessoran.exe", "old engine");
+        mp::AddFile("C:\\Game\\data\\a.arc", Versions()[0].oldBytes, FileAttributeReadOnly);
+        mp::AddFile("C:\\Game\\data\\b.arc", Versions()[1].oldBytes);
+        mp::AddFile("C:\\Game\\data\\other.dat", "old other");
+        mp::AddFile("C:\\Patch\\update\\Tessoran.exe", "new engine");
+        mp::AddFile("C:\\Patch\\update\\data\\other.dat", "new other");
+        mp::AddFile("C:\\Patch\\deltas.txt", Manifest());
+        mp::AddFile("C:\\Patch\\deltas\\0001.vcdiff", Versions()[0].delta);
+        mp::AddFile("C:\\Patch\\deltas\\0002.vcdiff", Versions()[1].delta);
+    }
+    void RunAgain() {
+        ResetUpdateRunForTests();
+        RunUpdate();
+    }
+};
+
+const std::string Closing = "Patch 1.1|アップデートを終了します。";
+const std::string Completion = "Patch 1.1|アップデートが完了しました。";
+const std::string CopyFailure = "アップデートエラー|ファイルのコピーに失敗しました。";
+
+TEST_F(DeltaRunTest, TheRoadMakesTheNewFilesAndASecondRunChangesNothing) {
+    EXPECT_EQ(0, RunUpdate());
+    EXPECT_EQ(std::vector<std::string>({Completion}), Boxes());
+    EXPECT_EQ(OutcomeCompleted, LastRunOutcome);
+    EXPECT_EQ(Versions()[0].newBytes, mp::FileBytes("C:\\Game\\data\\a.arc"));
+    EXPECT_EQ(Versions()[1].newBytes, mp::FileBytes("C:\\Game\\data\\b.arc"));
+    EXPECT_EQ(0u, mp::Attributes("C:\\Game\\data\\a.arc") & FileAttributeReadOnly);  // cleared as the copy clears it
+    EXPECT_EQ("new engine", mp::FileContent("C:\\Game\\Tessoran.exe"));
+    EXPECT_EQ("new other", mp::FileContent("C:\\Game\\data\\other.dat"));
+    EXPECT_TRUE(Temporaries().empty());
+    EXPECT_EQ(0, mp::OpenFileCount());
+    // The results were counted by the room check: both lie beside their files at once.
+    // Beside them: the tree adds nothing (same sizes), and the largest copy is the engine's 10 bytes.
+    EXPECT_EQ(Versions()[0].newBytes.size() + Versions()[1].newBytes.size() + 10, LastRoomCheck.bytesNeeded);
+    // The same patch again: both files are already new and are neither decoded nor replaced.
+    auto after = Snapshot();
+    int temporariesMade = mp::OperationCount(Operation::CreateTemporary);
+    size_t boxes = mp::MessageBoxes().size();
+    RunAgain();
+    EXPECT_EQ(OutcomeCompleted, LastRunOutcome);
+    EXPECT_EQ(Completion, Boxes()[boxes]);
+    EXPECT_EQ(temporariesMade, mp::OperationCount(Operation::CreateTemporary));
+    EXPECT_EQ(after, Snapshot());
+}
+
+// Each way the deltas can stop the run before anything changes: the boxes, the
+// exit status, the game folder as it was, no temporary file and no file left open.
+struct StopCase {
+    const char* what;
+    void (*arrange)();
+    std::vector<std::string> boxes;
+    RunOutcome outcome;
+};
+
+class DeltaStopTest : public DeltaRunTest, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(DeltaStopTest, ChangesNothingAndLeavesNoTemporary) {
+    GetParam().arrange();
+    auto before = Snapshot();
+    EXPECT_EQ(1, RunUpdate());
+    EXPECT_EQ(GetParam().boxes, Boxes());
+    EXPECT_EQ(GetParam().outcome, LastRunOutcome);
+    EXPECT_EQ(before, Snapshot());
+    EXPECT_TRUE(Temporaries().empty());
+    EXPECT_EQ(0, mp::OpenFileCount());
+}
+
+std::string Flipped(std::string bytes, size_t at) {
+    bytes[at] = (char)(bytes[at] ^ 0x40);
+    return bytes;
+}
+
+const std::string WrongB = "Patch 1.1 注意|data\\b.arcのバージョンが違うため、アップデートできません。";
+const std::string DamagedSecond = "Patch 1.1 注意|deltas\\0002.vcdiffが壊れているため、アップデートできません。";
+const std::string DamagedList = "Patch 1.1 注意|deltas.txtが壊れているため、アップデートできません。";
+
+INSTANTIATE_TEST_SUITE_P(
+    Stops, DeltaStopTest,
+    ::testing::Values(
+        StopCase{"a delta damaged in its last window",
+                 [] { mp::AddFile("C:\\Patch\\deltas\\0002.vcdiff", Flipped(Versions()[1].delta, Versions()[1].delta.size() - 3)); },
+                 {DamagedSecond, Closing}, OutcomeDamagedDelta},
+        StopCase{"a delta cut short",
+                 [] { mp::AddFile("C:\\Patch\\deltas\\0002.vcdiff", Versions()[1].delta.substr(0, Versions()[1].delta.size() / 2)); },
+                 {DamagedSecond, Closing}, OutcomeDamagedDelta},
+        StopCase{"a delta missing",
+                 [] { PlatformDeleteFile("C:\\Patch\\deltas\\0002.vcdiff"); },
+                 {DamagedSecond, Closing}, OutcomeDamagedDelta},
+        StopCase{"another game version of the same size",
+                 [] { mp::AddFile("C:\\Game\\data\\b.arc", Flipped(Versions()[1].oldBytes, 5000)); },
+                 {WrongB, Closing}, OutcomeWrongVersion},
+        StopCase{"another game version of another size",
+                 [] { mp::AddFile("C:\\Game\\data\\b.arc", Versions()[1].oldBytes + "x"); },
+                 {WrongB, Closing}, OutcomeWrongVersion},
+        StopCase{"a file of the new size that is not the new version",
+                 [] { mp::AddFile("C:\\Game\\data\\b.arc", Flipped(Versions()[1].newBytes, 7)); },
+                 {WrongB, Closing}, OutcomeWrongVersion},
+        StopCase{"a game file missing",
+                 [] { PlatformDeleteFile("C:\\Game\\data\\b.arc"); },
+                 {"Patch 1.1 注意|data\\b.arcが見つからないため、アップデートできません。", Closing}, OutcomeWrongVersion},
+        StopCase{"a list line with five fields",
+                 [] { mp::AddFile("C:\\Patch\\deltas.txt", Manifest() + "data\\c.arc\t1\t2\t3\t4\r\n"); },
+                 {DamagedList, Closing}, OutcomeDamagedDelta},
+        StopCase{"a list naming a file out of the game folder",
+                 [] {
+                     std::string line = ManifestLine(1);
+                     mp::AddFile("C:\\Patch\\deltas.txt", "data\\..\\..\\b.arc" + line.substr(line.find('\t')));
+                 },
+                 {DamagedList, Closing}, OutcomeDamagedDelta},
+        StopCase{"a list naming one file twice",
+                 [] { mp::AddFile("C:\\Patch\\deltas.txt", Manifest() + ManifestLine(1)); },
+                 {DamagedList, Closing}, OutcomeDamagedDelta},
+        StopCase{"a hidden game file, whose replacement would be refused",
+                 [] { mp::AddFile("C:\\Game\\data\\b.arc", Versions()[1].oldBytes, FileAttributeHidden); },
+                 {CopyFailure}, OutcomeCopyFailed},
+        StopCase{"the disk filling while a result is written",
+                 [] { mp::FailNthOperation(Operation::WriteTemporary, 2, ErrorDiskFull); },
+                 {CopyFailure}, OutcomeCopyFailed},
+        StopCase{"a temporary that cannot be made",
+                 [] { mp::FailOperation(Operation::CreateTemporary, "C:\\Game\\data\\b.arc"); },
+                 {CopyFailure}, OutcomeCopyFailed},
+        StopCase{"the game file unreadable part-way",
+                 [] { mp::FailOperation(Operation::ReadFile, "C:\\Game\\data\\a.arc"); },
+                 {"Patch 1.1 注意|data\\a.arcが見つからないため、アップデートできません。", Closing}, OutcomeWrongVersion}),
+    [](const ::testing::TestParamInfo<StopCase>& info) {
+        std::string name;
+        for (const char* p = info.param.what; *p; ++p) name += isalnum((unsigned char)*p) ? *p : '_';
+        return name;
+    });
+
+// A stop after the results were made: the temporaries go, and what the run
+// had changed before stays as the run without deltas leaves it.
+TEST_F(DeltaRunTest, AFailedVerificationDiscardsTheResults) {
+    mp::AddFile("C:\\Patch\\update\\data\\new.dat", "not in the game");
+    EXPECT_EQ(1, RunUpdate());
+    EXPECT_EQ(OutcomeFileMissing, LastRunOutcome);
+    EXPECT_EQ(Versions()[0].oldBytes, mp::FileBytes("C:\\Game\\data\\a.arc"));
+    EXPECT_EQ("new engine", mp::FileContent("C:\\Game\\Tessoran.exe"));
+    EXPECT_EQ(2, mp::OperationCount(Operation::DiscardTemporary));
+    EXPECT_TRUE(Temporaries().empty());
+}
+
+TEST_F(DeltaRunTest, AReplacementRefusedAfterTheCopyIsACopyFailureWithNoTemporaryLeft) {
+    mp::FailOperation(Operation::ReplaceStep, "C:\\Game\\data\\b.arc");
+    EXPECT_EQ(1, RunUpdate());
+    EXPECT_EQ(std::vector<std::string>({CopyFailure}), Boxes());
+    EXPECT_EQ(OutcomeCopyFailed, LastRunOutcome);
+    // The first result took its place, as files copied before a failed copy stay copied.
+    EXPECT_EQ(Versions()[0].newBytes, mp::FileBytes("C:\\Game\\data\\a.arc"));
+    EXPECT_EQ(Versions()[1].oldBytes, mp::FileBytes("C:\\Game\\data\\b.arc"));
+    EXPECT_TRUE(Temporaries().empty());
+    // Run again once the cause is gone: a.arc is new already, b.arc is made.
+    ResetUpdateRunForTests();
+    mp::Reset();
+    SetUp();
+    mp::AddFile("C:\\Game\\data\\a.arc", Versions()[0].newBytes);
+    EXPECT_EQ(0, RunUpdate());
+    EXPECT_EQ(Versions()[1].newBytes, mp::FileBytes("C:\\Game\\data\\b.arc"));
+    EXPECT_EQ(1, mp::OperationCount(Operation::CreateTemporary));
+}
+
+TEST_F(DeltaRunTest, TheRoomCheckRefusesWhenTheResultsDoNotFit) {
+    uint64_t results = Versions()[0].newBytes.size() + Versions()[1].newBytes.size();
+    mp::SetFreeSpace(results + 9);  // one byte short of the results and the engine's copy
+    auto before = Snapshot();
+    EXPECT_EQ(1, RunUpdate());
+    EXPECT_EQ(OutcomeNoRoom, LastRunOutcome);
+    EXPECT_EQ(before, Snapshot());
+    EXPECT_EQ(0, mp::OperationCount(Operation::CreateTemporary));
+}
+
+// A patch without the list behaves as it always has, and reads no game file.
+TEST_F(DeltaRunTest, WithoutTheListNoGameFileIsRead) {
+    PlatformDeleteFile("C:\\Patch\\deltas.txt");
+    EXPECT_EQ(0, RunUpdate());
+    EXPECT_EQ(std::vector<std::string>({Completion}), Boxes());
+    EXPECT_EQ(0, mp::OperationCount(Operation::OpenFile));
+    EXPECT_EQ(Versions()[1].oldBytes, mp::FileBytes("C:\\Game\\data\\b.arc"));
+}
+
+// ---- The list's reader ----
+
+TEST(DeltaListTest, AcceptsCommentsLineEndsAndItsLimitsAndRefusesTheRest) {
+    const std::string hash(64, 'a');
+    auto line = [&](const std::string& game, const std::string& delta) {
+        return game + "\t1\t" + hash + "\t2\t" + hash + "\t" + delta;
+    };
+    std::string full;
+    for (int i = 0; i < DeltaCapacity; ++i) full += line("f" + std::to_string(i), "d") + "\n";
+    struct Case {
+        std::string text;
+        DeltaListState state;
+        int count;
+    } cases[] = {
+        {"# only a comment\r\n\r\n", DeltaListRead, 0},
+        // 表 ends in the byte of a backslash, which separates nothing.
+        {line("a", "d") + "\r\n" + line("b\\表", "deltas\\表") + "\n", DeltaListRead, 2},
+        {line("a", "d"), DeltaListRead, 1},  // no line end at the end
+        {full, DeltaListRead, DeltaCapacity},
+        {full + line("one-more", "d") + "\n", DeltaListDamaged, 0},
+        {line(std::string(511, 'x'), "d"), DeltaListRead, 1},
+        {line(std::string(512, 'x'), "d"), DeltaListDamaged, 0},
+        {line("a", "d") + "\textra", DeltaListDamaged, 0},
+        {"a\t1\t" + hash + "\t2\t" + hash.substr(1) + "\td", DeltaListDamaged, 0},
+        {"a\t-1\t" + hash + "\t2\t" + hash + "\td", DeltaListDamaged, 0},
+        {"a\t99999999999999999999\t" + hash + "\t2\t" + hash + "\td", DeltaListDamaged, 0},
+        {line("A", "d") + "\n" + line("a", "e"), DeltaListDamaged, 0},
+        {line("\\abs", "d"), DeltaListDamaged, 0},
+        {line("C:x", "d"), DeltaListDamaged, 0},
+        {line("a\\.. \\b", "d"), DeltaListDamaged, 0},
+        {line("a\\\\b", "d"), DeltaListDamaged, 0},
+        {line("a", "..\\d"), DeltaListDamaged, 0},
+        {line("a", "d/./e"), DeltaListDamaged, 0},
+        {line("a", "d") + std::string(1, '\0'), DeltaListDamaged, 0},
+        {std::string(DeltaLineSize, '#'), DeltaListDamaged, 0},
+    };
+    for (const Case& c : cases) {
+        ResetProgramState();
+        mp::AddFile("C:\\Patch\\deltas.txt", c.text);
+        EXPECT_EQ(c.state, ReadDeltaList("C:\\Patch\\deltas.txt")) << c.text.substr(0, 80);
+        EXPECT_EQ(c.count, DeltaCount) << c.text.substr(0, 80);
+    }
+    ResetProgramState();
+    EXPECT_EQ(DeltaListAbsent, ReadDeltaList("C:\\Patch\\deltas.txt"));
+    mp::AddDirectory("C:\\Patch\\deltas.txt");
+    EXPECT_EQ(DeltaListDamaged, ReadDeltaList("C:\\Patch\\deltas.txt"));
+}
+
+}  // namespace

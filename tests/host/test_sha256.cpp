@@ -1,0 +1,112 @@
+// SHA-256 against the standard's test vectors and against sha256sum, in both
+// implementations (the processor's SHA instructions where this machine has
+// them, and the portable code), whatever way the data is split.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <random>
+#include <string>
+
+#include "update/sha256.h"
+
+namespace {
+
+std::string Hash(const std::string& data, size_t piece = 0) {
+    Sha256State state;
+    Sha256Begin(&state);
+    if (piece == 0) piece = data.size() + 1;
+    for (size_t at = 0; at < data.size(); at += piece)
+        Sha256Add(&state, data.data() + at, data.size() - at < piece ? data.size() - at : piece);
+    unsigned char digest[32];
+    Sha256Finish(&state, digest);
+    char text[65];
+    Sha256ToHex(digest, text);
+    return text;
+}
+
+struct BothImplementations : ::testing::TestWithParam<bool> {
+    void SetUp() override { Sha256ForcePortable(GetParam()); }
+    void TearDown() override { Sha256ForcePortable(false); }
+};
+
+TEST_P(BothImplementations, HashTheStandardVectorsAtAnySplit) {
+    if (GetParam()) EXPECT_STREQ("portable", Sha256Implementation());
+    struct Vector {
+        std::string message, digest;
+    } vectors[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {"abcdefghbcdefghicdefghijdefghijkefghijklfghijklmghijklmnhijklmnoijklmnopjklmnopqklmnopqrlmnopqrsmnopqrstnopqrstu",
+         "cf5b16a778af8380036ce59e7b0492370b249b11e8f07a51afac45037afee9d1"},
+        {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (const Vector& v : vectors) {
+        SCOPED_TRACE(v.message.substr(0, 20));
+        EXPECT_EQ(v.digest, Hash(v.message));
+        // Pieces that straddle the 64-byte blocks and the 56-byte padding limit.
+        for (size_t piece : {1, 3, 55, 56, 63, 64, 65, 127, 4096})
+            if (v.message.size() <= 1000 || piece >= 63) EXPECT_EQ(v.digest, Hash(v.message, piece)) << piece;
+    }
+    // Every length around the block and padding boundaries, in one piece and
+    // byte by byte, against the other implementation.
+    for (size_t length = 0; length <= 130; ++length) {
+        std::string message(length, 'x');
+        Sha256ForcePortable(!GetParam());
+        std::string other = Hash(message);
+        Sha256ForcePortable(GetParam());
+        EXPECT_EQ(other, Hash(message)) << length;
+        EXPECT_EQ(other, Hash(message, 1)) << length;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sha256, BothImplementations, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Portable" : "Chosen"; });
+
+TEST(Sha256, AgreesWithSha256sumOnRandomData) {
+    std::mt19937 random(256);
+    std::string data(3 * 1000 * 1000 + 17, '\0');
+    for (char& c : data) c = (char)random();
+    char path[] = "/tmp/sha256-test-XXXXXX";
+    int file = mkstemp(path);
+    ASSERT_GE(file, 0);
+    ASSERT_EQ((ssize_t)data.size(), write(file, data.data(), data.size()));
+    close(file);
+    std::string expected;
+    FILE* pipe = popen((std::string("sha256sum '") + path + "'").c_str(), "r");
+    ASSERT_NE(nullptr, pipe);
+    char line[200] = "";
+    if (fgets(line, sizeof line, pipe) != nullptr) expected.assign(line, 64);
+    pclose(pipe);
+    unlink(path);
+    ASSERT_EQ(64u, expected.size());
+
+    std::string chosen = Hash(data, 100003);
+    Sha256ForcePortable(true);
+    std::string portable = Hash(data, 7777);
+    Sha256ForcePortable(false);
+    EXPECT_EQ(expected, chosen) << Sha256Implementation();
+    EXPECT_EQ(expected, portable);
+}
+
+TEST(Sha256, ReadsAndWritesHexDigests) {
+    unsigned char digest[32];
+    const char* upper = "E3B0C44298FC1C149AFBF4C8996FB92427AE41E4649B934CA495991B7852B855";
+    ASSERT_EQ(0, Sha256FromHex(upper, 64, digest));
+    char text[65];
+    Sha256ToHex(digest, text);
+    EXPECT_STREQ("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855", text);
+    EXPECT_EQ(1, Sha256FromHex(upper, 63, digest));
+    EXPECT_EQ(1, Sha256FromHex((std::string(upper) + "0").c_str(), 65, digest));
+    std::string bad = upper;
+    for (char c : {'g', 'G', ' ', '\0', '/', ':', '@', '`'}) {
+        bad[10] = c;
+        EXPECT_EQ(1, Sha256FromHex(bad.data(), 64, digest)) << c;
+    }
+}
+
+}  // namespace
