@@ -289,7 +289,9 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
                  MakeDeltas(report.plan, oldRead, newRead, options.oldFolder, options.newFolder, temporary,
                             &report.deltas, &problem) == 0);
     // The run reads the files deltas patch, deltas.txt and the deltas from the disk.
-    FolderRead proofOld = oldRead;
+    // OLD is copied only to name those files (a game may have 50,000).
+    FolderRead proofOld;
+    if (!report.deltas.deltas.empty()) proofOld = oldRead;
     for (const DeltaFile& delta : report.deltas.deltas) {
         const PlannedFile& file = report.plan.replaced[delta.replaced];
         byDelta.insert(file.source);
@@ -304,7 +306,8 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
                                      EqualIgnoringAsciiCase(entry.relativePath.substr(0, 7).c_str(), "deltas\\")))
                 entry.diskPath = LocalPath(temporary, entry.relativePath);
     if (!written ||
-        ProvePatch(proofOld, newRead, patchRead, report.plan, byDelta, settings, &report.proof, &problem) != 0) {
+        ProvePatch(report.deltas.deltas.empty() ? oldRead : proofOld, newRead, patchRead, report.plan, byDelta, settings,
+                   &report.proof, &problem) != 0) {
         RemoveLocalTree(temporary);
         return fail(MakeUsageOrReadError, problem + "; nothing was written");
     }
