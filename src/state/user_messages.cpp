@@ -1,6 +1,7 @@
 #include "state/user_messages.h"
 
 #include "state/command_line_choices.h"
+#include "state/progress.h"
 
 namespace {
 
@@ -34,6 +35,8 @@ void AppendEscaped(FileWriter log, const char* text) {
 }  // namespace
 
 void ShowUserMessage(WindowHandle owner, const char* text, const char* title, unsigned type) {
+    // Every box ends the progress shown before it: the box stands alone, as it always has.
+    ProgressEnd();
     if (!CommandLineChoices.Silent) {
         PlatformMessageBox(owner, text, title, type);
         return;

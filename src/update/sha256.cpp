@@ -141,6 +141,7 @@ void Sha256Begin(Sha256State* state) {
 }
 
 void Sha256Add(Sha256State* state, const void* data, size_t size) {
+    if (size == 0) return;
     const unsigned char* bytes = (const unsigned char*)data;
     state->bytes += size;
     if (state->used > 0) {

@@ -403,9 +403,10 @@ int ReadFileHeader() {
     }
     unsigned indicator;
     if (ReadByte(&headerStream, DeltaTruncated, &indicator) != 0) return 1;
-    if ((indicator & ~HeaderApplicationData) != 0) return Fail(DeltaUnsupported);
-    (void)HeaderSecondaryCompression;
-    (void)HeaderCodeTable;
+    // Secondary compression and an own code table are refused, as are bits
+    // this format version does not define.
+    if ((indicator & (HeaderSecondaryCompression | HeaderCodeTable)) != 0 || (indicator & ~7u) != 0)
+        return Fail(DeltaUnsupported);
     if ((indicator & HeaderApplicationData) != 0) {
         uint64_t length, skipTo;
         if (ReadInteger(&headerStream, DeltaTruncated, &length) != 0) return 1;

@@ -5,7 +5,8 @@ A fixture holds patch/ (update.ini and update/), game/, fixture.txt and
 expected.txt: the output (stdout, then stderr) and the exit status, compared
 whole. fixture.txt lines: `about: ...`, `args: ...` (options before the two
 folders), `readonly: game\\x` or `readonly: patch\\x` (the mark git cannot keep),
-`hidden: game\\x` (the hidden bit of Wine's user.DOSATTRIB attribute).
+`hidden: game\\x` (the hidden bit of Wine's user.DOSATTRIB attribute), `order: game patch`
+(the two folders named the wrong way round).
 
     run_fixtures.py [--wine WINE_RUN] [--update] CHECKER FIXTURES [NAME...]
 
@@ -26,7 +27,7 @@ from case_files import make_read_only, make_writable, native, read_lines
 
 
 def settings(folder):
-    args, readonly, hidden = [], [], []
+    args, readonly, hidden, order = [], [], [], ["patch", "game"]
     for name, value in read_lines(os.path.join(folder, "fixture.txt")):
         if name == "args":
             # Backslashes stay as written; quotes only group an argument.
@@ -35,11 +36,13 @@ def settings(folder):
             readonly.append(value)
         elif name == "hidden":
             hidden.append(value)
-    return args, readonly, hidden
+        elif name == "order":
+            order = value.split()
+    return args, readonly, hidden, order
 
 
 def run(fixture, checker, wine_run):
-    args, readonly, hidden = settings(fixture)
+    args, readonly, hidden, order = settings(fixture)
     work = tempfile.mkdtemp(prefix="update-check-")
     try:
         for part in ("patch", "game"):
@@ -51,7 +54,7 @@ def run(fixture, checker, wine_run):
         # Wine runs as another user, who must read the copy.
         for root, dirs, _ in os.walk(work):
             os.chmod(root, 0o755)
-        command = ([wine_run] if wine_run else []) + [checker] + args + ["patch", "game"]
+        command = ([wine_run] if wine_run else []) + [checker] + args + order
         result = subprocess.run(command, cwd=work, capture_output=True, timeout=120)
     finally:
         make_writable(work)

@@ -7,16 +7,39 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <utime.h>
+
 #include <algorithm>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "check/host/local_files.h"
 #include "check/update_make/delta_maker.h"
 #include "check/update_make/make_tool.h"
 
 namespace {
+
+// The headers of a Windows program, all update-make reads of one: MZ, the PE
+// signature, the file header and a 32- or 64-bit optional header.
+std::string WindowsProgram(unsigned machine = 0x14C, unsigned subsystem = 2, bool dll = false) {
+    const size_t pe = 0x40, optional = pe + 24;
+    bool wide = machine == 0x8664;
+    std::string bytes(optional + (wide ? 0xF0 : 0xE0), '\0');
+    auto put16 = [&](size_t at, unsigned value) {
+        bytes[at] = (char)(value & 0xFF);
+        bytes[at + 1] = (char)(value >> 8);
+    };
+    bytes[0] = 'M', bytes[1] = 'Z', bytes[0x3C] = (char)pe;
+    bytes.replace(pe, 4, std::string("PE\0\0", 4));
+    put16(pe + 4, machine);
+    put16(pe + 20, wide ? 0xF0 : 0xE0);
+    put16(pe + 22, dll ? 0x2102 : 0x0102);
+    put16(optional, wide ? 0x20B : 0x10B);
+    put16(optional + 68, subsystem);
+    return bytes;
+}
 
 class MakeTest : public ::testing::Test {
 protected:
@@ -24,7 +47,7 @@ protected:
     void SetUp() override {
         char pattern[] = "/tmp/update-make-test-XXXXXX";
         work = mkdtemp(pattern);
-        Write("update.exe", "a stand-in for update.exe");
+        Write("update.exe", WindowsProgram());
         Write("old/Tessoran.exe", "engine 1.00");
         Write("new/Tessoran.exe", "engine 1.00");
     }
@@ -141,7 +164,8 @@ TEST_F(MakeTest, RefusesWhatTheFormatCannotExpressAndWritesNothing) {
     Write("patch/notes.txt", "the author's notes");
     std::string out, err;
     EXPECT_EQ(RefusedOrNotProven, Make({}, &out, &err));
-    EXPECT_EQ("update-make: refused: " + work + "/patch: exists and is not an empty folder; nothing was written\n", err);
+    EXPECT_EQ("update-make: refused: " + work + "/patch: exists and is not an empty folder: name a new or empty folder "
+              "for the patch; nothing was written\n", err);
     EXPECT_EQ((std::vector<std::string>{"new", "old", "patch", "update.exe"}), Listing());
     std::ifstream notes(work + "/patch/notes.txt");
     EXPECT_EQ("the author's notes", std::string(std::istreambuf_iterator<char>(notes), {}));
@@ -190,11 +214,146 @@ TEST_F(MakeTest, WhatThePatchCannotDoExactlyIsWarnedAndExcusedFromTheProof) {
               std::string(std::istreambuf_iterator<char>(ini), {}));
 }
 
+// The comparison reads a listed size: one read a side for a small file, and a
+// file that is no longer that size differs.
+TEST_F(MakeTest, ComparesFilesOfAListedSize) {
+    const std::string chunk(1 << 20, 'c');
+    struct Pair {
+        const char* about;
+        std::string left, right;
+        uint64_t listed;
+        int verdict;
+    };
+    const std::vector<Pair> pairs = {
+        {"the same bytes", "same", "same", 4, 0},
+        {"the last byte differs", "same", "samE", 4, 1},
+        {"empty", "", "", 0, 0},
+        {"one grew since it was listed", "same", "same+", 4, 1},
+        {"both grew alike", "same+", "same+", 4, 1},
+        {"one shrank", "same", "sam", 4, 1},
+        {"over a chunk, the same", chunk + "tail", chunk + "tail", chunk.size() + 4, 0},
+        {"over a chunk, differing past it", chunk + "tail", chunk + "taiL", chunk.size() + 4, 1},
+        {"exactly a chunk", chunk, chunk, chunk.size(), 0},
+        {"a chunk listed, one longer", chunk, chunk + "x", chunk.size(), 1},
+    };
+    for (const Pair& pair : pairs) {
+        Write("left", pair.left);
+        Write("right", pair.right);
+        std::string problem;
+        EXPECT_EQ(pair.verdict, CompareLocalFiles(work + "/left", work + "/right", pair.listed, &problem)) << pair.about;
+    }
+    std::string problem;
+    EXPECT_EQ(2, CompareLocalFiles(work + "/left", work + "/none", 1, &problem));
+    EXPECT_NE(std::string::npos, problem.find(work + "/none")) << problem;
+}
+
+TEST_F(MakeTest, TheAuthorsMistakesAreNamedWithWhatToDo) {
+    Write("old/data/keep.dat", "kept");
+    Write("new/data/keep.dat", "kept");
+    Write("new/data/new.dat", "new");
+    const std::string order = "the order is OLD_GAME NEW_GAME PATCH_FOLDER, the patch folder to make last";
+    const std::string give = ": give the release update.exe with --exe (cmake --preset win32 && cmake --build "
+                             "--preset win32 builds build/win32/src/shell/update.exe)";
+    struct Mistake {
+        const char* about;
+        std::string program;  // written as update.exe
+        std::vector<std::string> folders;
+        int status;
+        std::string line;  // {work} stands for the work folder
+    };
+    const std::vector<Mistake> mistakes = {
+        {"a Linux program as update.exe", "\x7F" "ELF\x02\x01\x01 and the rest of a Linux program", {"old", "new", "patch"},
+         MakeUsageOrReadError, "--exe {work}/update.exe: a Linux program, not a Windows one" + give},
+        {"a text as update.exe", "a stand-in for update.exe", {"old", "new", "patch"}, MakeUsageOrReadError,
+         "--exe {work}/update.exe: not a Windows program (no MZ header)" + give},
+        {"an MS-DOS program", "MZ" + std::string(100, '\0'), {"old", "new", "patch"}, MakeUsageOrReadError,
+         "--exe {work}/update.exe: an MS-DOS program, not a Windows one (no PE header)" + give},
+        {"a console program", WindowsProgram(0x14C, 3), {"old", "new", "patch"}, MakeUsageOrReadError,
+         "--exe {work}/update.exe: a console program, not update.exe (which has a window)" + give},
+        {"a DLL", WindowsProgram(0x14C, 2, true), {"old", "new", "patch"}, MakeUsageOrReadError,
+         "--exe {work}/update.exe: a DLL, not a program" + give},
+        {"an ARM program", WindowsProgram(0xAA64), {"old", "new", "patch"}, MakeUsageOrReadError,
+         "--exe {work}/update.exe: a Windows program for another processor (machine 0xAA64)" + give},
+        {"the patch folder named first", WindowsProgram(), {"patch", "old", "new"}, MakeUsageOrReadError,
+         "old game folder {work}/patch: no such folder; " + order},
+        {"a new game folder that does not exist", WindowsProgram(), {"old", "newer", "patch"}, MakeUsageOrReadError,
+         "new game folder {work}/newer: no such folder; " + order},
+    };
+    for (const Mistake& mistake : mistakes) {
+        Write("update.exe", mistake.program);
+        std::vector<std::string> arguments = {"--exe", work + "/update.exe", "--reg-path", "Maker\\Game"};
+        for (const std::string& folder : mistake.folders) arguments.push_back(work + "/" + folder);
+        std::string out, err;
+        EXPECT_EQ(mistake.status, RunUpdateMake(arguments, &out, &err)) << mistake.about;
+        std::string line = mistake.line;
+        for (size_t at; (at = line.find("{work}")) != std::string::npos;) line.replace(at, 6, work);
+        EXPECT_EQ("update-make: " + line + "\n", err) << mistake.about;
+        EXPECT_EQ(InputsOnly, Listing()) << mistake.about;
+    }
+    Write("update.exe", WindowsProgram());
+
+    // Made without texts: each empty one is warned about; made again into the
+    // same folder: refused, saying what to do; a patch named as a game: refused.
+    std::string out, err;
+    EXPECT_EQ(MadeWithWarnings, Make({}, &out, &err)) << err;
+    for (const char* key : {"[Caption]", "[Comment0]", "[Comment1]", "[GameName]"})
+        EXPECT_NE(std::string::npos, out.find(std::string("  text-empty  ") + key + ": empty: ")) << key << out;
+    EXPECT_NE(std::string::npos, out.find("The patch turns OLD into NEW.\n")) << out;
+    err.clear();
+    EXPECT_EQ(RefusedOrNotProven, Make({}, &out, &err));
+    EXPECT_EQ("update-make: refused: " + work + "/patch: holds a patch already (a run before this one made it): delete "
+              "it, or name another patch folder; nothing was written\n", err);
+    err.clear();
+    EXPECT_EQ(RefusedOrNotProven, RunUpdateMake({"--exe", work + "/update.exe", "--reg-path", "K", work + "/patch",
+                                                 work + "/new", work + "/other"}, &out, &err));
+    EXPECT_EQ("update-make: refused: old game folder " + work + "/patch: holds update.ini and update\\, a patch, not a "
+              "game; " + order + "; nothing was written\n", err);
+    system(("rm -rf '" + work + "/patch'").c_str());
+
+    // All texts given, an x86_64 update.exe: its one warning. OLD and NEW
+    // swapped (OLD's files written later): warned, made.
+    const std::vector<std::string> texts = {"--game-name", "Game", "--comment0", "a", "--comment1", "b"};
+    Write("update.exe", WindowsProgram(0x8664));
+    out.clear();
+    EXPECT_EQ(MadeWithWarnings, Make(texts, &out, &err)) << err;
+    EXPECT_NE(std::string::npos, out.find("Warnings:\n  exe-64-bit  update.exe: the x86_64 build: it runs only on "
+                                          "64-bit Windows; the release is the i686 build (cmake --preset win32)\n\n"))
+        << out;
+    system(("rm -rf '" + work + "/patch'").c_str());
+    Write("update.exe", WindowsProgram());
+    Write("old/Tessoran.exe", "engine 1.01");
+    Write("old/data/scene.dat", "scene 1.01");
+    Write("new/data/scene.dat", "scene 1.00");
+    const utimbuf earlier = {1600000000, 1600000000};
+    utime((work + "/new/Tessoran.exe").c_str(), &earlier);
+    utime((work + "/new/data/scene.dat").c_str(), &earlier);
+    out.clear();
+    EXPECT_EQ(MadeWithWarnings, Make(texts, &out, &err)) << err;
+    EXPECT_NE(std::string::npos, out.find("  versions-swapped  2 of the 2 replaced files were written later in OLD "
+                                          "than in NEW: if OLD and NEW are swapped, "))
+        << out;
+    system(("rm -rf '" + work + "/patch'").c_str());
+    utime((work + "/old/Tessoran.exe").c_str(), &earlier);
+    utime((work + "/old/data/scene.dat").c_str(), &earlier);
+    utime((work + "/new/data/scene.dat").c_str(), nullptr);
+    out.clear();
+    EXPECT_EQ(MadeAndProven, Make(texts, &out, &err)) << err << out;
+
+    out.clear();
+    EXPECT_EQ(MadeAndProven, RunUpdateMake({"old", "--help"}, &out, &err));
+    EXPECT_EQ(0u, out.find("usage: update-make ")) << out;
+}
+
 }  // namespace
 
 // Deltas: files generated here, so that the repository stays small.
 class DeltaTest : public MakeTest {
 protected:
+    // The window's texts given: what is warned about is the deltas' doing.
+    int Make(std::vector<std::string> options, std::string* out, std::string* err) {
+        options.insert(options.begin(), {"--game-name", "Game", "--comment0", "a", "--comment1", "b"});
+        return MakeTest::Make(options, out, err);
+    }
     // Bytes that do not repeat: a delta of them is made only of what OLD has.
     static std::string Noise(size_t size, uint32_t seed) {
         std::string bytes(size, '\0');

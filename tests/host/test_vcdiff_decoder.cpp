@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <random>
@@ -95,7 +96,10 @@ Decoded Decode(const Bytes& source, const Bytes& delta, Bytes* target = nullptr)
 
 Bytes RandomBytes(std::mt19937& random, size_t size) {
     Bytes bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i) bytes[i] = (char)(random() & 0xff);
+    for (size_t i = 0; i < size; i += 4) {
+        uint32_t value = (uint32_t)random();
+        memcpy(&bytes[i], &value, size - i < 4 ? size - i : 4);
+    }
     return bytes;
 }
 
@@ -137,11 +141,11 @@ Bytes ReadFile(const std::string& path) {
 }
 
 // The delta xdelta3 makes from old to new, as update-make runs it.
-Bytes Encode(const Bytes& oldBytes, const Bytes& newBytes, const char* secondary = "none") {
+Bytes Encode(const Bytes& oldBytes, const Bytes& newBytes, const char* flags = "-S none -A=") {
     Scratch scratch;
     WriteFile(scratch.Path("old"), oldBytes);
     WriteFile(scratch.Path("new"), newBytes);
-    std::string command = std::string("xdelta3 -e -9 -S ") + secondary + " -A= -f -s '" + scratch.Path("old") + "' '" +
+    std::string command = std::string("xdelta3 -e -9 ") + flags + " -f -s '" + scratch.Path("old") + "' '" +
                           scratch.Path("new") + "' '" + scratch.Path("delta") + "'";
     EXPECT_EQ(0, system(command.c_str())) << "xdelta3 is needed (scripts/setup installs it): " << command;
     return ReadFile(scratch.Path("delta"));
@@ -234,7 +238,7 @@ Bytes Integer(uint64_t value) {
 
 TEST(VcdiffDecoder, MakesTheNewFileFromXdelta3Deltas) {
     std::mt19937 random(20);
-    Bytes text = RandomText(random, 300000), noise = RandomBytes(random, 400000);
+    Bytes text = RandomText(random, 200000), noise = RandomBytes(random, 200000);
     Bytes old = text + noise;
 
     Bytes edited = old;
@@ -243,7 +247,7 @@ TEST(VcdiffDecoder, MakesTheNewFileFromXdelta3Deltas) {
     for (int i = 0; i < 10; ++i) inserted.insert(random() % inserted.size(), RandomBytes(random, 1 + random() % 3000));
     Bytes deleted = old;
     for (int i = 0; i < 10; ++i) deleted.erase(random() % (deleted.size() - 5000), 1 + random() % 5000);
-    Bytes moved = noise.substr(300000) + text.substr(150000) + noise.substr(0, 300000) + text.substr(0, 150000);
+    Bytes moved = noise.substr(150000) + text.substr(100000) + noise.substr(0, 150000) + text.substr(0, 100000);
     Bytes runs = text.substr(0, 1000) + Bytes(200000, '\0') + Bytes(70000, '\xff') + text.substr(1000, 5000);
 
     struct Case {
@@ -420,9 +424,15 @@ TEST(VcdiffDecoder, RefusesDamagedDeltasCleanly) {
     // The same delta against a shorter source: its window lies past the source.
     EXPECT_EQ(DeltaBadWindow, Decode(old.substr(0, 10000), delta).problem);
     // The encoder's own secondary compression is refused.
-    Bytes compressed = Encode(old, updated, "djw");
+    Bytes compressed = Encode(old, updated, "-S djw -A=");
     ASSERT_NE(0, compressed[4] & 0x01) << "the encoder did not mark secondary compression";
     EXPECT_EQ(DeltaUnsupported, Decode(old, compressed).problem);
+
+    // Its application header (the file names, without -A=) is skipped.
+    Bytes named = Encode(old, updated, "-S none");
+    ASSERT_NE(0, named[4] & 0x04) << "the encoder wrote no application header";
+    ASSERT_EQ(0, Decode(old, named, &target).status);
+    EXPECT_TRUE(target == updated);
 
     // Failing reads and writes.
     DeltaFiles files;

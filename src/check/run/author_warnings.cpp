@@ -4,6 +4,8 @@
 // program's own step has failed.
 #include "check/run/author_warnings.h"
 
+#include "check/host/encoding_guess.h"
+
 #include "description/text.h"
 #include "description/update_description.h"
 #include "update/update_run.h"
@@ -74,8 +76,55 @@ void WarnAboutVerification(const std::vector<std::string>& files, std::vector<Au
     }
 }
 
+// The names of a path as the machine resolves them ("." dropped, ".." going
+// up, trailing dots and spaces trimmed): two paths with another count of names
+// or last names of another length never name the same object.
+struct PathShape {
+    size_t names = 0;
+    size_t lastLength = 0;
+    std::string last;
+};
+
+PathShape ShapeOf(const std::string& path) {
+    std::vector<std::string> names;  // the root first
+    std::string part;
+    for (size_t i = 0; i <= path.size();) {
+        size_t length = i < path.size() ? CharacterLength(path.c_str() + i) : 1;
+        if (i == path.size() || (length == 1 && (path[i] == '\\' || path[i] == '/'))) {
+            if (names.empty()) {
+                names.push_back(part);
+            } else if (part == "..") {
+                if (names.size() > 1) names.pop_back();
+            } else if (part != ".") {
+                while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+                if (!part.empty()) names.push_back(part);
+            }
+            part.clear();
+        } else {
+            part.append(path, i, length);
+        }
+        i += length;
+    }
+    PathShape shape;
+    shape.names = names.size();
+    if (!names.empty()) shape.last = names.back(), shape.lastLength = names.back().size();
+    return shape;
+}
+
+bool MayBeSamePath(const PathShape& left, const PathShape& right) {
+    return left.names == right.names && left.lastLength == right.lastLength && mp::SameName(left.last, right.last);
+}
+
 void WarnAboutDeletions(const CheckReport& report, std::vector<AuthorWarning>* warnings) {
     const auto& requests = mp::DeleteRequests();
+    // The copies, each shaped once: a patch may copy thousands of files and
+    // delete hundreds.
+    std::vector<std::pair<std::string, PathShape>> copies;
+    for (const GameChange& change : report.changes)
+        if (mp::IsCopy(change.kind)) {
+            std::string path = std::string(GameFolder) + "\\" + change.path;
+            copies.emplace_back(path, ShapeOf(path));
+        }
     size_t next = 0;
     for (int i = 0; i < UpdateDescription.DelFileCount && i < FileListCapacity; ++i) {
         const char* entry = UpdateDescription.DelFiles[i];
@@ -86,8 +135,9 @@ void WarnAboutDeletions(const CheckReport& report, std::vector<AuthorWarning>* w
         }
         const mp::DeleteRequest& request = requests[next++];
         if (request.deleted) {
-            for (const GameChange& change : report.changes)
-                if (mp::IsCopy(change.kind) && mp::SamePath(std::string(GameFolder) + "\\" + change.path, request.path)) {
+            const PathShape deleted = ShapeOf(request.path);
+            for (const auto& [copy, shape] : copies)
+                if (MayBeSamePath(shape, deleted) && mp::SamePath(copy, request.path)) {
                     Warn(warnings, "delfile-copied", entry, "the patch copies this file, and this entry deletes it right after");
                     break;
                 }
@@ -115,6 +165,35 @@ void WarnBeforeRun(const std::string& updateFolder, const std::string& gameFolde
     for (const char* name : EngineExecutables)
         if (mp::IsFile(updateFolder + "\\" + name) && !mp::IsFile(gameFolder + "\\" + name))
             Warn(warnings, "engine-not-in-game", name, "the patch carries this engine executable, which the game does not have");
+}
+
+void WarnAboutEncoding(const std::string& description, std::vector<AuthorWarning>* warnings) {
+    if (LooksLikeUtf8(description))
+        Warn(warnings, "ini-not-shift-jis", "update.ini",
+             "saved in UTF-8, but the program reads it as Shift-JIS, so its texts show garbled: save it as Shift-JIS "
+             "(code page 932), or have update-make write it (--texts takes a UTF-8 update.ini)");
+}
+
+void WarnAboutEmptyTexts(bool windowShown, std::vector<AuthorWarning>* warnings) {
+    struct Text {
+        const char* value;
+        const char* key;
+        const char* message;
+    };
+    const Text texts[] = {
+        {UpdateDescription.Caption, "[Caption]", "empty: the window's title is blank; give it (update-make: --caption, "
+                                                  "or --game-name, which it defaults to)"},
+        {UpdateDescription.Comment0, "[Comment0]", "empty: the window's upper text is blank; give it (update-make: "
+                                                    "--comment0)"},
+        {UpdateDescription.Comment1, "[Comment1]", "empty: the window's lower text is blank; give it (update-make: "
+                                                    "--comment1)"},
+    };
+    if (windowShown)
+        for (const Text& text : texts)
+            if (text.value[0] == '\0') Warn(warnings, "text-empty", text.key, text.message);
+    if (UpdateDescription.GameName[0] == '\0')
+        Warn(warnings, "text-empty", "[GameName]",
+             "empty: the box for a game that is not installed names no game; give it (update-make: --game-name)");
 }
 
 void WarnAfterRun(const std::string& updateFolder, const std::vector<std::string>& updateFiles, const CheckReport& report,

@@ -17,6 +17,13 @@ std::vector<std::string> ListUpdateFiles(const std::string& updateFolder);
 void WarnBeforeRun(const std::string& updateFolder, const std::string& gameFolder,
                    const std::vector<std::string>& updateFiles, std::vector<AuthorWarning>* warnings);
 
+// update.ini's bytes saved in UTF-8, which the program reads as Shift-JIS.
+void WarnAboutEncoding(const std::string& description, std::vector<AuthorWarning>* warnings);
+
+// On update.ini as the program read it at start-up: a title, window texts
+// (only when the window is shown) or a game name that are empty.
+void WarnAboutEmptyTexts(bool windowShown, std::vector<AuthorWarning>* warnings);
+
 // After the run: every file that fails verification (when the run stopped at it
 // or before it), and for a completed run each [DelFile] entry that deleted
 // nothing, was skipped, or deleted a file the patch had just copied.

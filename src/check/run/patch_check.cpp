@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "check/run/author_warnings.h"
+#include "check/run/progress_record.h"
 #include "check/host/text_conversion.h"
 #include "description/text.h"
 #include "description/update_description.h"
@@ -108,8 +109,10 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
     PlatformSetCurrentDirectory(patchFolder.c_str());
     mp::SetCommandLine("\"" + patchFolder + "\\update.exe\"" +
                        (input.commandArguments.empty() ? "" : " " + input.commandArguments));
+    if (input.patch.keptFound) WarnAboutEncoding(input.patch.keptContent, &report->warnings);
     if (PrepareStartup() == 0) {
         report->startedUp = true;
+        WarnAboutEmptyTexts(!CommandLineChoices.Silent, &report->warnings);
         // Without a window (/S) the program makes none, and the run starts at once.
         if (!CommandLineChoices.Silent)
             WindowHandles = {&MainWindow, &TopText, &BodyText, &StartButton, &CancelButton, &FinishButton};
@@ -117,7 +120,9 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
         const std::string updateFolder = patchFolder + "\\update";
         const std::vector<std::string> updateFiles = ListUpdateFiles(updateFolder);
         WarnBeforeRun(updateFolder, gameFolder, updateFiles, &report->warnings);
+        StartRecordingProgress(&report->progress);
         report->completes = RunUpdate() == 0;
+        StopRecordingProgress();
         RecordOutcome(gameFolder, input.listAfter, report);
         RecordDeltas(patchFolder, report);
         WarnAfterRun(updateFolder, updateFiles, *report, &report->warnings);

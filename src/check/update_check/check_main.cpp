@@ -20,6 +20,12 @@ const char Usage[] =
     "usage: update-check [--json] [--list-after] [--patch-path C:\\Patch] [--game-path C:\\Game] "
     "[--command-line \"/S /LOG=C:\\log.txt C:\\Game\"] [--free-bytes N] PATCH_FOLDER GAME_FOLDER\n";
 
+const char Help[] =
+    "\nShows what update.exe does to GAME_FOLDER with the patch in PATCH_FOLDER (update.ini and update\\): its\n"
+    "boxes, the changes to the game folder and the author's warnings, found by running the program's own code\n"
+    "on an in-memory copy of the folders. Exit status: 0 the run completes, 1 with warnings, 2 it fails,\n"
+    "3 a usage or read error.\n";
+
 struct Options {
     std::string patchFolder, gameFolder;  // on this machine, UTF-8
     std::string patchPath = "C:\\Patch", gamePath = "C:\\Game";
@@ -87,7 +93,10 @@ int ParseOptions(const std::vector<std::string>& arguments, Options* options, st
 int main(int argc, char** argv) {
     Options options;
     std::string problem;
-    if (ParseOptions(Utf8Arguments(argc, argv), &options, &problem) != 0) {
+    const std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+    for (const std::string& argument : arguments)
+        if (argument == "--help" || argument == "-h") return WriteUtf8(stdout, std::string(Usage) + Help), Completes;
+    if (ParseOptions(arguments, &options, &problem) != 0) {
         WriteUtf8(stderr, Usage);
         return Fail(problem);
     }
@@ -104,8 +113,13 @@ int main(int argc, char** argv) {
     input.freeBytes = options.freeBytes;
     if (ReadFolder(options.patchFolder, "update.ini", &input.patch, &problem) != 0)
         return Fail("patch folder " + options.patchFolder + ": " + problem);
-    if (ReadFolder(options.gameFolder, "", &input.game, &problem) != 0)
+    if (ReadFolder(options.gameFolder, "update.ini", &input.game, &problem) != 0)
         return Fail("game folder " + options.gameFolder + ": " + problem);
+    // The folders named the other way round: the program would only show its
+    // box about update.ini.
+    if (!input.patch.keptFound && input.game.keptFound)
+        return Fail("patch folder " + options.patchFolder + ": has no update.ini, but the game folder " +
+                    options.gameFolder + " has: the order is PATCH_FOLDER GAME_FOLDER, the patch first");
 
     CheckReport report;
     if (CheckPatch(input, &report, &problem) != 0) return Fail(problem);

@@ -58,6 +58,14 @@ json FileList(const MakeReport& report, const std::vector<PlannedFile>& files) {
     return list;
 }
 
+// The warnings of what the patch leaves otherwise than NEW, beside those about
+// its texts, its update.exe and the folders named.
+bool IsDifference(const AuthorWarning& warning) {
+    for (const char* kind : {"case-kept", "folder-upper-cased", "folder-stays", "delete-read-only"})
+        if (warning.kind == kind) return true;
+    return false;
+}
+
 std::string Percent(uint64_t part, uint64_t whole) {
     char text[32];
     snprintf(text, sizeof text, "%.2f%%", whole == 0 ? 0.0 : 100.0 * (double)part / (double)whole);
@@ -114,7 +122,9 @@ json DeltasAsJson(const MakeReport& report) {
 
 std::string ProofLine(const MakeReport& report) {
     const ProofResult& proof = report.proof;
-    if (proof.proven) return "The patch turns OLD into NEW" + std::string(report.plan.warnings.empty() ? "." : ", apart from the warnings above.");
+    bool differs = false;
+    for (const AuthorWarning& warning : report.plan.warnings) differs = differs || IsDifference(warning);
+    if (proof.proven) return "The patch turns OLD into NEW" + std::string(differs ? ", apart from the warnings above." : ".");
     return "The patch does not turn OLD into NEW: " + std::to_string(proof.differences.size()) +
            (proof.differences.size() == 1 ? " difference" : " differences") + "; nothing was written.";
 }
@@ -142,10 +152,11 @@ std::string MakeReportAsText(const MakeReport& report) {
         text += "Deltas save " + Bytes(WholeTotal(report) - Total(report)) + ": with every file whole it would be " +
                 Bytes(WholeTotal(report)) + " (this patch is " + Percent(Total(report), WholeTotal(report)) +
                 " of that)\n";
-    text += "\nWarnings (what the patch does differently from NEW):\n";
+    text += "\nWarnings:\n";
     if (report.plan.warnings.empty()) text += "  none\n";
     for (const AuthorWarning& warning : report.plan.warnings)
-        text += "  " + warning.kind + "  " + Utf8(warning.path) + ": " + Utf8(warning.message) + "\n";
+        text += "  " + warning.kind + "  " + (warning.path.empty() ? "" : Utf8(warning.path) + ": ") +
+                Utf8(warning.message) + "\n";
     text += "\nThe proof: update.exe's own start-up, reader and update run on OLD with this patch, Start pressed once.\n"
             "Boxes, in order:\n";
     text += BoxesAsText(report.proof.check.boxes);

@@ -3,13 +3,18 @@
 #include <unistd.h>
 
 #include <set>
+#include <thread>
+#include <tuple>
 
 #include "check/host/local_files.h"
 #include "check/host/windows_path.h"
 #include "check/update_make/delta_files.h"
 #include "check/update_make/delta_maker.h"
+#include "check/update_make/folder_order.h"
 #include "check/update_make/make_report.h"
+#include "check/update_make/parallel_compare.h"
 #include "check/update_make/patch_maker.h"
+#include "check/update_make/release_program.h"
 #include "description/text.h"
 
 namespace mp = memory_platform;
@@ -21,6 +26,15 @@ const char Usage[] =
     "                   [--width N] [--height N] [--comment0 TEXT] [--comment1 TEXT] [--attention1 TEXT]\n"
     "                   [--exe UPDATE_EXE] [--game-path C:\\Game] [--patch-path C:\\Patch] [--delta | --no-delta]\n"
     "                   OLD_GAME NEW_GAME PATCH_FOLDER\n";
+
+const char Help[] =
+    "\nMakes a patch in PATCH_FOLDER (new, or an empty folder) that turns the game in OLD_GAME into the one in\n"
+    "NEW_GAME, and proves it with update.exe's own run. The patch carries the release update.exe: the one\n"
+    "beside update-make, or --exe (on Linux, build it with cmake --preset win32 && cmake --build --preset win32:\n"
+    "build/win32/src/shell/update.exe). A first patch takes its texts from the options (--reg-path is needed;\n"
+    "--game-name, --caption, --comment0 and --comment1 fill the window), a later one from --texts and the\n"
+    "previous patch's update.ini. Exit status: 0 made and proven, 1 with warnings, 2 refused or not proven\n"
+    "(nothing written), 3 a usage or read error.\n";
 
 // The options that give a line of update.ini, in the order a first patch writes them.
 const char* const TextOptions[][2] = {{"--game-name", "[GameName]"}, {"--reg-path", "[RegPath]"},
@@ -190,6 +204,8 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
     };
     Options options;
     std::string problem;
+    for (const std::string& argument : arguments)
+        if (argument == "--help" || argument == "-h") return *out += std::string(Usage) + Help, MadeAndProven;
     if (ParseOptions(arguments, &options, &problem) != 0) {
         *err += Usage;
         return fail(MakeUsageOrReadError, problem);
@@ -203,12 +219,15 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
     settings.newShown = options.newFolder;
     report.patchShown = options.patchFolder;
     options.patchFolder = WithoutTrailingSeparators(options.patchFolder);
+    if (int status = CheckFolderRoles(options.oldFolder, options.newFolder, options.patchFolder, report.patchShown, &problem))
+        return fail(status, problem);
     if (options.exe.empty()) options.exe = ToolFolder() + "/update.exe";
     if (!LocalFileExists(options.exe))
-        return fail(MakeUsageOrReadError, "no update.exe at " + options.exe + ": give the release build with --exe");
-    if (LocalFolderState(options.patchFolder) == FolderState::Other)
-        return fail(RefusedOrNotProven, "refused: " + report.patchShown +
-                                            ": exists and is not an empty folder; nothing was written");
+        return fail(MakeUsageOrReadError, "no update.exe at " + options.exe +
+                                              ": give the release update.exe with --exe (cmake --preset win32 && cmake "
+                                              "--build --preset win32 builds build/win32/src/shell/update.exe)");
+    std::vector<AuthorWarning> programWarnings;
+    if (CheckReleaseProgram(options.exe, &programWarnings, &problem) != 0) return fail(MakeUsageOrReadError, problem);
     DescriptionTexts texts;
     texts.values = options.values;
     if (!options.texts.empty()) {
@@ -218,22 +237,38 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
         AddDefaults(&texts.values);
     }
 
+    // The two folders are read at once, and their files compared on two
+    // threads: the system calls, not the tool, take the time. NEW's Wine marks
+    // do not matter (the patch copies bytes, not marks).
     FolderRead oldRead, newRead;
-    for (auto [folder, read] : {std::pair{&options.oldFolder, &oldRead}, std::pair{&options.newFolder, &newRead}})
-        if (ReadFolder(*folder, "", read, &problem) != 0)
+    std::string newProblem;
+    int newStatus = 0;
+    std::thread readNew([&] { newStatus = ReadFolder(options.newFolder, "", &newRead, &newProblem, false); });
+    int oldStatus = ReadFolder(options.oldFolder, "", &oldRead, &problem);
+    readNew.join();
+    for (auto [folder, read, status, reason] : {std::tuple{&options.oldFolder, &oldRead, oldStatus, &problem},
+                                                std::tuple{&options.newFolder, &newRead, newStatus, &newProblem}})
+        if (status != 0)
             return fail(read->nameRefused ? RefusedOrNotProven : MakeUsageOrReadError,
-                        std::string(read->nameRefused ? "refused: " : "") + *folder + ": " + problem +
+                        std::string(read->nameRefused ? "refused: " : "") + *folder + ": " + *reason +
                             (read->nameRefused ? "; nothing was written" : ""));
-    FileComparer compare = [&](size_t oldIndex, size_t newIndex, std::string* reason) {
-        return CompareLocalFiles(LocalPath(options.oldFolder, oldRead.entries[oldIndex].relativePath),
-                                 LocalPath(options.newFolder, newRead.entries[newIndex].relativePath), reason);
-    };
     WatchInterruptions();
+    ComparedBeforehand compared;
+    compared.Compare(options.oldFolder, options.newFolder, oldRead, newRead);
+    FileComparer compare = [&](size_t oldIndex, size_t newIndex, std::string* reason) {
+        int verdict = compared.Verdict(oldIndex, newIndex, reason);
+        if (verdict >= 0) return verdict;
+        return CompareLocalFiles(LocalPath(options.oldFolder, oldRead.entries[oldIndex].relativePath),
+                                 LocalPath(options.newFolder, newRead.entries[newIndex].relativePath),
+                                 oldRead.entries[oldIndex].size, reason);
+    };
     switch (PlanPatch(oldRead, newRead, settings, compare, &report.plan, &problem)) {
     case PlanResult::Refused: return fail(RefusedOrNotProven, "refused: " + problem + "; nothing was written");
     case PlanResult::ReadError: return fail(MakeUsageOrReadError, problem);
     case PlanResult::Planned: break;
     }
+    report.plan.warnings.insert(report.plan.warnings.end(), programWarnings.begin(), programWarnings.end());
+    WarnIfVersionsSwapped(options.oldFolder, options.newFolder, newRead, &report.plan);
     std::string description;
     if (ComposeDescription(texts, report.plan, &description, &problem) != 0) return fail(MakeUsageOrReadError, problem);
     report.deltaMode = options.deltas;
@@ -254,7 +289,9 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
                  MakeDeltas(report.plan, oldRead, newRead, options.oldFolder, options.newFolder, temporary,
                             &report.deltas, &problem) == 0);
     // The run reads the files deltas patch, deltas.txt and the deltas from the disk.
-    FolderRead proofOld = oldRead;
+    // OLD is copied only to name those files (a game may have 50,000).
+    FolderRead proofOld;
+    if (!report.deltas.deltas.empty()) proofOld = oldRead;
     for (const DeltaFile& delta : report.deltas.deltas) {
         const PlannedFile& file = report.plan.replaced[delta.replaced];
         byDelta.insert(file.source);
@@ -269,13 +306,17 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
                                      EqualIgnoringAsciiCase(entry.relativePath.substr(0, 7).c_str(), "deltas\\")))
                 entry.diskPath = LocalPath(temporary, entry.relativePath);
     if (!written ||
-        ProvePatch(proofOld, newRead, patchRead, report.plan, byDelta, settings, &report.proof, &problem) != 0) {
+        ProvePatch(report.deltas.deltas.empty() ? oldRead : proofOld, newRead, patchRead, report.plan, byDelta, settings,
+                   &report.proof, &problem) != 0) {
         RemoveLocalTree(temporary);
         return fail(MakeUsageOrReadError, problem + "; nothing was written");
     }
     // A delta the program's decoder does not turn into NEW's file: not proven.
     for (const ProofDifference& rejected : report.deltas.rejected) report.proof.differences.push_back(rejected);
     report.proof.proven = report.proof.proven && report.deltas.rejected.empty();
+    // The texts as the program read them: an empty title or window text.
+    for (const AuthorWarning& warning : report.proof.check.warnings)
+        if (warning.kind == "text-empty") report.plan.warnings.push_back(warning);
     if (report.proof.proven) {
         if (Interrupted() || RenameLocalFolder(temporary, options.patchFolder, &problem) != 0) {
             RemoveLocalTree(temporary);
