@@ -4,19 +4,37 @@
 
 using namespace memory_platform;
 
+namespace {
+
+bool HasWildcard(const std::string& name) { return name.find_first_of("*?") != std::string::npos; }
+
+// A search's last component against a folded name: '*' any run of bytes, '?'
+// one byte, the rest as it stands. (Windows' further rules for dots and short
+// names are not modelled: the program checks every name a search gives.)
+bool MatchesMask(const char* mask, const char* name) {
+    if (*mask == '\0') return *name == '\0';
+    if (*mask == '*') return MatchesMask(mask + 1, name) || (*name != '\0' && MatchesMask(mask, name + 1));
+    if (*name == '\0') return false;
+    return (*mask == '?' || *mask == *name) && MatchesMask(mask + 1, name + 1);
+}
+
+}  // namespace
+
 int PlatformFindFirstFile(const char* pattern, FileSearch* search, FoundFile* entry) {
     std::string text = pattern;
     if (Injected(Operation::FindFirst, text, nullptr)) return 1;
     std::vector<FoundFile> found;
     ParsedPath parsed = Parse(text);
-    if (!parsed.names.empty() && parsed.names.back() == "*" && !parsed.endsInSeparator) {
+    if (!parsed.names.empty() && HasWildcard(parsed.names.back()) && !parsed.endsInSeparator) {
         Node* folder = Resolve(parsed, 1);
         if (!folder || !folder->directory) return 1;
-        if (!IsRoot(folder)) {
+        const std::string mask = Fold(parsed.names.back());
+        if (!IsRoot(folder) && mask == "*") {
             found.push_back(EntryFor(*folder, "."));
             found.push_back(EntryFor(*folder->parent, ".."));
         }
-        for (const auto& [key, child] : folder->children) found.push_back(EntryFor(*child, child->name));
+        for (const auto& [key, child] : folder->children)
+            if (MatchesMask(mask.c_str(), key.c_str())) found.push_back(EntryFor(*child, child->name));
     } else {
         // A name ending in a separator is no name to search for.
         Node* node = parsed.endsInSeparator ? nullptr : Resolve(parsed);

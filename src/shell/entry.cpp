@@ -3,6 +3,7 @@
 
 #include "shell/main_window.h"
 #include "shell/prepare_startup.h"
+#include "shell/progress_window.h"
 #include "shell/runtime_imports.h"
 #include "shell/system_libraries.h"
 #include "state/command_line_choices.h"
@@ -27,6 +28,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
     }
     RegisterMainWindowClass();
     if (BuildMainWindow() != 0) return 0;
+    // Only a run with a window shows its progress.
+    InstallProgressWindow();
     HWND window = static_cast<HWND>(WindowHandles.MainWindow);
     // The show command passed in is not used: the window always appears.
     ShowWindow(window, SW_SHOW);

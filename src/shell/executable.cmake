@@ -2,7 +2,7 @@
 
 # Everything of the window but WinMain, so that the Windows-side tests can build
 # the real main window in their own process.
-add_library(update_window STATIC main_window.cpp control_objects.cpp system_libraries.cpp)
+add_library(update_window STATIC main_window.cpp control_objects.cpp system_libraries.cpp progress_window.cpp)
 target_compile_options(update_window PRIVATE -fno-rtti)
 # No import of COMCTL32: it would be loaded before WinMain restricts where
 # libraries come from; it is loaded at run time instead.

@@ -52,6 +52,7 @@ constexpr int ArgumentBytes(Result(WINAPI*)(Arguments...)) {
     X(User32, LoadCursorW, 8)               \
     X(User32, LoadIconW, 8)                 \
     X(User32, MessageBoxW, 16)              \
+    X(User32, PeekMessageW, 20)             \
     X(User32, PostMessageW, 16)             \
     X(User32, PostQuitMessage, 4)           \
     X(User32, RegisterClassW, 4)            \

@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include "state/command_line_choices.h"
+#include "state/progress.h"
 
 namespace {
 
@@ -62,6 +63,8 @@ void EndAtCharacter(char* text, size_t size) {
 }  // namespace
 
 void ShowUserMessage(WindowHandle owner, const char* text, const char* title, unsigned type) {
+    // Every box ends the progress shown before it: the box stands alone, as it always has.
+    ProgressEnd();
     if (!CommandLineChoices.Silent) {
         PlatformMessageBox(owner, text, title, type);
         return;

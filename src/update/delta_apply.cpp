@@ -1,4 +1,5 @@
 #include "update/delta_apply.h"
+#include "update/leftover_temporaries.h"
 
 #include <string.h>
 
@@ -187,7 +188,12 @@ int PrepareOne(int index) {
     if (size == entry.newSize) {
         unsigned char digest[32];
         if (HashFile(GamePath, size, digest) != 0) return Stop(DeltaStopMissingFile, entry.gameFile);
-        if (memcmp(digest, entry.newHash, 32) == 0) return 0;  // already the new version
+        if (memcmp(digest, entry.newHash, 32) == 0) {
+            // Already the new version. Its result was counted in the total where
+            // its size could not tell it from the old version: counted as done.
+            if (size == entry.oldSize) ProgressAdvance(size);
+            return 0;
+        }
         oldChecked = size == entry.oldSize && memcmp(digest, entry.oldHash, 32) == 0;
         if (!oldChecked) return Stop(DeltaStopWrongVersion, entry.gameFile);
     } else if (size != entry.oldSize) {
@@ -217,6 +223,21 @@ uint64_t DeltaRoomNeeded() {
         if (needed < DeltaList[i].newSize) return UINT64_MAX;
     }
     return needed;
+}
+
+void RemoveDeltaLeftovers() {
+    for (int i = 0; i < DeltaCount; ++i) {
+        if (FormatText(GamePath, sizeof GamePath, "%s\\%s", GameFolder, DeltaList[i].gameFile) != 0) continue;
+        // The folder ends at the last separator; a second byte of a double-byte character is no separator.
+        char* lastSeparator = nullptr;
+        for (char* p = GamePath; *p; ++p) {
+            if (*p == '\\') lastSeparator = p;
+            else if (PlatformIsLeadByte((unsigned char)*p) && p[1]) ++p;
+        }
+        if (!lastSeparator) continue;
+        *lastSeparator = '\0';
+        RemoveLeftoverTemporaries(GamePath);
+    }
 }
 
 int PrepareDeltaResults() {

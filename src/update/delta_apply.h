@@ -33,6 +33,10 @@ int LoadDeltaList();
 // the new size and not of the old one makes none).
 uint64_t DeltaRoomNeeded();
 
+// Removes the temporary files an interrupted run left in the folders of the
+// game files the deltas patch.
+void RemoveDeltaLeftovers();
+
 // Makes and checks every result. 0 when all are ready; 1 and LastDeltaStop at
 // the first failure, with every temporary file discarded.
 int PrepareDeltaResults();

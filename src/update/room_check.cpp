@@ -11,6 +11,9 @@ RoomCheck LastRoomCheck;
 int CheckRoomForPatch() {
     LastRoomCheck = RoomCheck();
     PatchSpace = SpaceTally();
+    // What an interrupted run left beside the files deltas patch goes first (the
+    // walk below does the same in the update tree's folders), so its room counts.
+    RemoveDeltaLeftovers();
     // A tree that cannot be walked fails the verification that follows.
     if (UpdateFolder[0] == '\0' || WalkUpdateTree(UpdateFolder, "", Measure) != 0) return 0;
     uint64_t freeBytes;

@@ -8,12 +8,14 @@
 #include "platform/platform.h"
 #include "state/command_line_choices.h"
 #include "state/folders.h"
+#include "state/progress.h"
 #include "state/run_outcome.h"
 #include "state/scratch_buffers.h"
 #include "state/user_messages.h"
 #include "state/window_handles.h"
 #include "update/delta_apply.h"
 #include "update/room_check.h"
+#include "update/run_progress.h"
 #include "update/update_tree.h"
 
 char UpdateFolder[UpdateFolderSize];
@@ -162,9 +164,13 @@ int ReplaceEngineExecutable() {
         if (FormatText(MessageBuffer, sizeof MessageBuffer, "%s\\update\\%s", ProgramFolder, name) != 0) return 1;
         if (FormatText(TargetBuffer, sizeof TargetBuffer, "%s\\%s", GameFolder, name) != 0) return 1;
         if (ProbeFile(MessageBuffer) != 0) continue;
-        if (PlatformCopyFile(MessageBuffer, TargetBuffer) == 0) return 0;
-        NoteStoppedAt("コピー", TargetBuffer, PlatformLastError());
-        return 1;
+        ProgressFile(ProgressEngine, name);
+        if (PlatformCopyFile(MessageBuffer, TargetBuffer) != 0) {
+            NoteStoppedAt("コピー", TargetBuffer, PlatformLastError());
+            return 1;
+        }
+        ProgressAdvance(EngineExecutableBytes);
+        return 0;
     }
     return 0;
 }
@@ -196,6 +202,7 @@ void DeleteListedFiles() {
     for (int i = 0; i < UpdateDescription.DelFileCount && i < FileListCapacity; ++i) {
         const char* entry = UpdateDescription.DelFiles[i];
         if (MayLeaveGameFolder(entry)) continue;
+        ProgressFile(ProgressDelete, entry);
         if (FormatText(MessageBuffer, sizeof MessageBuffer, "%s\\%s", GameFolder, entry) != 0) continue;
         PlatformDeleteFile(MessageBuffer);
     }
@@ -245,6 +252,7 @@ int RunUpdate() {
         ReportNoRoom();
         return EndWithFailure(OutcomeNoRoom);
     }
+    BeginRunProgress();
     // Every delta's result is made and checked before anything changes.
     if (PrepareDeltaResults() != 0) return StopForDeltas();
     if (ReplaceEngineExecutable() != 0) {

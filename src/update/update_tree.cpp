@@ -7,8 +7,10 @@
 #include "description/update_description.h"
 #include "platform/platform.h"
 #include "state/folders.h"
+#include "state/progress.h"
 #include "state/scratch_buffers.h"
 #include "state/user_messages.h"
+#include "update/leftover_temporaries.h"
 
 namespace {
 
@@ -32,6 +34,7 @@ int ComposeRelative(char* buffer, size_t size, const char* relativePath, const c
 // then stays as small as when this was its own step only.
 __attribute__((always_inline)) inline int VerifyInLevelText(const char* relativePath, const char* name, char* levelText) {
     if (ComposeRelative(levelText, LevelTextSize, relativePath, name) != 0) return 1;
+    ProgressFile(ProgressVerify, levelText);
     if (IsListedAsNewFile(levelText)) return 0;
     if (ComposeBelow(levelText, LevelTextSize, GameFolder, relativePath, name) != 0) return 1;
     return ProbeFile(levelText);
@@ -44,6 +47,7 @@ void TallyFile(const char* relativePath, const FoundFile& entry, char* levelText
         PlatformGetFileSize(levelText, &replaced) != 0)
         replaced = 0;
     if (entry.size > replaced) PatchSpace.bytesAdded += entry.size - replaced;
+    PatchSpace.bytesWritten += entry.size;
     if (entry.size > PatchSpace.largestFile) PatchSpace.largestFile = entry.size;
 }
 
@@ -68,12 +72,14 @@ void NoteNotVerified(const char* relativePath, const char* name, char* levelText
         NoteStoppedAt("確認", levelText, ErrorFileNotFound);
 }
 
-int CopyFileOver(const char* sourceRoot, const char* relativePath, const char* name) {
-    if (ComposeBelow(MessageBuffer, sizeof MessageBuffer, sourceRoot, relativePath, name) != 0 ||
-        ComposeBelow(TargetBuffer, sizeof TargetBuffer, GameFolder, relativePath, name) != 0) {
-        NoteTooLong(Copy, relativePath, name);
+int CopyFileOver(const char* sourceRoot, const char* relativePath, const FoundFile& entry) {
+    if (ComposeBelow(MessageBuffer, sizeof MessageBuffer, sourceRoot, relativePath, entry.name) != 0 ||
+        ComposeBelow(TargetBuffer, sizeof TargetBuffer, GameFolder, relativePath, entry.name) != 0) {
+        NoteTooLong(Copy, relativePath, entry.name);
         return 1;
     }
+    // The source path's part below the update folder is the file's path in the game.
+    ProgressFile(ProgressCopy, MessageBuffer + strlen(sourceRoot) + 1);
     ClearReadOnlyMark(TargetBuffer);
     if (PlatformCopyFile(MessageBuffer, TargetBuffer) != 0) {
         NoteStoppedAt("コピー", TargetBuffer, PlatformLastError());
@@ -81,7 +87,14 @@ int CopyFileOver(const char* sourceRoot, const char* relativePath, const char* n
     }
     // The copy carries the source's read-only mark over.
     ClearReadOnlyMark(TargetBuffer);
+    ProgressAdvance(entry.size);
     return 0;
+}
+
+// The game's counterpart of a level of the tree: the folder its files go to.
+int ComposeDestinationFolder(char* buffer, const char* relativePath) {
+    if (relativePath[0] == '\0') return FormatText(buffer, LevelTextSize, "%s", GameFolder);
+    return FormatText(buffer, LevelTextSize, "%s\\%s", GameFolder, relativePath);
 }
 
 int VisitEntry(const char* sourceRoot, const char* relativePath, WalkMode mode, const FoundFile& entry,
@@ -101,7 +114,7 @@ int VisitEntry(const char* sourceRoot, const char* relativePath, WalkMode mode, 
         TallyFile(relativePath, entry, levelText);
         return 0;
     }
-    return CopyFileOver(sourceRoot, relativePath, entry.name);
+    return CopyFileOver(sourceRoot, relativePath, entry);
 }
 
 bool IsAsciiLetter(unsigned char byte) { return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z'); }
@@ -176,11 +189,11 @@ bool IsListedAsNewFile(const char* relativeFile) {
 int WalkUpdateTree(const char* sourceRoot, const char* relativePath, WalkMode mode) {
     char levelText[LevelTextSize];
     int tooLong;
-    if (mode == Copy) {
-        if (relativePath[0] == '\0') tooLong = FormatText(levelText, sizeof levelText, "%s", GameFolder);
-        else tooLong = FormatText(levelText, sizeof levelText, "%s\\%s", GameFolder, relativePath);
-        if (tooLong || MakeDirectoryChain(levelText, strlen(GameFolder)) != 0) return 1;
-    }
+    if (mode == Copy &&
+        (ComposeDestinationFolder(levelText, relativePath) != 0 || MakeDirectoryChain(levelText, strlen(GameFolder)) != 0))
+        return 1;
+    // Before the room is asked for, so that the room they took counts as free.
+    if (mode == Measure && ComposeDestinationFolder(levelText, relativePath) == 0) RemoveLeftoverTemporaries(levelText);
     if (relativePath[0] == '\0') tooLong = FormatText(levelText, sizeof levelText, "%s\\*", sourceRoot);
     else tooLong = FormatText(levelText, sizeof levelText, "%s\\%s\\*", sourceRoot, relativePath);
     if (tooLong) return 1;

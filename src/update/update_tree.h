@@ -6,13 +6,16 @@
 #include <stdint.h>
 #include <string.h>
 
-// Measure changes nothing: it tallies what a Copy would add to the game folder.
+// Measure tallies what a Copy would add to the game folder and write; it changes
+// nothing but removing the temporary files an interrupted run left in the
+// folders a Copy writes to.
 enum WalkMode { Verify = 0, Copy = 1, Measure = 2 };
 
 // What a Measure walk found, added to what was there before it.
 struct SpaceTally {
     uint64_t bytesAdded;   // new files in full, and the growth of replaced ones
     uint64_t largestFile;  // whose temporary copy must fit beside the files it replaces
+    uint64_t bytesWritten; // every file of the tree in full: what the copy writes
 };
 extern SpaceTally PatchSpace;
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "check/run/progress_record.h"
 #include "platform/platform_memory.h"
 
 struct BoxSeen {
@@ -77,6 +78,7 @@ struct CheckReport {
     bool hasDeltaList = false;
     std::vector<DeltaSeen> deltas;
     uint64_t deltaBytesSaved = 0;
+    ProgressSeen progress;  // what the progress window shows while the run works
     std::vector<AuthorWarning> warnings;
     std::vector<ObjectAfter> after;  // the game folder after the run, when asked for
 };

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "check/run/author_warnings.h"
+#include "check/run/progress_record.h"
 #include "check/host/text_conversion.h"
 #include "description/text.h"
 #include "description/update_description.h"
@@ -153,7 +154,9 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
         const std::string updateFolder = patchFolder + "\\update";
         const std::vector<std::string> updateFiles = ListUpdateFiles(updateFolder);
         WarnBeforeRun(updateFolder, gameFolder, updateFiles, &report->warnings);
+        StartRecordingProgress(&report->progress);
         report->completes = RunUpdate() == 0;
+        StopRecordingProgress();
         // The log as the program left it: the author's checks below walk the
         // tree again, and a walk that stops notes where.
         TakeLog(report);

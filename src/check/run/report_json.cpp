@@ -2,6 +2,7 @@
 
 #include "check/run/report_writers.h"
 #include "check/host/text_conversion.h"
+#include "state/progress_texts.h"
 
 namespace mp = memory_platform;
 // Keys in the order written, which reads better than sorted.
@@ -67,6 +68,22 @@ std::string ReportAsJson(const CheckReport& report, bool listAfter) {
                                           {"delta_size", delta.deltaSize},
                                           {"outcome", delta.outcome}});
         document["delta_bytes_saved"] = report.deltaBytesSaved;
+    }
+    // null where the run ends before it writes anything.
+    document["progress"] = nullptr;
+    if (report.progress.begun) {
+        const ProgressSeen& progress = report.progress;
+        json stages = json::array();
+        for (const ProgressStageSeen& stage : progress.stages)
+            stages.push_back({{"stage", ProgressStageName(stage.stage)},
+                              {"text", ShiftJisToUtf8(ProgressStageText(stage.stage))},
+                              {"files", stage.files},
+                              {"bytes", stage.bytes}});
+        document["progress"] = {{"window", !report.silent},
+                                {"total", progress.total},
+                                {"done", progress.done},
+                                {"stages", stages},
+                                {"closes_before_box", progress.closedBeforeBox}};
     }
     document["warnings"] = json::array();
     for (const AuthorWarning& warning : report.warnings)

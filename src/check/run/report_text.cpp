@@ -2,6 +2,7 @@
 
 #include "check/run/report_writers.h"
 #include "check/host/text_conversion.h"
+#include "state/progress_texts.h"
 
 namespace {
 
@@ -61,6 +62,31 @@ std::string DeltasAsText(const CheckReport& report) {
     return text;
 }
 
+std::string Count(int count, const char* what) {
+    return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
+}
+
+// The window's texts, stage by stage, and its last amount.
+std::string ProgressAsText(const CheckReport& report) {
+    const ProgressSeen& progress = report.progress;
+    if (!progress.begun) return "Progress window: none, the run ends before it writes anything\n";
+    if (report.silent) return "Progress window: none, the run has no window\n";
+    std::string text = "Progress window (once the run has worked for half a second), " + Bytes(progress.total) +
+                       " in all:\n";
+    for (size_t i = 0; i < progress.stages.size(); ++i) {
+        const ProgressStageSeen& stage = progress.stages[i];
+        text += "  " + std::to_string(i + 1) + ". " + Utf8(ProgressStageText(stage.stage)) + "  " +
+                Count(stage.files, "file");
+        if (stage.bytes != 0) text += ", " + Bytes(stage.bytes);
+        text += "\n";
+    }
+    char amount[128];
+    FormatProgressAmount(amount, sizeof amount, progress.done, progress.total);
+    text += "  closes at " + Utf8(amount);
+    if (progress.closedBeforeBox != 0) text += ", before box " + std::to_string(progress.closedBeforeBox);
+    return text + "\n";
+}
+
 }  // namespace
 
 std::string BoxesAsText(const std::vector<BoxSeen>& boxes) {
@@ -113,6 +139,7 @@ std::string ReportAsText(const CheckReport& report, bool listAfter) {
             "\n";
     if (report.freeBytesGiven) text += "Free space given: " + BytesAndMegabytes(report.freeBytes, false) + "\n";
     if (report.hasDeltaList) text += DeltasAsText(report);
+    text += ProgressAsText(report);
     text += "\nWarnings for the author:\n";
     if (report.warnings.empty()) text += "  none\n";
     for (const AuthorWarning& warning : report.warnings)
