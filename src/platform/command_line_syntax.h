@@ -29,8 +29,8 @@
 // without one runs to the end of the line, trailing blanks left out, so that a
 // path with spaces needs no quotes (and options after it are part of it).
 //
-// Every syntax character is ASCII below 0x60; the second byte of a Shift-JIS
-// character may be a backslash (表 is 0x95 0x5C), so bytes are read a
+// Of the syntax characters only the backslash can be the second byte of a
+// Shift-JIS character (表 is 0x95 0x5C), so the bytes of an argument are read a
 // character at a time: a lead byte takes the byte after it along.
 #ifndef UPDATE_COMMAND_LINE_SYNTAX_H
 #define UPDATE_COMMAND_LINE_SYNTAX_H
