@@ -29,8 +29,8 @@
 // without one runs to the end of the line, trailing blanks left out, so that a
 // path with spaces needs no quotes (and options after it are part of it).
 //
-// Every syntax character is ASCII below 0x60; the second byte of a Shift-JIS
-// character may be a backslash (表 is 0x95 0x5C), so bytes are read a
+// Of the syntax characters only the backslash can be the second byte of a
+// Shift-JIS character (表 is 0x95 0x5C), so the bytes of an argument are read a
 // character at a time: a lead byte takes the byte after it along.
 #ifndef UPDATE_COMMAND_LINE_SYNTAX_H
 #define UPDATE_COMMAND_LINE_SYNTAX_H
@@ -85,11 +85,36 @@ int CharacterUnits(const Unit* line, int i) {
     return IsLeadUnit(line[i]) && line[i + 1] ? 2 : 1;
 }
 
+// Where the units of an argument's text go: after the first skip, into text
+// while there is room (text may be null), all of them counted; and whether the
+// text is a path in forward slashes: a second "/" after a first component
+// without "=" or ":".
+template <typename Unit>
+struct ArgumentSink {
+    Unit* text;
+    int size;
+    int skip;
+    int count;
+    int slashes;
+    bool optionLike;
+};
+
+template <typename Unit>
+void Put(ArgumentSink<Unit>* sink, Unit unit) {
+    if (unit == '/') ++sink->slashes;
+    else if (sink->slashes == 1 && (unit == '=' || unit == ':')) sink->optionLike = true;
+    if (sink->skip > 0) {
+        --sink->skip;
+        return;
+    }
+    if (sink->text && sink->count < sink->size - 1) sink->text[sink->count] = unit;
+    ++sink->count;
+}
+
 // Reads the argument at line[at] (not a blank) up to end (-1: up to where it
-// ends), giving each unit of its text to emit(unit, context). The position
-// after the argument.
-template <typename Unit, typename Emit>
-int ReadArgument(const Unit* line, int at, int end, bool folderRule, Emit emit) {
+// ends) into sink. The position after the argument.
+template <typename Unit>
+int ReadArgument(const Unit* line, int at, int end, bool folderRule, ArgumentSink<Unit>* sink) {
     bool quoted = false;
     int i = at;
     for (;;) {
@@ -99,22 +124,22 @@ int ReadArgument(const Unit* line, int at, int end, bool folderRule, Emit emit) 
             while (line[i + run] == '\\' && (end < 0 || i + run < end)) ++run;
             bool beforeQuote = line[i + run] == '"' && (end < 0 || i + run < end);
             int kept = !beforeQuote ? run : folderRule ? (run % 2 ? run : run / 2) : run / 2;
-            for (int k = 0; k < kept; ++k) emit((Unit)'\\');
+            for (int k = 0; k < kept; ++k) Put(sink, (Unit)'\\');
             i += run;
             if (beforeQuote && !folderRule && run % 2) {
-                emit((Unit)'"');
+                Put(sink, (Unit)'"');
                 ++i;
             }
         } else if (line[i] == '"') {
             ++i;
             if (quoted && !folderRule && line[i] == '"' && (end < 0 || i < end)) {
-                emit((Unit)'"');  // "" inside quotes: a literal quote, and the quoted part ends
+                Put(sink, (Unit)'"');  // "" inside quotes: a literal quote, and the quoted part ends
                 ++i;
             }
             quoted = !quoted;
         } else {
             int units = CharacterUnits(line, i);
-            for (int k = 0; k < units; ++k) emit(line[i + k]);
+            for (int k = 0; k < units; ++k) Put(sink, line[i + k]);
             i += units;
         }
     }
@@ -135,32 +160,14 @@ int FolderEnd(const Unit* line, int at) {
     return i;
 }
 
-// The first units of an argument's text, upper-cased, NUL-terminated; how many
-// there are in all.
+// The first units of an argument's text (in head), upper-cased, as ASCII.
 template <typename Unit>
-int ArgumentHead(const Unit* line, int at, int end, char* head, int size) {
-    int count = 0;
-    ReadArgument(line, at, end, false, [&](Unit unit) {
-        if (count < size - 1) head[count] = unit >= 'a' && unit <= 'z' ? (char)(unit - 'a' + 'A')
-                                            : unit > 0 && unit < 0x80  ? (char)unit
-                                                                       : '?';
-        ++count;
-    });
-    head[count < size - 1 ? count : size - 1] = '\0';
-    return count;
-}
-
-// Whether the argument's text, starting with "/", is a path with forward
-// slashes: a second "/" after a first component that holds no "=" or ":".
-template <typename Unit>
-bool IsSlashPath(const Unit* line, int at, int end) {
-    int slashes = 0;
-    bool optionLike = false;
-    ReadArgument(line, at, end, false, [&](Unit unit) {
-        if (unit == '/') ++slashes;
-        else if (slashes == 1 && (unit == '=' || unit == ':')) optionLike = true;
-    });
-    return slashes >= 2 && !optionLike;
+void UpperCaseHead(const Unit* units, int count, char* head) {
+    for (int i = 0; i < count; ++i) {
+        Unit unit = units[i];
+        head[i] = unit >= 'a' && unit <= 'z' ? (char)(unit - 'a' + 'A') : unit > 0 && unit < 0x80 ? (char)unit : '?';
+    }
+    head[count] = '\0';
 }
 
 inline bool HeadIs(const char* head, const char* name) {
@@ -189,17 +196,20 @@ void SplitCommandLine(const Unit* line, CommandLineSpans* spans) {
         while (IsBlank(line[i])) ++i;
         if (!line[i]) return;
         int at = i;
-        int end = ReadArgument(line, at, -1, false, [](Unit) {});
+        Unit units[8];
+        ArgumentSink<Unit> sink = {units, 8, 0, 0, 0, false};
+        int end = ReadArgument(line, at, -1, false, &sink);
         char head[8];
-        int length = ArgumentHead(line, at, end, head, sizeof head);
+        UpperCaseHead(units, sink.count < 7 ? sink.count : 7, head);
+        bool slashPath = sink.slashes >= 2 && !sink.optionLike;
         ArgumentSpan argument = {at, end, 0, false};
         bool option = head[0] == '/';
-        if (option && length == 2 && head[1] == 'S') {
+        if (option && sink.count == 2 && head[1] == 'S') {
             spans->silent = true;
         } else if (option && HeadIs(head, "/LOG=")) {
             spans->log = ArgumentSpan{at, end, 5, false};
         } else if (spans->folder.start < 0 &&
-                   (!option || HeadIs(head, "/D=") || IsSlashPath(line, at, end))) {
+                   (!option || HeadIs(head, "/D=") || slashPath)) {
             end = FolderEnd(line, at);
             spans->folder = ArgumentSpan{at, end, HeadIs(head, "/D=") ? 3 : 0, true};
         } else {
@@ -216,15 +226,9 @@ void SplitCommandLine(const Unit* line, CommandLineSpans* spans) {
 template <typename Unit>
 int ArgumentValue(const Unit* line, const ArgumentSpan& span, Unit* text, int size) {
     if (size < 1) return -1;
-    int count = 0, skipped = 0;
-    command_line_syntax::ReadArgument(line, span.start, span.end, span.folderRule, [&](Unit unit) {
-        if (skipped < span.skip) {
-            ++skipped;
-            return;
-        }
-        if (count < size - 1) text[count] = unit;
-        ++count;
-    });
+    command_line_syntax::ArgumentSink<Unit> sink = {text, size, span.skip, 0, 0, false};
+    command_line_syntax::ReadArgument(line, span.start, span.end, span.folderRule, &sink);
+    int count = sink.count;
     if (count >= size) {
         text[0] = 0;
         return -1;

@@ -58,6 +58,18 @@ long long ReadFully(HANDLE file, char* buffer, DWORD size) {
     return done;
 }
 
+// Reads until at least need bytes are in or the file ends, room at most: one
+// ReadFile on a file that holds them (even when need is 0).
+long long ReadAtLeast(HANDLE file, char* buffer, DWORD need, DWORD room) {
+    DWORD done = 0;
+    for (;;) {
+        DWORD count = 0;
+        if (!ReadFile(file, buffer + done, room - done, &count, nullptr)) return -1;
+        done += count;
+        if (count == 0 || done >= need) return done;
+    }
+}
+
 int WriteFully(HANDLE file, const char* data, size_t size) {
     while (size > 0) {
         DWORD count = 0;
@@ -76,18 +88,29 @@ std::string LocalPath(const std::string& folder, const std::string& relativeShif
 }
 
 int CompareLocalFiles(const std::string& left, const std::string& right, std::string* problem) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Wide(left).c_str(), GetFileExInfoStandard, &data)) return *problem = Reason(left), 2;
+    return CompareLocalFiles(left, right, ((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow, problem);
+}
+
+int CompareLocalFiles(const std::string& left, const std::string& right, uint64_t size, std::string* problem) {
     Handle a(OpenForReading(left));
     if (a.value == INVALID_HANDLE_VALUE) return *problem = Reason(left), 2;
     Handle b(OpenForReading(right));
     if (b.value == INVALID_HANDLE_VALUE) return *problem = Reason(right), 2;
-    static std::vector<char> bufferA(ChunkSize), bufferB(ChunkSize);
-    for (;;) {
-        long long countA = ReadFully(a.value, bufferA.data(), ChunkSize);
+    // One pair a thread: update-make compares on two.
+    thread_local std::vector<char> bufferA(ChunkSize + 1), bufferB(ChunkSize + 1);
+    for (uint64_t remaining = size;;) {
+        // The last piece asks for one byte more, which only a longer file gives.
+        DWORD need = remaining < ChunkSize ? (DWORD)remaining : ChunkSize;
+        DWORD room = remaining < ChunkSize ? need + 1 : need;
+        long long countA = ReadAtLeast(a.value, bufferA.data(), need, room);
         if (countA < 0) return *problem = Reason(left), 2;
-        long long countB = ReadFully(b.value, bufferB.data(), ChunkSize);
+        long long countB = ReadAtLeast(b.value, bufferB.data(), need, room);
         if (countB < 0) return *problem = Reason(right), 2;
-        if (countA != countB || memcmp(bufferA.data(), bufferB.data(), (size_t)countA) != 0) return 1;
-        if (countA == 0) return 0;
+        if (countA != need || countB != need || memcmp(bufferA.data(), bufferB.data(), need) != 0) return 1;
+        remaining -= need;
+        if (room > need) return 0;
         if (Interrupted()) return *problem = "interrupted", 2;
     }
 }
