@@ -71,17 +71,23 @@ int PlatformFindFile(const char* path, int* isDirectory) {
 // room of their own beside the old ones (the temporary file), then replace them
 // in one step. Every failure leaves the destination and the free space as they were.
 int PlatformCopyFile(const char* source, const char* destination) {
-    if (Injected(Operation::CopyFile, source, nullptr)) return 1;
+    unsigned& error = State().lastError;
+    if (Injected(Operation::CopyFile, source, &error)) return 1;
     Node* from = Find(source);
+    error = ErrorFileNotFound;
     if (!from || from->directory) return 1;
     ParsedPath target = Parse(destination);
     Node* folder = Resolve(target, 1);
+    error = ErrorPathNotFound;
     if (target.names.empty() || target.endsInSeparator || !folder || !folder->directory) return 1;
     Node* to = Child(folder, target.names.back());
     const unsigned refusing = FileAttributeReadOnly | FileAttributeHidden | FileAttributeSystem;
+    error = ErrorAccessDenied;
     if (to && (to->directory || (to->attributes & refusing))) return 1;
-    if (from->size > State().freeBytes) return 1;  // ERROR_DISK_FULL while writing the temporary file
-    if (Injected(Operation::ReplaceStep, destination, nullptr)) return 1;
+    error = ErrorDiskFull;
+    if (from->size > State().freeBytes) return 1;  // while writing the temporary file
+    if (Injected(Operation::ReplaceStep, destination, &error)) return 1;
+    error = 0;
     bool replacing = to != nullptr;
     uint64_t replacedSize = replacing ? to->size : 0;
     to = Place(folder, target.names.back());
@@ -141,7 +147,7 @@ int PlatformSetFileAttributes(const char* path, unsigned attributes) {
 
 int PlatformCreateDirectory(const char* path, unsigned* error) {
     std::string text = path;
-    if (Injected(Operation::CreateDirectory, text, error)) return 1;
+    if (Injected(Operation::CreateDirectory, text, error)) return State().lastError = *error, 1;
     ParsedPath parsed = Parse(text);
     // Anything of that name exists, a file named with a separator after it included.
     if (parsed.names.empty() || Resolve(parsed)) {
@@ -149,12 +155,12 @@ int PlatformCreateDirectory(const char* path, unsigned* error) {
         return 1;
     }
     if (text.find_first_of("*?<>|\"") != std::string::npos) {
-        *error = 123;  // ERROR_INVALID_NAME
+        *error = State().lastError = 123;  // ERROR_INVALID_NAME
         return 1;
     }
     Node* folder = Resolve(parsed, 1);
     if (!folder || !folder->directory) {
-        *error = ErrorPathNotFound;
+        *error = State().lastError = ErrorPathNotFound;
         return 1;
     }
     Node* created = Place(folder, parsed.names.back());

@@ -80,6 +80,7 @@ struct Machine {
     int liveFonts = 0;
     bool failFonts = false;
     uint64_t freeBytes = UnlimitedSpace;  // what the program may still write
+    unsigned lastError = 0;               // of the last copy or folder creation that failed
     unsigned processId = 0x1234abcd;      // in the names of temporary files
     int openReaders = 0;
     int openTemporaries = 0;

@@ -81,9 +81,11 @@ enum {
     FileAttributeNormal = 0x80,
 };
 enum {
+    ErrorFileNotFound = 2,
     ErrorPathNotFound = 3,
     ErrorAccessDenied = 5,
     ErrorDiskFull = 112,
+    ErrorFilenameTooLong = 206,
     ErrorAlreadyExists = 183,
 };
 
@@ -123,6 +125,14 @@ int PlatformGetFileSize(const char* path, uint64_t* size);
 int PlatformGetFreeSpace(const char* folder, uint64_t* freeBytes);
 // 0 when created; else 1 and the system error code (ErrorAlreadyExists, ...).
 int PlatformCreateDirectory(const char* path, unsigned* error);
+
+// ---- The system's reasons --------------------------------------------------
+// The error of the last call above that failed, as the system numbers it
+// (GetLastError); 0 when none is known.
+unsigned PlatformLastError();
+// The system's own text for error in Japanese (Shift-JIS, without its line
+// break): 0 and the text, or 1 when the system has no Japanese text for it.
+int PlatformErrorText(unsigned error, char* text, size_t size);
 
 // ---- Text -----------------------------------------------------------------
 // Whether a byte is a double-byte lead byte of Shift-JIS (code page 932).

@@ -54,9 +54,10 @@ using namespace memory_platform;
 
 // ---- The boundary ----
 
-// As the Win32 boundary hands it over: a relative log file or game folder is
-// resolved against the folder the program was started in, before start-up
-// changes the current folder.
+// As the Win32 boundary hands it over: the program path as it stands, then /S,
+// the game folder and the log file written anew in quotes, a relative one
+// resolved against the folder the program was started in (before start-up
+// changes the current folder), then the arguments not understood as they stand.
 const char* PlatformCommandLine() {
     Machine& machine = State();
     if (machine.commandLineRead) return machine.commandLineAsRead.c_str();
@@ -64,14 +65,38 @@ const char* PlatformCommandLine() {
     std::string line = machine.commandLine.c_str();  // the program sees it up to its first NUL
     CommandLineSpans spans;
     SplitCommandLine(line.c_str(), &spans);
-    auto isRelative = [&](int start) {
-        return start >= 0 && !machine.currentDirectory.empty() && line[start] != '\\' && line[start] != '/' &&
-               !(line[start] != '\0' && line[start + 1] == ':');
+    auto resolved = [&](const ArgumentSpan& span) {
+        std::vector<char> value(line.size() + 1);
+        ArgumentValue(line.c_str(), span, value.data(), (int)value.size());
+        std::string path = value.data();
+        const std::string& current = machine.currentDirectory;
+        if (current.empty()) return path;
+        // Wine takes a path in forward slashes from the root for a Linux path:
+        // Z:, the Linux root. A backslash from the root stays on the current drive.
+        bool linuxPath = path.size() > 1 && path[0] == '/' && path[1] != '/';
+        for (char& unit : path)
+            if (unit == '/') unit = '\\';  // as the system's full form has it
+        bool fromRoot = !path.empty() && path[0] == '\\' && !(path.size() > 1 && path[1] == '\\');
+        if (path.size() > 1 && path[1] == ':') return path;
+        if (linuxPath) return "Z:" + path;
+        if (fromRoot) return current.substr(0, 2) + path;
+        if (path.empty() || path[0] == '\\') return path;
+        return current + "\\" + path;
     };
-    // The later span first, so that the earlier one's position still holds.
-    for (int start : {spans.folderStart, spans.logStart})
-        if (isRelative(start)) line.insert((size_t)start, machine.currentDirectory + "\\");
-    machine.commandLineAsRead = line;
+    size_t programEnd = (size_t)spans.programEnd + (line[0] == '"' && line[(size_t)spans.programEnd] ? 1 : 0);
+    std::string read = line.substr(0, programEnd);
+    auto append = [&](const char* name, const std::string& value) {
+        std::vector<char> text(value.size() * 2 + 16);
+        int used = 0;
+        AppendQuotedArgument(text.data(), (int)text.size(), &used, name, value.c_str());
+        read += text.data();
+    };
+    if (spans.silent) read += " /S";
+    if (spans.folder.start >= 0) append("/D=", resolved(spans.folder));
+    if (spans.log.start >= 0) append("/LOG=", resolved(spans.log));
+    for (int k = 0; k < spans.unknownCount && k < UnknownArgumentCapacity; ++k)
+        read += " " + line.substr((size_t)spans.unknown[k].start, (size_t)(spans.unknown[k].end - spans.unknown[k].start));
+    machine.commandLineAsRead = read;
     return machine.commandLineAsRead.c_str();
 }
 
@@ -84,6 +109,11 @@ int PlatformSetCurrentDirectory(const char* path) {
 void PlatformMessageBox(WindowHandle owner, const char* text, const char* title, unsigned type) {
     State().boxes.push_back(MessageBoxRecord{owner, text, title, type});
 }
+
+unsigned PlatformLastError() { return State().lastError; }
+
+// The machine knows no texts of the system: the log gives the number alone.
+int PlatformErrorText(unsigned, char*, size_t) { return 1; }
 
 int PlatformIsLeadByte(unsigned char byte) { return IsLead(byte) ? 1 : 0; }
 

@@ -49,7 +49,8 @@ void AddFile(const std::string& path, const std::string& content, unsigned attri
 bool IsFile(const std::string& path);
 bool IsDirectory(const std::string& path);
 std::string FileContent(const std::string& path);
-// A file's bytes as the program reads them (from disk for a loaded file).
+// A file's bytes as the program reads them (from disk for a loaded file),
+// read without counting a call or meeting an injected failure.
 std::string FileBytes(const std::string& path);
 // Files the program opened for reading or as temporaries and has not closed.
 int OpenFileCount();

@@ -239,6 +239,23 @@ int PlatformCreateDirectory(const char* path, unsigned* error) {
     return 1;
 }
 
+unsigned PlatformLastError() { return GetLastError(); }
+
+// Asked for in Japanese only: the system then gives no text in another language.
+int PlatformErrorText(unsigned error, char* text, size_t size) {
+    WideText wide;
+    DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, error,
+                                 MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN), wide.text, WideTextUnits, NULL);
+    while (units > 0 && (wide.text[units - 1] == L'\r' || wide.text[units - 1] == L'\n' || wide.text[units - 1] == L' '))
+        --units;
+    if (units == 0 || size < 1) return 1;
+    int inexact = 0;
+    int count = Utf16ToShiftJis(wide.text, (int)units, text, (int)size - 1, &inexact);
+    if (count <= 0 || inexact) return 1;
+    text[count] = '\0';
+    return 0;
+}
+
 // The program's texts are Shift-JIS, whatever the ANSI code page is.
 int PlatformIsLeadByte(unsigned char byte) { return IsDBCSLeadByteEx(932, byte) ? 1 : 0; }
 

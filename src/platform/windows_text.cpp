@@ -66,33 +66,74 @@ bool ConvertCharacters(const WideChar* line, int from, int to, char* text, int s
 
 }  // namespace
 
+namespace {
+
+// The value of span as a name in Shift-JIS (its full form where resolve is set,
+// its short one where only that converts exactly) into path; "|", which names
+// nothing, when the value or its form does not fit, so that a cut path can
+// never name another file or folder.
+void ConvertValue(const WideChar* line, const ArgumentSpan& span, LookUpPathForms lookUp, char* path, int size) {
+    static WideChar value[WideTextUnits];
+    static PathForms forms;
+    int length = ArgumentValue(line, span, value, WideTextUnits);
+    forms.full[0] = forms.shortForm[0] = 0;
+    if (length >= 0 && lookUp) lookUp(value, length, true, &forms);
+    const WideChar* full = forms.full[0] ? forms.full : value;
+    int written = length < 0 ? -1
+                             : ConvertNamingForm(full, WideLength(full), forms.shortForm, WideLength(forms.shortForm),
+                                                 path, size - 1);
+    if (written < 0) written = 0, path[written++] = '|';
+    path[written] = '\0';
+}
+
+}  // namespace
+
 int CommandLineFromWide(const WideChar* line, LookUpPathForms lookUp, char* text, int size) {
     if (size < 2) return 1;
     CommandLineSpans spans;
     SplitCommandLine(line, &spans);
-    const int starts[] = {spans.programStart, spans.logStart, spans.folderStart};
-    const int ends[] = {spans.programEnd, spans.logEnd, spans.folderEnd};
-    static PathForms forms;
     int used = 0;
-    int at = 0;
-    for (int p = 0; p < 3; ++p) {
-        if (starts[p] < 0) continue;
-        if (!ConvertCharacters(line, at, starts[p], text, size, &used)) return Terminate(text, used);
-        bool resolve = p > 0;
-        forms.full[0] = forms.shortForm[0] = 0;
-        if (lookUp) lookUp(line + starts[p], ends[p] - starts[p], resolve, &forms);
-        const WideChar* full = resolve && forms.full[0] ? forms.full : line + starts[p];
-        int fullLength = resolve && forms.full[0] ? WideLength(forms.full) : ends[p] - starts[p];
-        int written = ConvertNamingForm(full, fullLength, forms.shortForm, WideLength(forms.shortForm), text + used,
-                                        size - 1 - used);
-        if (written < 0) {
-            if (p == 0) return Terminate(text, -1);
-            if (used + 1 < size) text[used++] = '|';
-            return Terminate(text, used);
-        }
-        used += written;
-        at = ends[p];
+    // The program path as it stands, only its short form looked up.
+    if (!ConvertCharacters(line, 0, spans.programStart, text, size, &used)) return Terminate(text, used);
+    static PathForms forms;
+    forms.full[0] = forms.shortForm[0] = 0;
+    if (lookUp) lookUp(line + spans.programStart, spans.programEnd - spans.programStart, false, &forms);
+    int written = ConvertNamingForm(line + spans.programStart, spans.programEnd - spans.programStart,
+                                    forms.shortForm, WideLength(forms.shortForm), text + used, size - 1 - used);
+    if (written < 0) return Terminate(text, -1);
+    used += written;
+    int programEnd = spans.programEnd + (spans.programStart > 0 && line[spans.programEnd] ? 1 : 0);
+    if (!ConvertCharacters(line, spans.programEnd, programEnd, text, size, &used)) return Terminate(text, used);
+
+    // The choices written anew, in quotes, the game folder before the log file
+    // (whose loss only loses the log); the arguments not understood as they stand.
+    static char path[WideTextUnits * 2];
+    // Without /S or the game folder the run would be another one: a window, or
+    // the registry's folder. Where they do not fit, the whole line fails.
+    if (spans.silent) {
+        if (used + 3 >= size) return Terminate(text, -1);
+        memcpy(text + used, " /S", 3);
+        used += 3;
     }
-    ConvertCharacters(line, at, WideLength(line), text, size, &used);
+    if (spans.folder.start >= 0) {
+        ConvertValue(line, spans.folder, lookUp, path, sizeof path);
+        if (!AppendQuotedArgument(text, size, &used, "/D=", path) && !AppendQuotedArgument(text, size, &used, "/D=", "|"))
+            return Terminate(text, -1);
+    }
+    if (spans.log.start >= 0) {
+        ConvertValue(line, spans.log, lookUp, path, sizeof path);
+        if (!AppendQuotedArgument(text, size, &used, "/LOG=", path) &&
+            !AppendQuotedArgument(text, size, &used, "/LOG=", "|"))
+            return Terminate(text, used);
+    }
+    for (int k = 0; k < spans.unknownCount && k < UnknownArgumentCapacity; ++k) {
+        int before = used;
+        if (used + 1 >= size) break;
+        text[used++] = ' ';
+        if (!ConvertCharacters(line, spans.unknown[k].start, spans.unknown[k].end, text, size, &used)) {
+            used = before;  // never half an argument
+            break;
+        }
+    }
     return Terminate(text, used);
 }

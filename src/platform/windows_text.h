@@ -41,14 +41,16 @@ struct PathForms {
 // only when resolve is true.
 typedef void (*LookUpPathForms)(const WideChar* path, int length, bool resolve, PathForms* forms);
 
-// A command line in Shift-JIS, read as command_line_syntax.h reads it. The
-// program path, the /LOG= file and the game folder are converted as names:
-// each in its full form, and in its short form where only that converts
-// exactly (the program path is taken as it stands, only its short form is
-// looked up). A log file or game folder that does not fit becomes "|", which
-// names nothing, so that a cut path can never name another folder. The rest
-// is converted one character at a time, as much as fits. 1 when even the
-// program path does not fit.
+// A command line in Shift-JIS, read as command_line_syntax.h reads it: the
+// program path as it stands (in its short form where only that converts
+// exactly), then /S, the game folder as /D="..." and the log file as
+// /LOG="..." (each in its full form, a relative one resolved, and in its short
+// form where only that converts exactly), then the arguments not understood,
+// converted one character at a time, each whole or not at all. Read again,
+// the line gives the same choices. A game folder or log file that does not
+// fit becomes "|", which names nothing, so that a cut path can never name
+// another folder. 1 when the program path, /S or the game folder's "|" does
+// not fit.
 int CommandLineFromWide(const WideChar* line, LookUpPathForms lookUp, char* text, int size);
 
 #endif

@@ -1,5 +1,8 @@
 #include "state/user_messages.h"
 
+#include <stdarg.h>
+#include <stdio.h>
+
 #include "state/command_line_choices.h"
 #include "state/progress.h"
 
@@ -32,6 +35,31 @@ void AppendEscaped(FileWriter log, const char* text) {
     PlatformAppendText(log, piece);
 }
 
+// One line of the log: first, then a tab and second when there is a second.
+void AppendLogLine(const char* first, const char* second) {
+    FileWriter log;
+    if (CommandLineChoices.LogFile[0] == '\0' || PlatformOpenFileForAppending(CommandLineChoices.LogFile, &log) != 0)
+        return;
+    AppendEscaped(log, first);
+    if (second) {
+        PlatformAppendText(log, "\t");
+        AppendEscaped(log, second);
+    }
+    PlatformAppendText(log, "\r\n");
+    PlatformCloseFileWriter(log);
+}
+
+// Ends a text cut at size - 1 bytes at its last whole character.
+void EndAtCharacter(char* text, size_t size) {
+    size_t i = 0;
+    while (text[i]) {
+        size_t length = PlatformIsLeadByte((unsigned char)text[i]) && text[i + 1] ? 2 : 1;
+        if (i + length > size - 1) break;
+        i += length;
+    }
+    text[i] = '\0';
+}
+
 }  // namespace
 
 void ShowUserMessage(WindowHandle owner, const char* text, const char* title, unsigned type) {
@@ -41,12 +69,30 @@ void ShowUserMessage(WindowHandle owner, const char* text, const char* title, un
         PlatformMessageBox(owner, text, title, type);
         return;
     }
-    FileWriter log;
-    if (CommandLineChoices.LogFile[0] == '\0' || PlatformOpenFileForAppending(CommandLineChoices.LogFile, &log) != 0)
-        return;
-    AppendEscaped(log, title);
-    PlatformAppendText(log, "\t");
-    AppendEscaped(log, text);
-    PlatformAppendText(log, "\r\n");
-    PlatformCloseFileWriter(log);
+    AppendLogLine(title, text);
+}
+
+void NoteInLog(const char* format, ...) {
+    if (CommandLineChoices.LogFile[0] == '\0') return;
+    static char note[NoteSize];
+    note[0] = '#';
+    note[1] = ' ';
+    va_list arguments;
+    va_start(arguments, format);
+    int length = vsnprintf(note + 2, sizeof note - 2, format, arguments);
+    va_end(arguments);
+    // A cut text may come back unterminated, or with a count below zero.
+    note[sizeof note - 1] = '\0';
+    if (length < 0 || (size_t)length >= sizeof note - 2) EndAtCharacter(note, sizeof note);
+    // A tab in an argument would be escaped anyway; none is written raw.
+    AppendLogLine(note, 0);
+}
+
+void NoteStoppedAt(const char* stage, const char* path, unsigned error) {
+    // The system's texts are short; one that is not is left out.
+    char reason[512];
+    if (PlatformErrorText(error, reason, sizeof reason) == 0)
+        NoteInLog("%sが止まりました: %s: %s (エラー %u)", stage, path, reason, error);
+    else
+        NoteInLog("%sが止まりました: %s: エラー %u", stage, path, error);
 }

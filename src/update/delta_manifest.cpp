@@ -15,15 +15,18 @@ namespace {
 char Line[DeltaLineSize];
 char ReadAhead[4096];
 size_t AheadCount = 0, AheadUsed = 0;
+uint64_t ReadOffset = 0;
 
 // The next line without its end (LF, and a CR before it): 0 and the line, 1 at
-// the end of the file, 2 when the line does not fit.
+// the end of the file, 2 when the line does not fit, 3 when the file cannot be
+// read (never taken for its end: a list cut short would drop deltas).
 int NextLine(FileReader reader, size_t* length) {
     size_t used = 0;
     bool any = false;
     for (;;) {
         if (AheadUsed == AheadCount) {
-            AheadCount = PlatformReadFile(reader, ReadAhead, sizeof ReadAhead);
+            if (PlatformReadFileAt(reader, ReadOffset, ReadAhead, sizeof ReadAhead, &AheadCount) != 0) return 3;
+            ReadOffset += AheadCount;
             AheadUsed = 0;
             if (AheadCount == 0) break;
         }
@@ -98,7 +101,7 @@ DeltaListState ReadLines(FileReader reader) {
         size_t length = 0;
         int status = NextLine(reader, &length);
         if (status == 1) break;
-        if (status == 2 || memchr(Line, '\0', length) != NULL) return DeltaListDamaged;
+        if (status != 0 || memchr(Line, '\0', length) != NULL) return DeltaListDamaged;
         if (length == 0 || Line[0] == '#') continue;
         if (count == DeltaCapacity || ParseEntry(&DeltaList[count]) != 0) return DeltaListDamaged;
         if (NamedBefore(count, DeltaList[count].gameFile)) return DeltaListDamaged;
@@ -135,6 +138,7 @@ bool IsPlainRelativePath(const char* path) {
 DeltaListState ReadDeltaList(const char* path) {
     DeltaCount = 0;
     AheadCount = AheadUsed = 0;
+    ReadOffset = 0;
     unsigned attributes;
     if (PlatformGetFileAttributes(path, &attributes) != 0) return DeltaListAbsent;
     FileReader reader;

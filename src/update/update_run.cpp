@@ -110,18 +110,42 @@ int EndDiscardingDeltas(RunOutcome outcome) {
     return EndWithFailure(outcome);
 }
 
-// A folder named on the command line takes the registry value's place.
+// A folder named on the command line takes the registry value's place. The
+// log notes the folder the run looks at, or why it has none.
 int ReadGameFolder() {
     if (CommandLineChoices.GameFolderGiven) {
-        if (!CommandLineChoices.GameFolderFits || CommandLineChoices.GameFolderArgument[0] == '\0') return 1;
+        if (!CommandLineChoices.GameFolderFits) {
+            NoteInLog("コマンドラインのゲームフォルダーが長すぎます (%d バイトまで)。", GameFolderSize - 1);
+            return 1;
+        }
+        if (CommandLineChoices.GameFolderArgument[0] == '\0') {
+            NoteInLog("コマンドラインのゲームフォルダーが空です。");
+            return 1;
+        }
         strcpy(GameFolder, CommandLineChoices.GameFolderArgument);
         RemoveTrailingBackslash(GameFolder);
+        NoteInLog("ゲームフォルダー (コマンドラインから): %s", GameFolder);
         return 0;
     }
-    if (ReadRegistryString(UpdateDescription.RegistryKeyPath, "SAV_FOLDER", GameFolder, sizeof GameFolder) != 0)
+    if (ReadRegistryString(UpdateDescription.RegistryKeyPath, "SAV_FOLDER", GameFolder, sizeof GameFolder) != 0) {
+        NoteInLog("レジストリから読めません: HKEY_CURRENT_USER\\%s の SAV_FOLDER", UpdateDescription.RegistryKeyPath);
         return 1;
+    }
     RemoveTrailingBackslash(GameFolder);
+    NoteInLog("ゲームフォルダー (レジストリ HKEY_CURRENT_USER\\%s の SAV_FOLDER から): %s",
+              UpdateDescription.RegistryKeyPath, GameFolder);
     return 0;
+}
+
+// Whether the folder is missing or holds none of the engine executables.
+void NoteWhyNotInstalled() {
+    unsigned attributes = 0;
+    if (FormatText(TargetBuffer, sizeof TargetBuffer, "%s\\", GameFolder) != 0 ||
+        PlatformGetFileAttributes(TargetBuffer, &attributes) != 0 || !(attributes & FileAttributeDirectory))
+        NoteInLog("このフォルダーはありません: %s", GameFolder);
+    else
+        NoteInLog("エンジンの実行ファイル (%s, %s, %s) がありません: %s", EngineExecutables[0], EngineExecutables[1],
+                  EngineExecutables[2], GameFolder);
 }
 
 bool IsGameInstalled() {
@@ -141,7 +165,10 @@ int ReplaceEngineExecutable() {
         if (FormatText(TargetBuffer, sizeof TargetBuffer, "%s\\%s", GameFolder, name) != 0) return 1;
         if (ProbeFile(MessageBuffer) != 0) continue;
         ProgressFile(ProgressEngine, name);
-        if (PlatformCopyFile(MessageBuffer, TargetBuffer) != 0) return 1;
+        if (PlatformCopyFile(MessageBuffer, TargetBuffer) != 0) {
+            NoteStoppedAt("コピー", TargetBuffer, PlatformLastError());
+            return 1;
+        }
         ProgressAdvance(EngineExecutableBytes);
         return 0;
     }
@@ -209,7 +236,9 @@ int RunUpdate() {
 
     // Hidden for the rest of the run; the boxes below keep it as their owner.
     PlatformShowWindow(WindowHandles.MainWindow, ShowHide);
-    if (ReadGameFolder() != 0 || !IsGameInstalled()) {
+    bool folderRead = ReadGameFolder() == 0;
+    if (!folderRead || !IsGameInstalled()) {
+        if (folderRead) NoteWhyNotInstalled();
         ReportNotInstalled();
         return EndWithFailure(OutcomeNotInstalled);
     }

@@ -9,6 +9,7 @@
 #include "state/folders.h"
 #include "state/progress.h"
 #include "state/scratch_buffers.h"
+#include "state/user_messages.h"
 #include "update/leftover_temporaries.h"
 
 namespace {
@@ -50,13 +51,40 @@ void TallyFile(const char* relativePath, const FoundFile& entry, char* levelText
     if (entry.size > PatchSpace.largestFile) PatchSpace.largestFile = entry.size;
 }
 
+// What the log calls a walk that stops; a Measure walk is not noted.
+const char* StageName(WalkMode mode) { return mode == Verify ? "確認" : mode == Copy ? "コピー" : 0; }
+
+// The file of the tree, relative to the game folder, whose path does not fit.
+void NoteTooLong(WalkMode mode, const char* relativePath, const char* name) {
+    char relative[LevelTextSize + 260 + 1];  // a level's path, a backslash, a found name
+    if (StageName(mode) && ComposeRelative(relative, sizeof relative, relativePath, name) == 0)
+        NoteStoppedAt(StageName(mode), relative, ErrorFilenameTooLong);
+}
+
+// A file to replace that the game folder lacks, or holds as a folder.
+void NoteNotVerified(const char* relativePath, const char* name, char* levelText) {
+    int isDirectory = 0;
+    if (ComposeBelow(levelText, LevelTextSize, GameFolder, relativePath, name) != 0)
+        NoteTooLong(Verify, relativePath, name);
+    else if (PlatformFindFile(levelText, &isDirectory) == 0 && isDirectory)
+        NoteInLog("確認が止まりました: %s: 同じ名前のフォルダーがあります", levelText);
+    else
+        NoteStoppedAt("確認", levelText, ErrorFileNotFound);
+}
+
 int CopyFileOver(const char* sourceRoot, const char* relativePath, const FoundFile& entry) {
-    if (ComposeBelow(MessageBuffer, sizeof MessageBuffer, sourceRoot, relativePath, entry.name) != 0) return 1;
-    if (ComposeBelow(TargetBuffer, sizeof TargetBuffer, GameFolder, relativePath, entry.name) != 0) return 1;
+    if (ComposeBelow(MessageBuffer, sizeof MessageBuffer, sourceRoot, relativePath, entry.name) != 0 ||
+        ComposeBelow(TargetBuffer, sizeof TargetBuffer, GameFolder, relativePath, entry.name) != 0) {
+        NoteTooLong(Copy, relativePath, entry.name);
+        return 1;
+    }
     // The source path's part below the update folder is the file's path in the game.
     ProgressFile(ProgressCopy, MessageBuffer + strlen(sourceRoot) + 1);
     ClearReadOnlyMark(TargetBuffer);
-    if (PlatformCopyFile(MessageBuffer, TargetBuffer) != 0) return 1;
+    if (PlatformCopyFile(MessageBuffer, TargetBuffer) != 0) {
+        NoteStoppedAt("コピー", TargetBuffer, PlatformLastError());
+        return 1;
+    }
     // The copy carries the source's read-only mark over.
     ClearReadOnlyMark(TargetBuffer);
     ProgressAdvance(entry.size);
@@ -77,7 +105,11 @@ int VisitEntry(const char* sourceRoot, const char* relativePath, WalkMode mode, 
         if (ComposeRelative(childPath, sizeof childPath, relativePath, entry.name) != 0) return 1;
         return WalkUpdateTree(sourceRoot, childPath, mode);
     }
-    if (mode == Verify) return VerifyInLevelText(relativePath, entry.name, levelText);
+    if (mode == Verify) {
+        if (VerifyInLevelText(relativePath, entry.name, levelText) == 0) return 0;
+        NoteNotVerified(relativePath, entry.name, levelText);
+        return 1;
+    }
     if (mode == Measure) {
         TallyFile(relativePath, entry, levelText);
         return 0;
@@ -122,8 +154,9 @@ int CreatePrefix(const char* path, size_t length, size_t keptLength) {
     prefix[length] = '\0';
     if (keptLength < length) UpperCaseAsciiLetters(prefix + keptLength);
     unsigned error = 0;
-    if (PlatformCreateDirectory(prefix, &error) == 0) return 0;
-    return error == ErrorAlreadyExists ? 0 : 1;
+    if (PlatformCreateDirectory(prefix, &error) == 0 || error == ErrorAlreadyExists) return 0;
+    NoteStoppedAt("コピー", prefix, error);
+    return 1;
 }
 
 }  // namespace
@@ -170,7 +203,11 @@ int WalkUpdateTree(const char* sourceRoot, const char* relativePath, WalkMode mo
     // A missing update folder is a patch with nothing to copy. A subfolder was
     // just listed by its parent, though: a search that fails there would skip
     // its files silently and let the run report success.
-    if (PlatformFindFirstFile(levelText, &search, &entry) != 0) return relativePath[0] == '\0' ? 0 : 1;
+    if (PlatformFindFirstFile(levelText, &search, &entry) != 0) {
+        if (relativePath[0] == '\0') return 0;
+        if (StageName(mode)) NoteStoppedAt(StageName(mode), levelText, PlatformLastError());
+        return 1;
+    }
     int result;
     do {
         result = VisitEntry(sourceRoot, relativePath, mode, entry, levelText);

@@ -4,7 +4,7 @@
 A fixture holds patch/ (update.ini and update/), game/, fixture.txt and
 expected.txt: the output (stdout, then stderr) and the exit status, compared
 whole. fixture.txt lines: `about: ...`, `args: ...` (options before the two
-folders), `readonly: game\\x` or `readonly: patch\\x` (the mark git cannot keep),
+folders, grouped by double quotes, or single quotes around double ones), `readonly: game\\x` or `readonly: patch\\x` (the mark git cannot keep),
 `hidden: game\\x` (the hidden bit of Wine's user.DOSATTRIB attribute), `order: game patch`
 (the two folders named the wrong way round).
 
@@ -30,8 +30,10 @@ def settings(folder):
     args, readonly, hidden, order = [], [], [], ["patch", "game"]
     for name, value in read_lines(os.path.join(folder, "fixture.txt")):
         if name == "args":
-            # Backslashes stay as written; quotes only group an argument.
-            args = [a[1:-1] if len(a) > 1 and a[0] == a[-1] == '"' else a for a in shlex.split(value, posix=False)]
+            # Backslashes stay as written; quotes only group an argument (single
+            # quotes one that holds double quotes).
+            args = [a[1:-1] if len(a) > 1 and a[0] == a[-1] and a[0] in "\"'" else a
+                    for a in shlex.split(value, posix=False)]
         elif name == "readonly":
             readonly.append(value)
         elif name == "hidden":

@@ -15,6 +15,7 @@
 #include "host_test_support.h"
 #include "platform/platform_memory.h"
 #include "state/folders.h"
+#include "state/progress.h"
 #include "state/run_outcome.h"
 #include "state/window_handles.h"
 #include "update/delta_manifest.h"
@@ -28,6 +29,11 @@ using mp::Operation;
 namespace {
 
 char MainWindow;
+
+std::string Flipped(std::string bytes, size_t at) {
+    bytes[at] = (char)(bytes[at] ^ 0x40);
+    return bytes;
+}
 
 // Deterministic bytes: a simple generator, so that failures repeat.
 std::string Generated(size_t size, unsigned seed) {
@@ -193,6 +199,60 @@ TEST_F(DeltaRunTest, TheRoadMakesTheNewFilesAndASecondRunChangesNothing) {
     EXPECT_EQ(after, Snapshot());
 }
 
+// What the run reports: each delta's file as it is made (with the bytes it
+// writes) and again as it takes its place after the copy.
+std::vector<std::string> ProgressRecord;
+uint64_t ProgressBytes = 0;
+
+TEST_F(DeltaRunTest, ReportsEachFileAsItIsMadeAndAsItTakesItsPlace) {
+    ProgressRecord.clear();
+    ProgressBytes = 0;
+    static const ProgressSink sink = {
+        nullptr,
+        [](ProgressStage stage, const char* path) {
+            if (stage == ProgressDeltas || stage == ProgressReplace)
+                ProgressRecord.push_back((stage == ProgressDeltas ? "make " : "place ") + std::string(path));
+        },
+        [](uint64_t bytes) { ProgressBytes += bytes; }, nullptr};
+    SetProgressSink(&sink);
+    EXPECT_EQ(0, RunUpdate());
+    SetProgressSink(nullptr);
+    EXPECT_EQ(std::vector<std::string>({"make data\\a.arc", "make data\\b.arc", "place data\\a.arc",
+                                        "place data\\b.arc"}),
+              ProgressRecord);
+    EXPECT_GE(ProgressBytes, Versions()[0].newBytes.size() + Versions()[1].newBytes.size());
+}
+
+// Each call the deltas make through the boundary fails in turn: the run either
+// completes with the new files or stops; before the copy nothing has changed,
+// and never is a temporary file left or a file left open.
+TEST_F(DeltaRunTest, EveryInjectedFailureLeavesNoTemporaryAndChangesNothingBeforeTheCopy) {
+    const Operation operations[] = {Operation::OpenFile, Operation::ReadFile, Operation::CreateTemporary,
+                                    Operation::WriteTemporary, Operation::ReplaceStep};
+    EXPECT_EQ(0, RunUpdate());
+    std::map<Operation, int> calls;
+    for (Operation op : operations) calls[op] = mp::OperationCount(op);
+    int runs = 0;
+    for (Operation op : operations) {
+        for (int n = 1; n <= calls[op]; ++n) {
+            SCOPED_TRACE("operation " + std::to_string((int)op) + ", call " + std::to_string(n));
+            SetUp();
+            auto before = Snapshot();
+            mp::FailNthOperation(op, n);
+            int result = RunUpdate();
+            ++runs;
+            EXPECT_TRUE(Temporaries().empty());
+            EXPECT_EQ(0, mp::OpenFileCount());
+            if (result == 0) {
+                EXPECT_EQ(Hex(Versions()[1].newBytes), Hex(mp::FileBytes("C:\\Game\\data\\b.arc")));
+            } else if (op != Operation::ReplaceStep) {
+                EXPECT_EQ(before, Snapshot());
+            }
+        }
+    }
+    EXPECT_GT(runs, 10);
+}
+
 // Each way the deltas can stop the run before anything changes: the boxes, the
 // exit status, the game folder as it was, no temporary file and no file left open.
 struct StopCase {
@@ -213,11 +273,6 @@ TEST_P(DeltaStopTest, ChangesNothingAndLeavesNoTemporary) {
     EXPECT_EQ(before, Snapshot());
     EXPECT_TRUE(Temporaries().empty());
     EXPECT_EQ(0, mp::OpenFileCount());
-}
-
-std::string Flipped(std::string bytes, size_t at) {
-    bytes[at] = (char)(bytes[at] ^ 0x40);
-    return bytes;
 }
 
 const std::string WrongB = "Patch 1.1 注意|data\\b.arcのバージョンが違うため、アップデートできません。";
@@ -317,6 +372,37 @@ TEST_F(DeltaRunTest, TheRoomCheckRefusesWhenTheResultsDoNotFit) {
     EXPECT_EQ(OutcomeNoRoom, LastRunOutcome);
     EXPECT_EQ(before, Snapshot());
     EXPECT_EQ(0, mp::OperationCount(Operation::CreateTemporary));
+}
+
+// A result larger than the machine keeps (and than one of the encoder's
+// windows): decoded window by window, checked as it is written, and kept by
+// its size alone, which is all update-check needs of it.
+TEST_F(DeltaRunTest, AResultAboveWhatTheMachineKeepsIsCheckedWhileWritten) {
+    std::string big = Generated(17u << 20, 11);
+    std::string bigNew = big.substr(0, 12u << 20) + "a changed line" + big.substr((12u << 20) + 14);
+    std::string delta = Encode(big, bigNew);
+    ASSERT_FALSE(delta.empty());
+    mp::AddFile("C:\\Game\\data\\big.arc", big);
+    mp::AddFile("C:\\Patch\\deltas\\big.vcdiff", delta);
+    mp::AddFile("C:\\Patch\\deltas.txt", Manifest() + "data\\big.arc\t" + std::to_string(big.size()) + "\t" +
+                                              Hex(big) + "\t" + std::to_string(bigNew.size()) + "\t" + Hex(bigNew) +
+                                              "\tdeltas\\big.vcdiff\r\n");
+    EXPECT_EQ(0, RunUpdate());
+    EXPECT_EQ(bigNew.size(), mp::FileSize("C:\\Game\\data\\big.arc"));
+    EXPECT_EQ("?unreadable", mp::FileBytes("C:\\Game\\data\\big.arc"));
+    EXPECT_TRUE(Temporaries().empty());
+    // The same delta on a game file one byte off in its middle: the check catches it.
+    ResetUpdateRunForTests();
+    mp::Reset();
+    SetUp();
+    mp::AddFile("C:\\Game\\data\\big.arc", Flipped(big, 15u << 20));
+    mp::AddFile("C:\\Patch\\deltas\\big.vcdiff", delta);
+    mp::AddFile("C:\\Patch\\deltas.txt", Manifest() + "data\\big.arc\t" + std::to_string(big.size()) + "\t" +
+                                              Hex(big) + "\t" + std::to_string(bigNew.size()) + "\t" + Hex(bigNew) +
+                                              "\tdeltas\\big.vcdiff\r\n");
+    EXPECT_EQ(1, RunUpdate());
+    EXPECT_EQ(OutcomeWrongVersion, LastRunOutcome);
+    EXPECT_TRUE(Temporaries().empty());
 }
 
 // A patch without the list behaves as it always has, and reads no game file.

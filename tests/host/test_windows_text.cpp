@@ -85,15 +85,17 @@ TEST(WindowsText, CommandLinePathsTakeTheirFullFormAndTheShortOneOnlyWhenTheLong
         const WideChar* line;
         const char* expected;
     } cases[] = {
-        {u"\"Z:\\Amélie\\update.exe\" ", "\"Z:\\AM_L~2PK\\update.exe\" "},
+        {u"\"Z:\\Amélie\\update.exe\" ", "\"Z:\\AM_L~2PK\\update.exe\""},
         {u"Z:\\Amélie\\update.exe", "Z:\\AM_L~2PK\\update.exe"},
         {u"\"Z:\\Amélie\\other.exe\"", "\"Z:\\Am?lie\\other.exe\""},  // no short form: names nothing
         // The program path is taken as it stands; a relative folder resolves.
-        {u"\"C:\\表示\\update.exe\" Game", "\"C:\\表示\\update.exe\" C:\\Start\\Game"},
+        // The choices are written anew, quoted, the game folder first.
+        {u"\"C:\\表示\\update.exe\" Game", "\"C:\\表示\\update.exe\" /D=\"C:\\Start\\Game\""},
         {u"\"C:\\a.exe\" /s /LOG=u.log \"Z:\\Jeux\\Café\\\"",
-         "\"C:\\a.exe\" /s /LOG=C:\\Start\\u.log \"Z:\\Jeux\\CAF_~EZK\\\""},
-        {u"\"C:\\a.exe\" /D=Z:\\Jeux\\Café\\  ", "\"C:\\a.exe\" /D=Z:\\Jeux\\CAF_~EZK\\  "},
-        {u"\"C:\\a.exe\" /X é", "\"C:\\a.exe\" /X C:\\Start\\?"},  // a folder without any exact form
+         "\"C:\\a.exe\" /S /D=\"Z:\\Jeux\\CAF_~EZK\\\\\" /LOG=\"C:\\Start\\u.log\""},
+        {u"\"C:\\a.exe\" \"/LOG=Z:\\Jeux\\Café\\x.log\" /D=Z:\\Jeux\\Café\\  ",
+         "\"C:\\a.exe\" /D=\"Z:\\Jeux\\CAF_~EZK\\\\\" /LOG=\"Z:\\Jeux\\Caf?\\x.log\""},
+        {u"\"C:\\a.exe\" /X \"/Y=a b\" é", "\"C:\\a.exe\" /D=\"C:\\Start\\?\" /X \"/Y=a b\""},  // no exact form
         {u"update", "update"},
         {u"", ""},
     };
@@ -106,12 +108,16 @@ TEST(WindowsText, CommandLinePathsTakeTheirFullFormAndTheShortOneOnlyWhenTheLong
 
 TEST(WindowsText, CommandLineThatDoesNotFitNeverCutsAPath) {
     char line[24];
-    // Text between the paths is cut at a character boundary...
+    // An argument not understood is written whole or not at all...
     ASSERT_EQ(CommandLineFromWide(u"\"C:\\a.exe\" /表示表示表示表示", nullptr, line, 16), 0);
-    EXPECT_STREQ(line, "\"C:\\a.exe\" /表");
-    // ...but a game folder that does not fit becomes one that names nothing.
+    EXPECT_STREQ(line, "\"C:\\a.exe\"");
+    // ...but a game folder that does not fit becomes one that names nothing,
+    // and where not even that fits, nothing is read.
     ASSERT_EQ(CommandLineFromWide(u"\"C:\\a.exe\" C:\\Games\\Title", nullptr, line, sizeof line), 0);
-    EXPECT_STREQ(line, "\"C:\\a.exe\" |");
+    EXPECT_STREQ(line, "\"C:\\a.exe\" /D=\"|\"");
+    EXPECT_EQ(CommandLineFromWide(u"\"C:\\a.exe\" C:\\Games\\Title", nullptr, line, 16), 1);
+    EXPECT_EQ(CommandLineFromWide(u"\"C:\\a.exe\" /S /LOG=C:\\Games\\Title", nullptr, line, sizeof line), 0);
+    EXPECT_STREQ(line, "\"C:\\a.exe\" /S /LOG=\"|\"");
     std::u16string tooLong = u"\"C:\\" + std::u16string(20, u'a') + u"\\u.exe\"";
     EXPECT_EQ(CommandLineFromWide(tooLong.c_str(), nullptr, line, sizeof line), 1);
     EXPECT_STREQ(line, "");

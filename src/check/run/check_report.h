@@ -58,6 +58,10 @@ struct CheckReport {
     int exitStatus = 0;            // the program's exit status
     std::string logFile;           // the /LOG= file, as the program names it
     std::string logText;           // what the run appended to it (Shift-JIS)
+    // The game folder the command line names, as the program resolves it
+    // (empty: none), and whether GAME_FOLDER was placed somewhere else.
+    std::string commandLineGameFolder;
+    bool gameFolderDiffers = false;
     bool startedUp = false;  // update.ini was read and the window would open
     bool completes = false;
     std::vector<BoxSeen> boxes;

@@ -7,6 +7,7 @@
 #include "check/host/text_conversion.h"
 #include "description/text.h"
 #include "description/update_description.h"
+#include "platform/command_line_syntax.h"
 #include "shell/font_holder.h"
 #include "shell/prepare_startup.h"
 #include "state/command_line_choices.h"
@@ -75,13 +76,47 @@ void RecordOutcome(const std::string& gameFolder, bool listAfter, CheckReport* r
                                             object.size, (object.attributes & FileAttributeReadOnly) != 0});
 }
 
+// The log file and what the program wrote to it, with or without a window.
+void TakeLog(CheckReport* report) {
+    report->logFile = CommandLineChoices.LogFile;
+    if (!report->logFile.empty() && mp::IsFile(report->logFile)) report->logText = mp::FileContent(report->logFile);
+}
+
+std::string ProgramCommandLine(const std::string& patchFolder, const std::string& arguments) {
+    return "\"" + patchFolder + "\\update.exe\"" + (arguments.empty() ? "" : " " + arguments);
+}
+
+// The game folder the command line names, read and resolved by the program's
+// own boundary (a relative one from the patch folder, where it starts); empty
+// when it names none.
+std::string CommandLineGameFolder(const std::string& patchFolder, const std::string& arguments) {
+    mp::Reset();
+    mp::AddDirectory(patchFolder);
+    PlatformSetCurrentDirectory(patchFolder.c_str());
+    mp::SetCommandLine(ProgramCommandLine(patchFolder, arguments));
+    const char* line = PlatformCommandLine();
+    CommandLineSpans spans;
+    SplitCommandLine(line, &spans);
+    std::vector<char> folder(strlen(line) + 1);
+    if (spans.folder.start < 0 || ArgumentValue(line, spans.folder, folder.data(), (int)folder.size()) <= 0) return "";
+    mp::Reset();
+    return WithoutTrailingBackslash(folder.data());
+}
+
 }  // namespace
 
 int CheckPatch(const CheckInput& input, CheckReport* report, std::string* problem) {
     const std::string patchFolder = WithoutTrailingBackslash(input.patchPath);
-    const std::string gameFolder = WithoutTrailingBackslash(input.gamePath);
+    // A game folder on the command line is where the game is, unless the
+    // author placed it elsewhere, which the report then says.
+    report->commandLineGameFolder = CommandLineGameFolder(patchFolder, input.commandArguments);
+    const std::string gamePath =
+        input.gamePathGiven || report->commandLineGameFolder.empty() ? input.gamePath : report->commandLineGameFolder;
+    const std::string gameFolder = WithoutTrailingBackslash(gamePath);
+    report->gameFolderDiffers =
+        !report->commandLineGameFolder.empty() && !mp::SamePath(report->commandLineGameFolder, gameFolder);
     report->patchPath = input.patchPath;
-    report->gamePath = input.gamePath;
+    report->gamePath = gamePath;
     // Compared as Win32 resolves them: "C:\\Game\\..\\Patch" is the patch folder.
     if (mp::IsSameOrBelow(gameFolder, patchFolder) || mp::IsSameOrBelow(patchFolder, gameFolder)) {
         *problem = "--patch-path and --game-path must name two separate folders";
@@ -107,8 +142,7 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
     report->commandArguments = input.commandArguments;
     // Started in its own folder, as Explorer starts it.
     PlatformSetCurrentDirectory(patchFolder.c_str());
-    mp::SetCommandLine("\"" + patchFolder + "\\update.exe\"" +
-                       (input.commandArguments.empty() ? "" : " " + input.commandArguments));
+    mp::SetCommandLine(ProgramCommandLine(patchFolder, input.commandArguments));
     if (input.patch.keptFound) WarnAboutEncoding(input.patch.keptContent, &report->warnings);
     if (PrepareStartup() == 0) {
         report->startedUp = true;
@@ -116,13 +150,16 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
         // Without a window (/S) the program makes none, and the run starts at once.
         if (!CommandLineChoices.Silent)
             WindowHandles = {&MainWindow, &TopText, &BodyText, &StartButton, &CancelButton, &FinishButton};
-        mp::SetRegistryString(UpdateDescription.RegistryKeyPath, "SAV_FOLDER", input.gamePath);
+        mp::SetRegistryString(UpdateDescription.RegistryKeyPath, "SAV_FOLDER", gamePath);
         const std::string updateFolder = patchFolder + "\\update";
         const std::vector<std::string> updateFiles = ListUpdateFiles(updateFolder);
         WarnBeforeRun(updateFolder, gameFolder, updateFiles, &report->warnings);
         StartRecordingProgress(&report->progress);
         report->completes = RunUpdate() == 0;
         StopRecordingProgress();
+        // The log as the program left it: the author's checks below walk the
+        // tree again, and a walk that stops notes where.
+        TakeLog(report);
         RecordOutcome(gameFolder, input.listAfter, report);
         RecordDeltas(patchFolder, report);
         WarnAfterRun(updateFolder, updateFiles, *report, &report->warnings);
@@ -131,7 +168,6 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
     }
     report->silent = CommandLineChoices.Silent;
     report->exitStatus = report->silent ? (int)LastRunOutcome : 0;
-    report->logFile = CommandLineChoices.LogFile;
-    if (report->silent && mp::IsFile(report->logFile)) report->logText = mp::FileContent(report->logFile);
+    if (!report->startedUp) TakeLog(report);
     return 0;
 }

@@ -12,6 +12,9 @@
 struct CheckInput {
     std::string patchPath;  // Windows paths (Shift-JIS) the folders are placed at
     std::string gamePath;
+    // Whether gamePath was given; else a game folder named on the command line
+    // is where the game is placed.
+    bool gamePathGiven = true;
     std::string commandArguments;  // Shift-JIS, after the program path: /S, /LOG=, a game folder
     FolderRead patch;  // its update.ini kept
     FolderRead game;

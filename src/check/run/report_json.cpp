@@ -30,7 +30,11 @@ std::string ReportAsJson(const CheckReport& report, bool listAfter) {
     if (!report.commandArguments.empty()) document["command_line"] = ShiftJisToUtf8(report.commandArguments);
     document["silent"] = report.silent;
     document["exit_status"] = report.exitStatus;
-    if (report.silent && !report.logFile.empty()) {
+    if (!report.commandLineGameFolder.empty()) {
+        document["command_line_game_folder"] = ShiftJisToUtf8(report.commandLineGameFolder);
+        document["game_folder_differs"] = report.gameFolderDiffers;
+    }
+    if (!report.logFile.empty()) {
         document["log"] = {{"file", ShiftJisToUtf8(report.logFile)}, {"text", ShiftJisToUtf8(report.logText)}};
     }
     document["started_up"] = report.startedUp;

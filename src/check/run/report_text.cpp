@@ -107,12 +107,19 @@ std::string ReportAsText(const CheckReport& report, bool listAfter) {
                        Utf8(report.gamePath) + (report.silent ? ", run without a window" : ", Start pressed once") +
                        "\n";
     if (!report.commandArguments.empty()) text += "Command line: update.exe " + Utf8(report.commandArguments) + "\n";
+    if (!report.commandLineGameFolder.empty())
+        text += "Game folder on the command line: " + Utf8(report.commandLineGameFolder) +
+                (report.gameFolderDiffers ? ", but GAME_FOLDER is placed at " + Utf8(report.gamePath) +
+                                                " (--game-path): the program looks at the command line's folder, "
+                                                "not at GAME_FOLDER\n"
+                                          : " (GAME_FOLDER is placed there)\n");
     text += "\nBoxes, in order:\n";
     text += report.silent && report.boxes.empty() ? "  none: without a window every box goes to the log\n"
                                                   : BoxesAsText(report.boxes);
-    if (report.silent) {
+    // With a window the log gets the notes alone: the boxes stay boxes.
+    if (report.silent || !report.logFile.empty()) {
         if (report.logFile.empty()) text += "Log: none (no /LOG=)\n";
-        else text += "Log " + Utf8(report.logFile) + ", lines appended:\n";
+        else text += "Log " + Utf8(report.logFile) + (report.silent ? ", lines appended:\n" : ", notes appended:\n");
         std::string line;
         for (char c : Utf8(report.logText))
             if (c == '\n') text += "  " + line + "\n", line.clear();

@@ -29,6 +29,7 @@ const char Help[] =
 struct Options {
     std::string patchFolder, gameFolder;  // on this machine, UTF-8
     std::string patchPath = "C:\\Patch", gamePath = "C:\\Game";
+    bool gamePathGiven = false;  // else a game folder on the command line places the game
     std::string commandArguments;  // UTF-8
     bool json = false;
     bool listAfter = false;
@@ -62,6 +63,7 @@ int ParseOptions(const std::vector<std::string>& arguments, Options* options, st
                 *problem = argument + (argument == "--command-line" ? " needs the arguments" : " needs a Windows path");
                 return 1;
             }
+            if (argument == "--game-path") options->gamePathGiven = true;
             (argument == "--patch-path"  ? options->patchPath
              : argument == "--game-path" ? options->gamePath
                                          : options->commandArguments) = arguments[++i];
@@ -106,6 +108,7 @@ int main(int argc, char** argv) {
         return Fail(problem);
     if (Utf8ToShiftJis(options.commandArguments, &input.commandArguments) != 0)
         return Fail("--command-line " + options.commandArguments + ": has no Shift-JIS form");
+    input.gamePathGiven = options.gamePathGiven;
     input.patchShown = options.patchFolder;
     input.gameShown = options.gameFolder;
     input.listAfter = options.listAfter;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "program_driver.h"
 #include "report_text.h"
 
@@ -11,6 +13,22 @@ std::wstring ReplaceAll(std::wstring text, const std::wstring& from, const std::
     for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, at + to.size()))
         text.replace(at, from.size(), to);
     return text;
+}
+
+// The Linux path of a folder under Wine (its own export); empty elsewhere.
+std::wstring LinuxPath(const std::wstring& path) {
+    typedef char*(__cdecl * UnixName)(const wchar_t*);
+    UnixName unixName = (UnixName)(void*)GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name");
+    char* name = unixName ? unixName(path.c_str()) : NULL;
+    if (!name) return L"";
+    std::wstring linux;
+    int units = MultiByteToWideChar(CP_UTF8, 0, name, -1, NULL, 0);
+    if (units > 1) {
+        linux.resize((size_t)units - 1);
+        MultiByteToWideChar(CP_UTF8, 0, name, -1, &linux[0], units);
+    }
+    HeapFree(GetProcessHeap(), 0, name);
+    return linux;
 }
 
 std::string MachineOf(const std::wstring& exe) {
@@ -39,6 +57,8 @@ std::wstring ShortPath(const std::wstring& path) {
 }  // namespace
 
 std::wstring CaseLayout::Place(const std::wstring& relative) const {
+    std::wstring expanded = ExpandPlaces(relative);
+    if (expanded.size() > 2 && expanded[1] == L':' && expanded[2] == L'\\') return expanded;
     std::wstring first = FirstComponent(relative);
     std::wstring rest = relative.size() > first.size() ? relative.substr(first.size() + 1) : L"";
     if (CompareStringOrdinal(first.c_str(), -1, L"game", -1, TRUE) == CSTR_EQUAL)
@@ -177,7 +197,16 @@ bool CaseLayout::SetRegistry() {
 // and the folders on the way to them (a program may create the game folder):
 // what remains is no business of the program's.
 std::wstring CaseLayout::ExpandPlaces(const std::wstring& text) const {
-    return ReplaceAll(ReplaceAll(ReplaceAll(text, L"{game}", gameFolder_), L"{program}", exe_), L"{work}", workFolder_);
+    // {linux-game}: the game folder as Linux names it.
+    return ReplaceAll(ReplaceAll(ReplaceAll(ReplaceAll(text, L"{linux-game}", LinuxPath(gameFolder_)), L"{game}",
+                                            gameFolder_),
+                                 L"{program}", exe_),
+                      L"{work}", workFolder_);
+}
+
+void CaseLayout::ExpectWritten(const std::wstring& path) {
+    if (path.size() > workFolder_.size() + 1 && path.compare(0, workFolder_.size() + 1, workFolder_ + L"\\") == 0)
+        written_.push_back(path.substr(workFolder_.size() + 1));
 }
 
 std::vector<TreeEntry> CaseLayout::Surroundings() const {
@@ -188,7 +217,9 @@ std::vector<TreeEntry> CaseLayout::Surroundings() const {
         return path.compare(0, folder.size(), folder) == 0 || folder.compare(0, path.size() + 1, path + L"\\") == 0;
     };
     for (const TreeEntry& entry : all)
-        if (!within(entry.path, game) && !within(entry.path, program)) outside.push_back(entry);
+        if (!within(entry.path, game) && !within(entry.path, program) &&
+            std::find(written_.begin(), written_.end(), entry.path) == written_.end())
+            outside.push_back(entry);
     return outside;
 }
 

@@ -26,9 +26,12 @@ public:
 
     const std::wstring& Program() const { return exe_; }
     const std::wstring& ProgramFolder() const { return programFolder_; }
-    // A place named in case.txt: game\... in the game folder, anything else
-    // beside update.ini.
+    // A place named in case.txt: game\... in the game folder, a full path
+    // with {work} as it stands, anything else beside update.ini.
     std::wstring Place(const std::wstring& relative) const;
+    // A file the case expects the program to write around the game and the
+    // program folder (a log elsewhere): it is no change around them.
+    void ExpectWritten(const std::wstring& path);
     // text with {game}, {program} and {work} standing for the game folder, the
     // program and the work folder, as full paths.
     std::wstring ExpandPlaces(const std::wstring& text) const;
@@ -54,6 +57,7 @@ private:
     std::wstring workFolder_, programFolder_, gameFolder_, exe_;
     std::vector<std::wstring> keys_;
     std::vector<std::wstring> decoys_;  // placed at the drive root by this case
+    std::vector<std::wstring> written_;  // expected files around the folders, relative to the work folder
     std::vector<TreeEntry> before_, expected_, surroundings_;
     bool gameExisted_ = false;
     bool expectedExists_ = false;

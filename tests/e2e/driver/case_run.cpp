@@ -267,6 +267,7 @@ private:
         if (verb == "still") return StepStill(atoi(step.argument.c_str()));
         if (verb == "exit") return StepExit(step.argument.empty() ? 0 : strtoul(step.argument.c_str(), NULL, 10));
         if (verb == "logged") return StepLogged(step.argument);
+        if (verb == "noted") return StepNoted(step.argument);
         Fail("unknown step " + verb);
         return false;
     }
@@ -468,8 +469,9 @@ private:
         return true;
     }
 
-    // "logged <file> | <title> | <text>": the next line of the log file (beside
-    // update.ini) is that box's entry: title, tab, text, with the log's escapes.
+    // "logged <file> | <title> | <text>": the next box's line of the log file
+    // (beside update.ini, or a full path with {work}): title, tab, text, with
+    // the log's escapes. Notes before it are passed over.
     bool StepLogged(const std::string& expectation) {
         size_t first = expectation.find(" | ");
         size_t second = first == std::string::npos ? first : expectation.find(" | ", first + 3);
@@ -477,19 +479,40 @@ private:
             Fail("a logged step reads: logged <file> | <title> | <text>");
             return false;
         }
-        std::wstring file = layout_.Place(Utf8ToWide(expectation.substr(0, first)));
         std::string entry = LogEscaped(Unescape(expectation.substr(first + 3, second - first - 3))) + "\t" +
                             LogEscaped(Unescape(expectation.substr(second + 3)));
+        return CheckLogLine(expectation.substr(0, first), entry, true);
+    }
+
+    // "noted <file> | <text>": the next line of the log file is a note: "# ",
+    // the text with {game}, {program} and {work} as full paths, and the escapes.
+    bool StepNoted(const std::string& expectation) {
+        size_t first = expectation.find(" | ");
+        if (first == std::string::npos) {
+            Fail("a noted step reads: noted <file> | <text>");
+            return false;
+        }
+        std::string text = WideToUtf8(layout_.ExpandPlaces(Utf8ToWide(Unescape(expectation.substr(first + 3)))));
+        return CheckLogLine(expectation.substr(0, first), "# " + LogEscaped(text), false);
+    }
+
+    bool CheckLogLine(const std::string& fileName, const std::string& entry, bool passOverNotes) {
+        std::wstring file = layout_.Place(Utf8ToWide(fileName));
+        layout_.ExpectWritten(file);
         std::string log;
         if (!ReadFileBytes(file, &log)) {
             Fail("no log " + WideToUtf8(file));
             return false;
         }
         size_t& read = logRead_[file];
-        size_t end = log.find("\r\n", read);
-        std::string line = end == std::string::npos ? log.substr(read) : log.substr(read, end - read);
-        read = end == std::string::npos ? log.size() : end + 2;
-        Print("-- logged: " + line + "\n");
+        std::string line;
+        do {
+            size_t end = log.find("\r\n", read);
+            line = end == std::string::npos ? log.substr(read) : log.substr(read, end - read);
+            read = end == std::string::npos ? log.size() : end + 2;
+            Print("-- logged: " + line + "\n");
+        } while (passOverNotes && line.compare(0, 2, "# ") == 0 && line.find('\t') == std::string::npos &&
+                 read < log.size());
         if (line != entry) Fail("log line: expected " + Quoted(Utf8ToWide(entry)) + ", found " + Quoted(Utf8ToWide(line)));
         return true;
     }
