@@ -10,22 +10,7 @@
 
 namespace {
 
-std::string Reason(const std::string& path) { return path + ": " + SystemErrorText(GetLastError()); }
 
-// Full \\?\ paths, as local_files_win32.cpp makes them, so that deep folders are reached.
-std::wstring Wide(const std::string& path) {
-    std::wstring wide;
-    Utf8ToWide(path, &wide);
-    for (wchar_t& c : wide)
-        if (c == L'/') c = L'\\';
-    DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (length == 0) return wide;
-    std::wstring full(length, L'\0');
-    length = GetFullPathNameW(wide.c_str(), length, &full[0], nullptr);
-    full.resize(length);
-    if (full.size() >= 3 && full[1] == L':') return L"\\\\?\\" + full;
-    return full;
-}
 
 // One argument of a command line as CommandLineToArgvW splits it back.
 std::wstring Quoted(const std::wstring& word) {
@@ -52,11 +37,11 @@ LocalReader::~LocalReader() {
 
 int LocalReader::Open(const std::string& path, std::string* problem) {
     path_ = path;
-    HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE file = CreateFileW(FullWidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     LARGE_INTEGER size;
     if (file == INVALID_HANDLE_VALUE || !GetFileSizeEx(file, &size)) {
-        *problem = Reason(path);
+        *problem = PathAndLastError(path);
         if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
         return 1;
     }
@@ -76,7 +61,7 @@ int LocalReader::ReadAt(uint64_t offset, void* buffer, size_t size, size_t* coun
         DWORD chunk = left > (1u << 30) ? (1u << 30) : (DWORD)left, got = 0;
         if (!ReadFile((HANDLE)handle_, (char*)buffer + *count, chunk, &got, &at)) {
             if (GetLastError() == ERROR_HANDLE_EOF) break;
-            return *problem = Reason(path_), 1;
+            return *problem = PathAndLastError(path_), 1;
         }
         if (got == 0) break;
         *count += got;
@@ -85,13 +70,13 @@ int LocalReader::ReadAt(uint64_t offset, void* buffer, size_t size, size_t* coun
 }
 
 int RenameLocalFile(const std::string& from, const std::string& to, std::string* problem) {
-    if (!MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return *problem = Reason(to), 1;
+    if (!MoveFileExW(FullWidePath(from).c_str(), FullWidePath(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return *problem = PathAndLastError(to), 1;
     return 0;
 }
 
 uint64_t LocalFileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return 0;
+    if (!GetFileAttributesExW(FullWidePath(path).c_str(), GetFileExInfoStandard, &data)) return 0;
     return ((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow;
 }
 
@@ -119,9 +104,9 @@ int StartEncoding(const std::string& encoder, uint64_t sourceWindow, const std::
         command += (command.empty() ? L"" : L" ") + Quoted(wide);
     }
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-    HANDLE output = CreateFileW(Wide(messages).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
+    HANDLE output = CreateFileW(FullWidePath(messages).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (output == INVALID_HANDLE_VALUE) return *problem = Reason(messages), 1;
+    if (output == INVALID_HANDLE_VALUE) return *problem = PathAndLastError(messages), 1;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -137,7 +122,7 @@ int StartEncoding(const std::string& encoder, uint64_t sourceWindow, const std::
     CloseHandle(output);
     if (!made) {
         SetLastError(error);
-        return *problem = Reason(encoder), 1;
+        return *problem = PathAndLastError(encoder), 1;
     }
     CloseHandle(started.hThread);
     process->id = (intptr_t)started.hProcess;
@@ -153,7 +138,7 @@ int FinishEncoding(EncodingProcess* process, std::string* problem) {
     CloseHandle(child);
     std::string output, reason;
     ReadLocalFile(process->messages, &output, &reason);
-    DeleteFileW(Wide(process->messages).c_str());
+    DeleteFileW(FullWidePath(process->messages).c_str());
     if (status == 0) return 0;
     std::string line = output.substr(0, output.find_first_of("\r\n"));
     *problem = "xdelta3 ended with status " + std::to_string(status) + (line.empty() ? "" : ": " + line);
