@@ -215,9 +215,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string updateRoot = programFolder + "\\update";
     std::string gameRoot = input.savFolder.substr(0, input.savFolder.find('\0'));
     // The boxes are checked as a window shows them; the log of a run without
-    // one is another road.
+    // one, and the notes a log gets with a window, are another road.
     ReadCommandLineChoices();
     CommandLineChoices.Silent = false;
+    CommandLineChoices.LogFile[0] = '\0';
     if (CommandLineChoices.GameFolderGiven)
         gameRoot = CommandLineChoices.GameFolderFits ? CommandLineChoices.GameFolderArgument : "";
     if (!gameRoot.empty() && gameRoot.back() == '\\') gameRoot.pop_back();

@@ -29,8 +29,8 @@
 // without one runs to the end of the line, trailing blanks left out, so that a
 // path with spaces needs no quotes (and options after it are part of it).
 //
-// Every syntax character is ASCII below 0x60; the second byte of a Shift-JIS
-// character may be a backslash (表 is 0x95 0x5C), so bytes are read a
+// Of the syntax characters only the backslash can be the second byte of a
+// Shift-JIS character (表 is 0x95 0x5C), so the bytes of an argument are read a
 // character at a time: a lead byte takes the byte after it along.
 #ifndef UPDATE_COMMAND_LINE_SYNTAX_H
 #define UPDATE_COMMAND_LINE_SYNTAX_H
@@ -74,26 +74,51 @@ inline bool IsBlank(unsigned unit) { return unit == ' ' || unit == '\t'; }
 
 inline bool EndsArgument(unsigned unit) { return unit == 0 || IsBlank(unit); }
 
-// Whether a unit starts a two-unit character: a Shift-JIS lead byte. A UTF-16
-// unit is always one character as far as the syntax goes.
+// Whether a byte starts a two-byte Shift-JIS character. A UTF-16 unit is
+// always one character as far as the syntax goes.
 inline bool IsLeadByte(unsigned byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
 // The units of the character at line[i]: 2 for a lead byte followed by a byte.
 inline int CharacterUnits(LineUnits line, int i) { return !line.wide && IsLeadByte(line[i]) && line[i + 1] ? 2 : 1; }
 inline int CharacterUnits(const char* line, int i) { return CharacterUnits(UnitsOf(line), i); }
 
-// Takes the next unit of an argument's text.
-typedef void (*TakeUnit)(void* context, unsigned unit);
+// Where the units of an argument's text go: after the first skip, into text
+// (narrow or wide; both null: nowhere) while there is room, all of them
+// counted; and whether the text is a path in forward slashes: a second "/"
+// after a first component without "=" or ":".
+struct ArgumentSink {
+    char* narrow;
+    WideChar* wide;
+    int size;
+    int skip;
+    int count;
+    int slashes;
+    bool optionLike;
+};
+inline ArgumentSink SinkInto(char* text, int size, int skip) { return ArgumentSink{text, nullptr, size, skip, 0, 0, false}; }
+inline ArgumentSink SinkInto(WideChar* text, int size, int skip) {
+    return ArgumentSink{nullptr, text, size, skip, 0, 0, false};
+}
+
+inline void Put(ArgumentSink* sink, unsigned unit) {
+    if (unit == '/') ++sink->slashes;
+    else if (sink->slashes == 1 && (unit == '=' || unit == ':')) sink->optionLike = true;
+    if (sink->skip > 0) {
+        --sink->skip;
+        return;
+    }
+    if (sink->count < sink->size - 1) {
+        if (sink->wide) sink->wide[sink->count] = (WideChar)unit;
+        else if (sink->narrow) sink->narrow[sink->count] = (char)unit;
+    }
+    ++sink->count;
+}
 
 // Reads the argument at line[at] (not a blank) up to end (-1: up to where it
-// ends), giving each unit of its text to take (when there is one). The
-// position after the argument.
-inline int ReadArgument(LineUnits line, int at, int end, bool folderRule, TakeUnit take, void* context) {
+// ends) into sink. The position after the argument.
+inline int ReadArgument(LineUnits line, int at, int end, bool folderRule, ArgumentSink* sink) {
     bool quoted = false;
     int i = at;
-    auto emit = [&](unsigned unit) {
-        if (take) take(context, unit);
-    };
     for (;;) {
         if (end >= 0 ? i >= end : (!line[i] || (!quoted && IsBlank(line[i])))) return i;
         if (line[i] == '\\') {
@@ -101,32 +126,25 @@ inline int ReadArgument(LineUnits line, int at, int end, bool folderRule, TakeUn
             while (line[i + run] == '\\' && (end < 0 || i + run < end)) ++run;
             bool beforeQuote = line[i + run] == '"' && (end < 0 || i + run < end);
             int kept = !beforeQuote ? run : folderRule ? (run % 2 ? run : run / 2) : run / 2;
-            for (int k = 0; k < kept; ++k) emit('\\');
+            for (int k = 0; k < kept; ++k) Put(sink, '\\');
             i += run;
             if (beforeQuote && !folderRule && run % 2) {
-                emit('"');
+                Put(sink, '"');
                 ++i;
             }
         } else if (line[i] == '"') {
             ++i;
             if (quoted && !folderRule && line[i] == '"' && (end < 0 || i < end)) {
-                emit('"');  // "" inside quotes: a literal quote, and the quoted part ends
+                Put(sink, '"');  // "" inside quotes: a literal quote, and the quoted part ends
                 ++i;
             }
             quoted = !quoted;
         } else {
             int units = CharacterUnits(line, i);
-            for (int k = 0; k < units; ++k) emit(line[i + k]);
+            for (int k = 0; k < units; ++k) Put(sink, line[i + k]);
             i += units;
         }
     }
-}
-
-// The same for any function object, unit by unit of the line's own type.
-template <typename Unit, typename Emit>
-int ReadArgument(const Unit* line, int at, int end, bool folderRule, Emit emit) {
-    return ReadArgument(UnitsOf(line), at, end, folderRule,
-                        [](void* context, unsigned unit) { (*(Emit*)context)((Unit)unit); }, &emit);
 }
 
 // Where the game folder at line[at] ends: a quote before its first blank outside
@@ -143,41 +161,13 @@ inline int FolderEnd(LineUnits line, int at) {
     return i;
 }
 
-// The first units of an argument's text, upper-cased, NUL-terminated, and how
-// many there are in all.
-struct ArgumentHeadText {
-    char text[8];
-    int count;
-};
-inline void TakeHeadUnit(void* context, unsigned unit) {
-    ArgumentHeadText* head = (ArgumentHeadText*)context;
-    if (head->count < (int)sizeof head->text - 1)
-        head->text[head->count] = unit >= 'a' && unit <= 'z' ? (char)(unit - 'a' + 'A')
-                                  : unit > 0 && unit < 0x80  ? (char)unit
-                                                             : '?';
-    ++head->count;
-}
-inline void ReadArgumentHead(LineUnits line, int at, int end, ArgumentHeadText* head) {
-    head->count = 0;
-    ReadArgument(line, at, end, false, TakeHeadUnit, head);
-    head->text[head->count < (int)sizeof head->text - 1 ? head->count : (int)sizeof head->text - 1] = '\0';
-}
-
-// Whether the argument's text, starting with "/", is a path with forward
-// slashes: a second "/" after a first component that holds no "=" or ":".
-struct SlashCount {
-    int slashes;
-    bool optionLike;
-};
-inline void TakeSlashUnit(void* context, unsigned unit) {
-    SlashCount* count = (SlashCount*)context;
-    if (unit == '/') ++count->slashes;
-    else if (count->slashes == 1 && (unit == '=' || unit == ':')) count->optionLike = true;
-}
-inline bool IsSlashPath(LineUnits line, int at, int end) {
-    SlashCount count = {0, false};
-    ReadArgument(line, at, end, false, TakeSlashUnit, &count);
-    return count.slashes >= 2 && !count.optionLike;
+// The first units of an argument's text (in head), upper-cased, as ASCII.
+inline void UpperCaseHead(const WideChar* units, int count, char* head) {
+    for (int i = 0; i < count; ++i) {
+        unsigned unit = units[i];
+        head[i] = unit >= 'a' && unit <= 'z' ? (char)(unit - 'a' + 'A') : unit > 0 && unit < 0x80 ? (char)unit : '?';
+    }
+    head[count] = '\0';
 }
 
 inline bool HeadIs(const char* head, const char* name) {
@@ -202,19 +192,23 @@ inline void SplitLine(LineUnits line, CommandLineSpans* spans) {
         while (IsBlank(line[i])) ++i;
         if (!line[i]) return;
         int at = i;
-        int end = ReadArgument(line, at, -1, false, nullptr, nullptr);
-        ArgumentHeadText head;
-        ReadArgumentHead(line, at, end, &head);
+        // A Shift-JIS byte fits a UTF-16 unit: the first units of either line.
+        WideChar units[8];
+        ArgumentSink sink = SinkInto(units, 8, 0);
+        int end = ReadArgument(line, at, -1, false, &sink);
+        char head[8];
+        UpperCaseHead(units, sink.count < 7 ? sink.count : 7, head);
+        bool slashPath = sink.slashes >= 2 && !sink.optionLike;
         ArgumentSpan argument = {at, end, 0, false};
-        bool option = head.text[0] == '/';
-        if (option && head.count == 2 && head.text[1] == 'S') {
+        bool option = head[0] == '/';
+        if (option && sink.count == 2 && head[1] == 'S') {
             spans->silent = true;
-        } else if (option && HeadIs(head.text, "/LOG=")) {
+        } else if (option && HeadIs(head, "/LOG=")) {
             spans->log = ArgumentSpan{at, end, 5, false};
         } else if (spans->folder.start < 0 &&
-                   (!option || HeadIs(head.text, "/D=") || IsSlashPath(line, at, end))) {
+                   (!option || HeadIs(head, "/D=") || slashPath)) {
             end = FolderEnd(line, at);
-            spans->folder = ArgumentSpan{at, end, HeadIs(head.text, "/D=") ? 3 : 0, true};
+            spans->folder = ArgumentSpan{at, end, HeadIs(head, "/D=") ? 3 : 0, true};
         } else {
             // An option the program does not know, or a second game folder.
             if (spans->unknownCount < UnknownArgumentCapacity) spans->unknown[spans->unknownCount] = argument;
@@ -224,31 +218,15 @@ inline void SplitLine(LineUnits line, CommandLineSpans* spans) {
     }
 }
 
-// Where ArgumentValue puts the units of a value: the first size - 1 past skip.
-struct ValueText {
-    char* narrow;
-    WideChar* wide;
-    int size, skip, skipped, count;
-};
-inline void TakeValueUnit(void* context, unsigned unit) {
-    ValueText* value = (ValueText*)context;
-    if (value->skipped < value->skip) {
-        ++value->skipped;
-        return;
-    }
-    if (value->count < value->size - 1) {
-        if (value->wide) value->wide[value->count] = (WideChar)unit;
-        else value->narrow[value->count] = (char)unit;
-    }
-    ++value->count;
-}
-inline int ReadValue(LineUnits line, const ArgumentSpan& span, ValueText* value) {
-    if (value->size < 1) return -1;
-    ReadArgument(line, span.start, span.end, span.folderRule, TakeValueUnit, value);
-    int length = value->count < value->size ? value->count : -1;
+// The value of span into sink (its text of sink.size units), NUL-terminated:
+// its length, or -1 and the text empty when it does not fit.
+inline int ReadValue(LineUnits line, const ArgumentSpan& span, ArgumentSink* sink) {
+    if (sink->size < 1) return -1;
+    ReadArgument(line, span.start, span.end, span.folderRule, sink);
+    int length = sink->count < sink->size ? sink->count : -1;
     int at = length < 0 ? 0 : length;
-    if (value->wide) value->wide[at] = 0;
-    else value->narrow[at] = '\0';
+    if (sink->wide) sink->wide[at] = 0;
+    else sink->narrow[at] = '\0';
     return length;
 }
 
@@ -264,12 +242,12 @@ inline void SplitCommandLine(const WideChar* line, CommandLineSpans* spans) {
 // The value of an argument into text (size units), NUL-terminated: its length,
 // or -1 and text empty when it does not fit.
 inline int ArgumentValue(const char* line, const ArgumentSpan& span, char* text, int size) {
-    command_line_syntax::ValueText value = {text, nullptr, size, span.skip, 0, 0};
-    return command_line_syntax::ReadValue(command_line_syntax::UnitsOf(line), span, &value);
+    command_line_syntax::ArgumentSink sink = command_line_syntax::SinkInto(text, size, span.skip);
+    return command_line_syntax::ReadValue(command_line_syntax::UnitsOf(line), span, &sink);
 }
 inline int ArgumentValue(const WideChar* line, const ArgumentSpan& span, WideChar* text, int size) {
-    command_line_syntax::ValueText value = {nullptr, text, size, span.skip, 0, 0};
-    return command_line_syntax::ReadValue(command_line_syntax::UnitsOf(line), span, &value);
+    command_line_syntax::ArgumentSink sink = command_line_syntax::SinkInto(text, size, span.skip);
+    return command_line_syntax::ReadValue(command_line_syntax::UnitsOf(line), span, &sink);
 }
 
 // Appends " " + name + "\"value\"" to text (size bytes, used so far), written

@@ -13,10 +13,18 @@
         (tests/e2e's driver, Start pressed, every box read) and the game folder
         afterwards must be new/ byte for byte, but for the upper-cased folders.
 
+    make_tests.py delta-road --wine WINE_RUN --driver E2E_DRIVER --exe UPDATE_EXE HOST_MAKER FIXTURE
+        the road with an archive generated in old/ and new/ (1 MiB, a line
+        changed and one inserted) that travels as a delta: HOST_MAKER (the
+        Linux update-make, since xdelta3 runs here) makes the patch with --delta
+        and carries UPDATE_EXE, which applies it under Wine; the game folder
+        afterwards must be new/ byte for byte.
+
 With --wine the maker is the Windows build, run through WINE_RUN.
 """
 import json
 import os
+import random
 import shutil
 import struct
 import subprocess
@@ -122,23 +130,35 @@ CAPTION = "星見の丘 修正パッチ ver1.03"
 REGISTRY = "UpdateMakeRoad\\Game"
 
 
-def road(wine_run, driver, exe, maker, fixture):
+def write_archive(work):
+    """An archive of 1 MiB that does not repeat itself, and its new version."""
+    rng = random.Random(20)
+    old = rng.randbytes(1 << 20)
+    new = old[:300000] + b"a line of the script, fixed" + old[300027:700000] + b"an inserted line\r\n" + old[700000:]
+    for part, data in (("old", old), ("new", new)):
+        with open(os.path.join(work, part, "data", "archive.dat"), "wb") as f:
+            f.write(data)
+
+
+def road(wine_run, driver, exe, maker, fixture, host_maker=None):
     readonly, upper = road_settings(fixture)
     work = tempfile.mkdtemp(prefix="update-make-road-")
     problems = []
     try:
         for part in ("old", "new"):
             shutil.copytree(os.path.join(fixture, part), os.path.join(work, part))
+        if host_maker:
+            write_archive(work)
         for relative in readonly:
             make_read_only(native(work, relative))
         # The Windows build takes the update.exe that lies beside it; the Linux
         # build, which has none, a stand-in.
-        program = []
+        program = ["--delta", "--exe", exe] if host_maker else []
         if not exe:
             write_stand_in_program(os.path.join(work, "update.exe"))
             program = ["--exe", "update.exe"]
         open_to_wine(work)
-        status, out, err = run_maker(wine_run, maker, [
+        status, out, err = run_maker(None if host_maker else wine_run, host_maker or maker, [
             "--json", "--game-name", "星見の丘", "--reg-path", REGISTRY, "--caption", CAPTION,
             "--comment0", "「星見の丘」修正パッチ ver1.03", "--comment1", "「開始」ボタンを押してください。"] + program + ["old", "new", "patch"], work)
         print(err, end="")
@@ -153,6 +173,11 @@ def road(wine_run, driver, exe, maker, fixture):
             "replaced": ["Tessoran.exe", "data\\scenario.dat", "データ\\表紙.dat"],
             "deleted": ["data\\trial.dat"],
         }
+        if host_maker:
+            expect["replaced"].append("data\\archive.dat")
+            made = [d["path"] for d in report.get("deltas", {}).get("made", [])]
+            if made != ["data\\archive.dat"]:
+                problems.append("deltas: %s, expected data\\archive.dat" % made)
         if status != 1:
             problems.append("update-make ended with %d, not 1 (made and proven, with warnings)" % status)
         for key, wanted in expect.items():
@@ -179,7 +204,8 @@ def road(wine_run, driver, exe, maker, fixture):
         shutil.rmtree(work)
     for problem in problems:
         print("FAIL: " + problem)
-    what = "made, proven" + (", applied by update.exe and compared with NEW" if driver else "")
+    what = "made" + (" with a delta" if host_maker else "") + ", proven" + \
+        (", applied by update.exe and compared with NEW" if driver else "")
     print("road: " + (what if not problems else "%d problems" % len(problems)))
     return 1 if problems else 0
 
@@ -225,6 +251,11 @@ def main():
     maker = os.path.abspath(arguments[0])
     if mode == "sample":
         return sample(wine_run, maker, os.path.abspath(arguments[1]))
+    if mode == "delta-road":
+        if not os.path.isfile(maker):
+            print("SKIP: no host update-make at %s (build the host preset first)" % maker)
+            return 77
+        return road(wine_run, driver, exe, None, os.path.abspath(arguments[1]), host_maker=maker)
     return road(wine_run, driver, exe, maker, os.path.abspath(arguments[1]))
 
 

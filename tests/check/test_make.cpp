@@ -9,11 +9,14 @@
 
 #include <utime.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "check/host/local_files.h"
+#include "check/update_make/delta_maker.h"
 #include "check/update_make/make_tool.h"
 
 namespace {
@@ -211,6 +214,39 @@ TEST_F(MakeTest, WhatThePatchCannotDoExactlyIsWarnedAndExcusedFromTheProof) {
               std::string(std::istreambuf_iterator<char>(ini), {}));
 }
 
+// The comparison reads a listed size: one read a side for a small file, and a
+// file that is no longer that size differs.
+TEST_F(MakeTest, ComparesFilesOfAListedSize) {
+    const std::string chunk(1 << 20, 'c');
+    struct Pair {
+        const char* about;
+        std::string left, right;
+        uint64_t listed;
+        int verdict;
+    };
+    const std::vector<Pair> pairs = {
+        {"the same bytes", "same", "same", 4, 0},
+        {"the last byte differs", "same", "samE", 4, 1},
+        {"empty", "", "", 0, 0},
+        {"one grew since it was listed", "same", "same+", 4, 1},
+        {"both grew alike", "same+", "same+", 4, 1},
+        {"one shrank", "same", "sam", 4, 1},
+        {"over a chunk, the same", chunk + "tail", chunk + "tail", chunk.size() + 4, 0},
+        {"over a chunk, differing past it", chunk + "tail", chunk + "taiL", chunk.size() + 4, 1},
+        {"exactly a chunk", chunk, chunk, chunk.size(), 0},
+        {"a chunk listed, one longer", chunk, chunk + "x", chunk.size(), 1},
+    };
+    for (const Pair& pair : pairs) {
+        Write("left", pair.left);
+        Write("right", pair.right);
+        std::string problem;
+        EXPECT_EQ(pair.verdict, CompareLocalFiles(work + "/left", work + "/right", pair.listed, &problem)) << pair.about;
+    }
+    std::string problem;
+    EXPECT_EQ(2, CompareLocalFiles(work + "/left", work + "/none", 1, &problem));
+    EXPECT_NE(std::string::npos, problem.find(work + "/none")) << problem;
+}
+
 TEST_F(MakeTest, TheAuthorsMistakesAreNamedWithWhatToDo) {
     Write("old/data/keep.dat", "kept");
     Write("new/data/keep.dat", "kept");
@@ -309,3 +345,201 @@ TEST_F(MakeTest, TheAuthorsMistakesAreNamedWithWhatToDo) {
 }
 
 }  // namespace
+
+// Deltas: files generated here, so that the repository stays small.
+class DeltaTest : public MakeTest {
+protected:
+    // The window's texts given: what is warned about is the deltas' doing.
+    int Make(std::vector<std::string> options, std::string* out, std::string* err) {
+        options.insert(options.begin(), {"--game-name", "Game", "--comment0", "a", "--comment1", "b"});
+        return MakeTest::Make(options, out, err);
+    }
+    // Bytes that do not repeat: a delta of them is made only of what OLD has.
+    static std::string Noise(size_t size, uint32_t seed) {
+        std::string bytes(size, '\0');
+        uint32_t state = seed * 2654435761u + 1;
+        for (char& byte : bytes) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            byte = (char)(state >> 24);
+        }
+        return bytes;
+    }
+    static std::string Edited(std::string bytes, size_t at, const std::string& with) {
+        bytes.replace(at, with.size(), with);
+        return bytes;
+    }
+    std::string Read(const std::string& relative) {
+        std::ifstream file(work + "/" + relative, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+    bool Exists(const std::string& relative) { return access((work + "/" + relative).c_str(), F_OK) == 0; }
+    // What a standard tool prints, for the hashes and xdelta3's own decoding.
+    static std::string Output(const std::string& command) {
+        std::string text;
+        FILE* pipe = popen(command.c_str(), "r");
+        char chunk[4096];
+        while (size_t count = fread(chunk, 1, sizeof chunk, pipe)) text.append(chunk, count);
+        pclose(pipe);
+        return text;
+    }
+    std::string Sha256(const std::string& relative) { return Output("sha256sum '" + work + "/" + relative + "'").substr(0, 64); }
+
+    // An archive with one inner change, an asset replaced outright, a small
+    // file and the engine executable.
+    void WriteGame() {
+        Write("old/data/archive.dat", Noise(300000, 1));
+        Write("new/data/archive.dat", Edited(Noise(300000, 1), 150000, "a line of the script, fixed") + "appended");
+        Write("old/data/voice.dat", Noise(100000, 2));
+        Write("new/data/voice.dat", Noise(100000, 3));
+        Write("old/data/small.dat", Noise(1000, 4));
+        Write("new/data/small.dat", Edited(Noise(1000, 4), 10, "x"));
+        Write("old/Tessoran.exe", Noise(200000, 5));
+        Write("new/Tessoran.exe", Edited(Noise(200000, 5), 100, "engine 1.01"));
+    }
+};
+
+TEST_F(DeltaTest, ALargeChangedFileTravelsAsADeltaThatStandardToolsCheck) {
+    WriteGame();
+    std::string out, err;
+    ASSERT_EQ(MadeAndProven, Make({}, &out, &err)) << err << out;
+    // The manifest: the column line, then the one delta with the sizes and hashes of both versions.
+    EXPECT_EQ("# game file\told size\told SHA-256\tnew size\tnew SHA-256\tdelta file\r\n"
+              "data\\archive.dat\t300000\t" + Sha256("old/data/archive.dat") + "\t300008\t" +
+                  Sha256("new/data/archive.dat") + "\tdeltas\\0001.vcdiff\r\n",
+              Read("patch/deltas.txt"));
+    // xdelta3's own decoding of it gives NEW's file; what travels whole is in update\.
+    EXPECT_EQ(Read("new/data/archive.dat"),
+              Output("xdelta3 -d -c -s '" + work + "/old/data/archive.dat' '" + work + "/patch/deltas/0001.vcdiff'"));
+    EXPECT_FALSE(Exists("patch/update/data/archive.dat"));
+    for (const char* whole : {"Tessoran.exe", "data/voice.dat", "data/small.dat"})
+        EXPECT_EQ(Read(std::string("new/") + whole), Read(std::string("patch/update/") + whole)) << whole;
+    const uint64_t delta = Read("patch/deltas/0001.vcdiff").size();
+    EXPECT_LT(delta, 1000u);
+    for (const std::string& line : std::vector<std::string>{
+             "  data\\archive.dat  (300008 bytes)  as a delta, deltas\\0001.vcdiff",
+          "Deltas, made by " + Output("command -v xdelta3").substr(0, Output("command -v xdelta3").size() - 1) +
+              ", listed in deltas.txt (1):",
+          "  data\\archive.dat  " + std::to_string(delta) + " bytes for 300008 bytes",
+          "Travel whole though a delta was tried (1):",
+          "  data\\voice.dat  (100000 bytes): its delta of ",
+          "Deltas decoded by update.exe's own decoder from OLD's files: 1 of 1 give NEW's file byte for byte",
+          "The patch turns OLD into NEW."})
+        EXPECT_NE(std::string::npos, out.find(line)) << line << "\n" << out;
+
+    // The JSON report counts the manifest and the deltas in the patch's size, which is what lies on the disk.
+    out.clear();
+    system(("rm -rf '" + work + "/patch'").c_str());
+    ASSERT_EQ(MadeAndProven, Make({"--json"}, &out, &err)) << err << out;
+    for (const std::string& field : std::vector<std::string>{
+             "\"deltas_txt\": " + std::to_string(Read("patch/deltas.txt").size()), "\"delta_files\": 1",
+          "\"delta_bytes\": " + std::to_string(delta), "\"file\": \"deltas\\\\0001.vcdiff\"",
+          "\"old_sha256\": \"" + Sha256("old/data/archive.dat") + "\"",
+          "\"total\": " + Output("find '" + work + "/patch' -type f -printf '%s\\n' | paste -sd+ | bc | tr -d '\\n'"),
+          "\"saved\": " + std::to_string(300008 - delta - Read("patch/deltas.txt").size())})
+        EXPECT_NE(std::string::npos, out.find(field)) << field << "\n" << out;
+}
+
+TEST_F(DeltaTest, WithoutXdelta3OrWithNoDeltaEveryFileTravelsWhole) {
+    WriteGame();
+    const std::string path = getenv("PATH");
+    mkdir((work + "/empty").c_str(), 0755);
+    struct Case {
+        const char* about;
+        std::vector<std::string> options;
+        bool withEncoder;
+        int status;
+        std::string line;  // in the report, or the one line on stderr
+    };
+    const std::vector<Case> cases = {
+        {"--no-delta", {"--no-delta"}, true, MadeAndProven, "Deltas: none (--no-delta): every replaced file travels whole"},
+        {"no xdelta3", {}, false, MadeAndProven,
+         "Deltas: none: no xdelta3 program on PATH: install the package xdelta3 (apt-get install xdelta3); every "
+         "replaced file travels whole"},
+        {"--delta without xdelta3", {"--delta"}, false, MakeUsageOrReadError,
+         "update-make: --delta: no xdelta3 program on PATH: install the package xdelta3 (apt-get install xdelta3)\n"},
+        {"--delta and --no-delta", {"--delta", "--no-delta"}, true, MakeUsageOrReadError,
+         "update-make: --delta and --no-delta exclude each other\n"},
+    };
+    for (const Case& test : cases) {
+        setenv("PATH", test.withEncoder ? path.c_str() : (work + "/empty").c_str(), 1);
+        std::string out, err;
+        int status = Make(test.options, &out, &err);
+        setenv("PATH", path.c_str(), 1);
+        EXPECT_EQ(test.status, status) << test.about << "\n" << err;
+        if (status == MadeAndProven) {
+            EXPECT_NE(std::string::npos, out.find(test.line + "\n")) << test.about << "\n" << out;
+            EXPECT_FALSE(Exists("patch/deltas.txt") || Exists("patch/deltas")) << test.about;
+            EXPECT_EQ(Read("new/data/archive.dat"), Read("patch/update/data/archive.dat")) << test.about;
+            system(("rm -rf '" + work + "/patch'").c_str());
+        } else {
+            EXPECT_NE(std::string::npos, err.find(test.line)) << test.about << "\n" << err;
+            EXPECT_FALSE(Exists("patch")) << test.about;
+        }
+    }
+}
+
+TEST_F(DeltaTest, ADeltaTheDecoderDoesNotTurnIntoNewLeavesNothingWritten) {
+    WriteGame();
+    struct Damage {
+        const char* about;
+        std::function<void(std::string*)> apply;
+        std::string message;
+    };
+    const std::vector<Damage> damages = {
+        {"its added bytes changed", [](std::string* delta) { (*delta)[delta->size() - 3] ^= 0x55; },
+         "data\\archive.dat: its delta, decoded by update.exe's decoder from OLD's file: "},
+        {"cut short", [](std::string* delta) { delta->resize(delta->size() / 2); },
+         "data\\archive.dat: its delta, decoded by update.exe's decoder from OLD's file: update.exe's decoder refuses "
+         "it: it is truncated"},
+    };
+    for (const Damage& damage : damages) {
+        DeltaEncodedHook = [&](const std::string& path) {
+            std::string bytes;
+            {
+                std::ifstream file(path, std::ios::binary);
+                bytes.assign(std::istreambuf_iterator<char>(file), {});
+            }
+            damage.apply(&bytes);
+            std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        };
+        std::string out, err;
+        int status = Make({}, &out, &err);
+        DeltaEncodedHook = nullptr;
+        EXPECT_EQ(RefusedOrNotProven, status) << damage.about << "\n" << err << out;
+        EXPECT_NE(std::string::npos, out.find("  " + damage.message)) << damage.about << "\n" << out;
+        EXPECT_NE(std::string::npos, out.find("Deltas decoded by update.exe's own decoder from OLD's files: 0 of 1 give "
+                                              "NEW's file byte for byte"))
+            << out;
+        // The program's own run refuses it too, before anything changes.
+        for (const char* line : {"deltas\\0001.vcdiff\xE3\x81\x8C\xE5\xA3\x8A\xE3\x82\x8C\xE3\x81\xA6",  // が壊れて
+                                 "(the run): the program's run does not complete",
+                                 "data\\archive.dat: keeps OLD's bytes: the program's run did not apply its delta",
+                                 "The patch does not turn OLD into NEW: 6 differences; nothing was written."})
+            EXPECT_NE(std::string::npos, out.find(line)) << line << "\n" << out;
+        EXPECT_EQ(InputsOnly, Listing()) << damage.about;
+    }
+}
+
+TEST_F(DeltaTest, TheLargest256FilesBecomeDeltasAndTheRestTravelsWhole) {
+    for (int i = 0; i < 257; ++i) {
+        std::string name = "data/f" + std::to_string(1000 + i) + ".dat";
+        Write("old/" + name, Noise(65536 + 16 * (size_t)i, (uint32_t)i + 10));
+        Write("new/" + name, Edited(Noise(65536 + 16 * (size_t)i, (uint32_t)i + 10), 30000, "changed"));
+    }
+    std::string out, err;
+    ASSERT_EQ(MadeAndProven, Make({}, &out, &err)) << err;
+    std::string manifest = Read("patch/deltas.txt");
+    EXPECT_EQ(257, std::count(manifest.begin(), manifest.end(), '\n'));  // the column line and 256 deltas
+    EXPECT_EQ(0u, manifest.find("# game file\t"));
+    // Numbered in the game's order; the smallest travels whole.
+    EXPECT_NE(std::string::npos, manifest.find("\r\ndata\\f1001.dat\t65552\t"));
+    EXPECT_NE(std::string::npos, manifest.find("\tdeltas\\0256.vcdiff\r\n"));
+    EXPECT_FALSE(Exists("patch/deltas/0257.vcdiff"));
+    for (const char* name : {"f1000.dat"}) {
+        EXPECT_EQ(std::string::npos, manifest.find(name)) << name;
+        EXPECT_EQ(Read(std::string("new/data/") + name), Read(std::string("patch/update/data/") + name)) << name;
+    }
+    EXPECT_NE(std::string::npos, out.find("  data\\f1000.dat  (65536 bytes): a patch holds at most 256 deltas\n")) << out;
+}

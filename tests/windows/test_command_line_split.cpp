@@ -21,8 +21,10 @@ std::vector<std::wstring> SplitAsTheProgramDoes(const wchar_t* line) {
     for (;;) {
         while (IsBlank(line[i])) ++i;
         if (!line[i]) return arguments;
-        std::wstring text;
-        i = ReadArgument(line, i, -1, false, [&](wchar_t unit) { text += unit; });
+        wchar_t text[256];
+        ArgumentSink sink = SinkInto(text, 256, 0);
+        i = ReadArgument(UnitsOf(line), i, -1, false, &sink);
+        text[sink.count < 255 ? sink.count : 255] = 0;
         arguments.push_back(text);
     }
 }

@@ -20,6 +20,9 @@ struct FolderRead {
 // folder is UTF-8. The content of the top-level file whose name is keptName
 // (under any letter case) is read too. 0 when read; 1 and a one-line reason in
 // problem (UTF-8, naming the file relative to the folder) otherwise.
-int ReadFolder(const std::string& folder, const std::string& keptName, FolderRead* read, std::string* problem);
+// Without dosAttributes, Wine's hidden and system bits are not looked up (a
+// call a file on Linux), for a folder whose marks do not matter.
+int ReadFolder(const std::string& folder, const std::string& keptName, FolderRead* read, std::string* problem,
+               bool dosAttributes = true);
 
 #endif

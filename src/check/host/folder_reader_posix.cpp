@@ -11,6 +11,7 @@
 #include <sys/xattr.h>
 
 #include <algorithm>
+#include <memory>
 #include <set>
 #include <utility>
 
@@ -38,16 +39,19 @@ std::string Shown(const std::string& relative) {
 using FolderIdentity = std::pair<dev_t, ino_t>;
 
 int Walk(const std::string& disk, const std::string& relativeUtf8, const std::string& relativeSjis,
-         const std::string& keptName, FolderRead* read, std::set<FolderIdentity>* seen, std::string* problem) {
+         const std::string& keptName, bool dosAttributes, FolderRead* read, std::set<FolderIdentity>* seen,
+         std::string* problem) {
     DIR* directory = opendir(disk.c_str());
     if (!directory) {
         *problem = Shown(relativeUtf8) + ": cannot be read (" + strerror(errno) + ")";
         return 1;
     }
+    // Kept open while its entries are read: each is looked up in it alone, not
+    // along its whole path again.
+    std::unique_ptr<DIR, int (*)(DIR*)> open(directory, closedir);
     std::vector<std::string> names;
     while (dirent* found = readdir(directory))
         if (strcmp(found->d_name, ".") != 0 && strcmp(found->d_name, "..") != 0) names.push_back(found->d_name);
-    closedir(directory);
     std::sort(names.begin(), names.end());
     for (const std::string& name : names) {
         std::string path = disk + "/" + name;
@@ -64,13 +68,13 @@ int Walk(const std::string& disk, const std::string& relativeUtf8, const std::st
             return 1;
         }
         struct stat status;
-        if (stat(path.c_str(), &status) != 0) {
+        if (fstatat(dirfd(directory), name.c_str(), &status, 0) != 0) {
             *problem = Shown(utf8) + ": cannot be read (" + strerror(errno) + ")";
             return 1;
         }
         std::string sjis = relativeSjis.empty() ? sjisName : relativeSjis + "\\" + sjisName;
         bool folder = S_ISDIR(status.st_mode);
-        unsigned attributes = DosAttributes(path);
+        unsigned attributes = dosAttributes ? DosAttributes(path) : 0;
         if (name[0] == '.') attributes |= FileAttributeHidden;
         if (!folder && !(status.st_mode & S_IWUSR)) attributes |= FileAttributeReadOnly;
         read->entries.push_back(memory_platform::TreeEntry{sjis, folder, folder ? 0 : (uint64_t)status.st_size, attributes,
@@ -80,7 +84,7 @@ int Walk(const std::string& disk, const std::string& relativeUtf8, const std::st
                 *problem = Shown(utf8) + ": a link leads back to a folder already read";
                 return 1;
             }
-            if (Walk(path, utf8, sjis, keptName, read, seen, problem) != 0) return 1;
+            if (Walk(path, utf8, sjis, keptName, dosAttributes, read, seen, problem) != 0) return 1;
         } else if (relativeSjis.empty() && memory_platform::SameName(sjisName, keptName)) {
             std::string reason;
             if (ReadLocalFile(path, &read->keptContent, &reason) != 0) {
@@ -95,12 +99,13 @@ int Walk(const std::string& disk, const std::string& relativeUtf8, const std::st
 
 }  // namespace
 
-int ReadFolder(const std::string& folder, const std::string& keptName, FolderRead* read, std::string* problem) {
+int ReadFolder(const std::string& folder, const std::string& keptName, FolderRead* read, std::string* problem,
+               bool dosAttributes) {
     struct stat status;
     if (stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
         *problem = "is not a folder";
         return 1;
     }
     std::set<FolderIdentity> seen = {{status.st_dev, status.st_ino}};
-    return Walk(folder, "", "", keptName, read, &seen, problem);
+    return Walk(folder, "", "", keptName, dosAttributes, read, &seen, problem);
 }

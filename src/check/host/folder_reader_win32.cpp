@@ -67,7 +67,8 @@ int Walk(const std::wstring& disk, const std::wstring& relativeWide, const std::
 
 }  // namespace
 
-int ReadFolder(const std::string& folder, const std::string& keptName, FolderRead* read, std::string* problem) {
+// The search gives every mark with the name: dosAttributes costs nothing here.
+int ReadFolder(const std::string& folder, const std::string& keptName, FolderRead* read, std::string* problem, bool) {
     std::wstring wide;
     if (Utf8ToWide(folder, &wide) != 0) {
         *problem = "the path is not valid text";

@@ -15,6 +15,9 @@ std::string LocalPath(const std::string& folder, const std::string& relativeShif
 // Compares two files of the same size, streamed: 0 the same bytes, 1 different,
 // 2 and problem when either cannot be read.
 int CompareLocalFiles(const std::string& left, const std::string& right, std::string* problem);
+// The same for files listed with size bytes each: a small file takes one read
+// a side, and a file whose size is no longer the listed one differs.
+int CompareLocalFiles(const std::string& left, const std::string& right, uint64_t size, std::string* problem);
 
 // Copies the bytes of a file (no marks) to a new file; the folder must exist.
 // bytes receives how many were written.

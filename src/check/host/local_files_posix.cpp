@@ -34,6 +34,19 @@ ssize_t ReadFully(int descriptor, char* buffer, size_t size) {
     return (ssize_t)done;
 }
 
+// Reads until at least need bytes are in or the file ends, room at most: one
+// read() on a regular file that holds them (even when need is 0).
+ssize_t ReadAtLeast(int descriptor, char* buffer, size_t need, size_t room) {
+    size_t done = 0;
+    for (;;) {
+        ssize_t count = read(descriptor, buffer + done, room - done);
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) return -1;
+        done += (size_t)count;
+        if (count == 0 || done >= need) return (ssize_t)done;
+    }
+}
+
 int WriteFully(int descriptor, const char* data, size_t size) {
     while (size > 0) {
         ssize_t count = write(descriptor, data, size);
@@ -63,20 +76,34 @@ std::string LocalPath(const std::string& folder, const std::string& relativeShif
 }
 
 int CompareLocalFiles(const std::string& left, const std::string& right, std::string* problem) {
+    struct stat status;
+    if (stat(left.c_str(), &status) != 0) return *problem = Reason(left, errno), 2;
+    return CompareLocalFiles(left, right, (uint64_t)status.st_size, problem);
+}
+
+int CompareLocalFiles(const std::string& left, const std::string& right, uint64_t size, std::string* problem) {
     Descriptor a(open(left.c_str(), O_RDONLY | O_CLOEXEC));
     if (a.value < 0) return *problem = Reason(left, errno), 2;
     Descriptor b(open(right.c_str(), O_RDONLY | O_CLOEXEC));
     if (b.value < 0) return *problem = Reason(right, errno), 2;
-    posix_fadvise(a.value, 0, 0, POSIX_FADV_SEQUENTIAL);
-    posix_fadvise(b.value, 0, 0, POSIX_FADV_SEQUENTIAL);
-    static std::vector<char> bufferA(ChunkSize), bufferB(ChunkSize);
-    for (;;) {
-        ssize_t countA = ReadFully(a.value, bufferA.data(), ChunkSize);
+    // Most game files are small: the advice would cost a call each for nothing.
+    if (size > ChunkSize) {
+        posix_fadvise(a.value, 0, 0, POSIX_FADV_SEQUENTIAL);
+        posix_fadvise(b.value, 0, 0, POSIX_FADV_SEQUENTIAL);
+    }
+    // One pair a thread: update-make compares on two.
+    thread_local std::vector<char> bufferA(ChunkSize + 1), bufferB(ChunkSize + 1);
+    for (uint64_t remaining = size;;) {
+        // The last piece asks for one byte more, which only a longer file gives.
+        size_t need = remaining < ChunkSize ? (size_t)remaining : ChunkSize;
+        size_t room = remaining < ChunkSize ? need + 1 : need;
+        ssize_t countA = ReadAtLeast(a.value, bufferA.data(), need, room);
         if (countA < 0) return *problem = Reason(left, errno), 2;
-        ssize_t countB = ReadFully(b.value, bufferB.data(), ChunkSize);
+        ssize_t countB = ReadAtLeast(b.value, bufferB.data(), need, room);
         if (countB < 0) return *problem = Reason(right, errno), 2;
-        if (countA != countB || memcmp(bufferA.data(), bufferB.data(), (size_t)countA) != 0) return 1;
-        if (countA == 0) return 0;
+        if ((size_t)countA != need || (size_t)countB != need || memcmp(bufferA.data(), bufferB.data(), need) != 0) return 1;
+        remaining -= need;
+        if (room > need) return 0;
         if (Interrupted()) return *problem = "interrupted", 2;
     }
 }

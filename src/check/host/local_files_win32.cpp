@@ -13,21 +13,7 @@ namespace {
 
 const DWORD ChunkSize = 1 << 20;
 
-std::string Reason(const std::string& path) { return path + ": " + SystemErrorText(GetLastError()); }
 
-std::wstring Wide(const std::string& path) {
-    std::wstring wide;
-    Utf8ToWide(path, &wide);
-    for (wchar_t& c : wide)
-        if (c == L'/') c = L'\\';
-    DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (length == 0) return wide;
-    std::wstring full(length, L'\0');
-    length = GetFullPathNameW(wide.c_str(), length, &full[0], nullptr);
-    full.resize(length);
-    if (full.size() >= 3 && full[1] == L':') return L"\\\\?\\" + full;
-    return full;
-}
 
 struct Handle {
     HANDLE value;
@@ -38,12 +24,12 @@ struct Handle {
 };
 
 HANDLE OpenForReading(const std::string& path) {
-    return CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    return CreateFileW(FullWidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
 }
 
 HANDLE CreateNew(const std::string& path) {
-    return CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return CreateFileW(FullWidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // Reads up to size bytes, less only at the end of the file; -1 on an error.
@@ -56,6 +42,18 @@ long long ReadFully(HANDLE file, char* buffer, DWORD size) {
         done += count;
     }
     return done;
+}
+
+// Reads until at least need bytes are in or the file ends, room at most: one
+// ReadFile on a file that holds them (even when need is 0).
+long long ReadAtLeast(HANDLE file, char* buffer, DWORD need, DWORD room) {
+    DWORD done = 0;
+    for (;;) {
+        DWORD count = 0;
+        if (!ReadFile(file, buffer + done, room - done, &count, nullptr)) return -1;
+        done += count;
+        if (count == 0 || done >= need) return done;
+    }
 }
 
 int WriteFully(HANDLE file, const char* data, size_t size) {
@@ -76,34 +74,45 @@ std::string LocalPath(const std::string& folder, const std::string& relativeShif
 }
 
 int CompareLocalFiles(const std::string& left, const std::string& right, std::string* problem) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(FullWidePath(left).c_str(), GetFileExInfoStandard, &data)) return *problem = PathAndLastError(left), 2;
+    return CompareLocalFiles(left, right, ((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow, problem);
+}
+
+int CompareLocalFiles(const std::string& left, const std::string& right, uint64_t size, std::string* problem) {
     Handle a(OpenForReading(left));
-    if (a.value == INVALID_HANDLE_VALUE) return *problem = Reason(left), 2;
+    if (a.value == INVALID_HANDLE_VALUE) return *problem = PathAndLastError(left), 2;
     Handle b(OpenForReading(right));
-    if (b.value == INVALID_HANDLE_VALUE) return *problem = Reason(right), 2;
-    static std::vector<char> bufferA(ChunkSize), bufferB(ChunkSize);
-    for (;;) {
-        long long countA = ReadFully(a.value, bufferA.data(), ChunkSize);
-        if (countA < 0) return *problem = Reason(left), 2;
-        long long countB = ReadFully(b.value, bufferB.data(), ChunkSize);
-        if (countB < 0) return *problem = Reason(right), 2;
-        if (countA != countB || memcmp(bufferA.data(), bufferB.data(), (size_t)countA) != 0) return 1;
-        if (countA == 0) return 0;
+    if (b.value == INVALID_HANDLE_VALUE) return *problem = PathAndLastError(right), 2;
+    // One pair a thread: update-make compares on two.
+    thread_local std::vector<char> bufferA(ChunkSize + 1), bufferB(ChunkSize + 1);
+    for (uint64_t remaining = size;;) {
+        // The last piece asks for one byte more, which only a longer file gives.
+        DWORD need = remaining < ChunkSize ? (DWORD)remaining : ChunkSize;
+        DWORD room = remaining < ChunkSize ? need + 1 : need;
+        long long countA = ReadAtLeast(a.value, bufferA.data(), need, room);
+        if (countA < 0) return *problem = PathAndLastError(left), 2;
+        long long countB = ReadAtLeast(b.value, bufferB.data(), need, room);
+        if (countB < 0) return *problem = PathAndLastError(right), 2;
+        if (countA != need || countB != need || memcmp(bufferA.data(), bufferB.data(), need) != 0) return 1;
+        remaining -= need;
+        if (room > need) return 0;
         if (Interrupted()) return *problem = "interrupted", 2;
     }
 }
 
 int CopyLocalFile(const std::string& from, const std::string& to, uint64_t* bytes, std::string* problem) {
     Handle source(OpenForReading(from));
-    if (source.value == INVALID_HANDLE_VALUE) return *problem = Reason(from), 1;
+    if (source.value == INVALID_HANDLE_VALUE) return *problem = PathAndLastError(from), 1;
     Handle target(CreateNew(to));
-    if (target.value == INVALID_HANDLE_VALUE) return *problem = Reason(to), 1;
+    if (target.value == INVALID_HANDLE_VALUE) return *problem = PathAndLastError(to), 1;
     static std::vector<char> buffer(ChunkSize);
     *bytes = 0;
     for (;;) {
         long long count = ReadFully(source.value, buffer.data(), ChunkSize);
-        if (count < 0) return *problem = Reason(from), 1;
+        if (count < 0) return *problem = PathAndLastError(from), 1;
         if (count == 0) return 0;
-        if (WriteFully(target.value, buffer.data(), (size_t)count) != 0) return *problem = Reason(to), 1;
+        if (WriteFully(target.value, buffer.data(), (size_t)count) != 0) return *problem = PathAndLastError(to), 1;
         *bytes += (uint64_t)count;
         if (Interrupted()) return *problem = "interrupted", 1;
     }
@@ -112,7 +121,7 @@ int CopyLocalFile(const std::string& from, const std::string& to, uint64_t* byte
 int WriteLocalFile(const std::string& path, const std::string& content, std::string* problem) {
     Handle target(CreateNew(path));
     if (target.value == INVALID_HANDLE_VALUE || WriteFully(target.value, content.data(), content.size()) != 0)
-        return *problem = Reason(path), 1;
+        return *problem = PathAndLastError(path), 1;
     return 0;
 }
 
@@ -132,12 +141,12 @@ int ReadLocalFile(const std::string& path, std::string* content, std::string* re
 }
 
 int MakeLocalFolder(const std::string& path, std::string* problem) {
-    if (!CreateDirectoryW(Wide(path).c_str(), nullptr)) return *problem = Reason(path), 1;
+    if (!CreateDirectoryW(FullWidePath(path).c_str(), nullptr)) return *problem = PathAndLastError(path), 1;
     return 0;
 }
 
 FolderState LocalFolderState(const std::string& path) {
-    std::wstring wide = Wide(path);
+    std::wstring wide = FullWidePath(path);
     DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         DWORD error = GetLastError();
@@ -156,15 +165,15 @@ FolderState LocalFolderState(const std::string& path) {
 }
 
 int RenameLocalFolder(const std::string& from, const std::string& to, std::string* problem) {
-    std::wstring target = Wide(to);
+    std::wstring target = FullWidePath(to);
     // A folder is never replaced by a move: an empty one in the way goes first.
     if (LocalFolderState(to) == FolderState::Empty) RemoveDirectoryW(target.c_str());
-    if (!MoveFileExW(Wide(from).c_str(), target.c_str(), 0)) return *problem = Reason(to), 1;
+    if (!MoveFileExW(FullWidePath(from).c_str(), target.c_str(), 0)) return *problem = PathAndLastError(to), 1;
     return 0;
 }
 
 void RemoveLocalTree(const std::string& path) {
-    std::wstring wide = Wide(path);
+    std::wstring wide = FullWidePath(path);
     DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
     if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
@@ -194,13 +203,13 @@ std::string ToolFolder() {
 }
 
 bool LocalFileExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    DWORD attributes = GetFileAttributesW(FullWidePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 int LocalModifiedTime(const std::string& path, int64_t* time) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return 1;
+    if (!GetFileAttributesExW(FullWidePath(path).c_str(), GetFileExInfoStandard, &data)) return 1;
     // 100 ns units since 1601, as nanoseconds since 1970.
     uint64_t ticks = ((uint64_t)data.ftLastWriteTime.dwHighDateTime << 32) | data.ftLastWriteTime.dwLowDateTime;
     *time = ((int64_t)ticks - 116444736000000000LL) * 100;

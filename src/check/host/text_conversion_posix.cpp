@@ -13,11 +13,27 @@ namespace {
 enum Direction { ToShiftJis, ToUtf8 };
 
 // One converter per direction for the whole run: opening one costs more than
-// converting a name.
+// converting a name. One per thread: a converter keeps its state.
+struct Converters {
+    iconv_t toShiftJis = iconv_open("CP932", "UTF-8");
+    iconv_t toUtf8 = iconv_open("UTF-8", "CP932");
+    ~Converters() {
+        for (iconv_t converter : {toShiftJis, toUtf8})
+            if (converter != (iconv_t)-1) iconv_close(converter);
+    }
+};
+
 iconv_t Converter(Direction direction) {
-    static iconv_t toShiftJis = iconv_open("CP932", "UTF-8");
-    static iconv_t toUtf8 = iconv_open("UTF-8", "CP932");
-    return direction == ToShiftJis ? toShiftJis : toUtf8;
+    thread_local Converters converters;
+    return direction == ToShiftJis ? converters.toShiftJis : converters.toUtf8;
+}
+
+// ASCII is the same bytes in both (code page 932 keeps 0x5C a backslash and
+// 0x7E a tilde), and most names are ASCII alone.
+bool IsAscii(const std::string& text) {
+    for (char c : text)
+        if ((unsigned char)c >= 0x80) return false;
+    return true;
 }
 
 // Every byte sequence the source cannot hold is either refused (1) or replaced
@@ -48,6 +64,7 @@ int Convert(Direction direction, const std::string& input, const std::string& re
 }  // namespace
 
 int Utf8ToShiftJis(const std::string& utf8, std::string* shiftJis) {
+    if (IsAscii(utf8)) return *shiftJis = utf8, 0;
     std::string back;
     if (Convert(ToShiftJis, utf8, "", shiftJis) != 0) return 1;
     if (Convert(ToUtf8, *shiftJis, "", &back) != 0 || back != utf8) return 1;
@@ -55,6 +72,7 @@ int Utf8ToShiftJis(const std::string& utf8, std::string* shiftJis) {
 }
 
 std::string ShiftJisToUtf8(const std::string& shiftJis) {
+    if (IsAscii(shiftJis)) return shiftJis;
     std::string utf8;
     Convert(ToUtf8, shiftJis, "\xEF\xBF\xBD", &utf8);
     return utf8;

@@ -41,3 +41,19 @@ int WideToShiftJis(const std::wstring& wide, std::string* shiftJis) {
     shiftJis->resize(count < 0 ? 0 : (size_t)count);
     return count < 0 || inexact ? 1 : 0;
 }
+
+std::wstring FullWidePath(const std::string& path) {
+    std::wstring wide;
+    Utf8ToWide(path, &wide);
+    for (wchar_t& c : wide)
+        if (c == L'/') c = L'\\';
+    DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (length == 0) return wide;
+    std::wstring full(length, L'\0');
+    length = GetFullPathNameW(wide.c_str(), length, &full[0], nullptr);
+    full.resize(length);
+    if (full.size() >= 3 && full[1] == L':') return L"\\\\?\\" + full;
+    return full;
+}
+
+std::string PathAndLastError(const std::string& path) { return path + ": " + SystemErrorText(GetLastError()); }

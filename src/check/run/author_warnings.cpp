@@ -76,8 +76,55 @@ void WarnAboutVerification(const std::vector<std::string>& files, std::vector<Au
     }
 }
 
+// The names of a path as the machine resolves them ("." dropped, ".." going
+// up, trailing dots and spaces trimmed): two paths with another count of names
+// or last names of another length never name the same object.
+struct PathShape {
+    size_t names = 0;
+    size_t lastLength = 0;
+    std::string last;
+};
+
+PathShape ShapeOf(const std::string& path) {
+    std::vector<std::string> names;  // the root first
+    std::string part;
+    for (size_t i = 0; i <= path.size();) {
+        size_t length = i < path.size() ? CharacterLength(path.c_str() + i) : 1;
+        if (i == path.size() || (length == 1 && (path[i] == '\\' || path[i] == '/'))) {
+            if (names.empty()) {
+                names.push_back(part);
+            } else if (part == "..") {
+                if (names.size() > 1) names.pop_back();
+            } else if (part != ".") {
+                while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
+                if (!part.empty()) names.push_back(part);
+            }
+            part.clear();
+        } else {
+            part.append(path, i, length);
+        }
+        i += length;
+    }
+    PathShape shape;
+    shape.names = names.size();
+    if (!names.empty()) shape.last = names.back(), shape.lastLength = names.back().size();
+    return shape;
+}
+
+bool MayBeSamePath(const PathShape& left, const PathShape& right) {
+    return left.names == right.names && left.lastLength == right.lastLength && mp::SameName(left.last, right.last);
+}
+
 void WarnAboutDeletions(const CheckReport& report, std::vector<AuthorWarning>* warnings) {
     const auto& requests = mp::DeleteRequests();
+    // The copies, each shaped once: a patch may copy thousands of files and
+    // delete hundreds.
+    std::vector<std::pair<std::string, PathShape>> copies;
+    for (const GameChange& change : report.changes)
+        if (mp::IsCopy(change.kind)) {
+            std::string path = std::string(GameFolder) + "\\" + change.path;
+            copies.emplace_back(path, ShapeOf(path));
+        }
     size_t next = 0;
     for (int i = 0; i < UpdateDescription.DelFileCount && i < FileListCapacity; ++i) {
         const char* entry = UpdateDescription.DelFiles[i];
@@ -88,8 +135,9 @@ void WarnAboutDeletions(const CheckReport& report, std::vector<AuthorWarning>* w
         }
         const mp::DeleteRequest& request = requests[next++];
         if (request.deleted) {
-            for (const GameChange& change : report.changes)
-                if (mp::IsCopy(change.kind) && mp::SamePath(std::string(GameFolder) + "\\" + change.path, request.path)) {
+            const PathShape deleted = ShapeOf(request.path);
+            for (const auto& [copy, shape] : copies)
+                if (MayBeSamePath(shape, deleted) && mp::SamePath(copy, request.path)) {
                     Warn(warnings, "delfile-copied", entry, "the patch copies this file, and this entry deletes it right after");
                     break;
                 }

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "check/update_make/delta_maker.h"
 #include "check/update_make/patch_maker.h"
 
 struct MakeReport {
@@ -14,6 +15,8 @@ struct MakeReport {
     std::string patchShown;  // PATCH_FOLDER as the author named it (UTF-8)
     PatchPlan plan;
     uint64_t descriptionBytes = 0, updateFiles = 0, updateBytes = 0, exeBytes = 0;
+    DeltaMode deltaMode = DeltaMode::Wanted;
+    DeltaResult deltas;
     ProofResult proof;
     bool placed = false;  // renamed into place (only when proven)
 };

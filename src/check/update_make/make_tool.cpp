@@ -3,20 +3,28 @@
 #include <unistd.h>
 
 #include <set>
+#include <thread>
+#include <tuple>
 
 #include "check/host/local_files.h"
 #include "check/host/windows_path.h"
+#include "check/update_make/delta_files.h"
+#include "check/update_make/delta_maker.h"
 #include "check/update_make/folder_order.h"
 #include "check/update_make/make_report.h"
+#include "check/update_make/parallel_compare.h"
 #include "check/update_make/patch_maker.h"
 #include "check/update_make/release_program.h"
+#include "description/text.h"
+
+namespace mp = memory_platform;
 
 namespace {
 
 const char Usage[] =
     "usage: update-make [--json] [--texts UPDATE_INI] [--game-name TEXT] [--reg-path KEY] [--caption TEXT]\n"
     "                   [--width N] [--height N] [--comment0 TEXT] [--comment1 TEXT] [--attention1 TEXT]\n"
-    "                   [--exe UPDATE_EXE] [--game-path C:\\Game] [--patch-path C:\\Patch]\n"
+    "                   [--exe UPDATE_EXE] [--game-path C:\\Game] [--patch-path C:\\Patch] [--delta | --no-delta]\n"
     "                   OLD_GAME NEW_GAME PATCH_FOLDER\n";
 
 const char Help[] =
@@ -45,6 +53,7 @@ struct Options {
     std::string texts, exe;
     std::vector<std::pair<std::string, std::string>> values;  // key, UTF-8 value, in TextOptions order
     bool json = false;
+    DeltaMode deltas = DeltaMode::Wanted;
 };
 
 int ParseOptions(const std::vector<std::string>& arguments, Options* options, std::string* problem) {
@@ -54,6 +63,15 @@ int ParseOptions(const std::vector<std::string>& arguments, Options* options, st
         const std::string& argument = arguments[i];
         if (argument == "--json") {
             options->json = true;
+            continue;
+        }
+        if (argument == "--delta" || argument == "--no-delta") {
+            DeltaMode mode = argument == "--delta" ? DeltaMode::Required : DeltaMode::Off;
+            if (options->deltas != DeltaMode::Wanted && options->deltas != mode) {
+                *problem = "--delta and --no-delta exclude each other";
+                return 1;
+            }
+            options->deltas = mode;
             continue;
         }
         if (argument.size() > 1 && argument[0] == '-') {
@@ -136,8 +154,7 @@ void AddDefaults(std::vector<std::pair<std::string, std::string>>* values) {
 
 int WritePatch(const Options& options, const FolderRead& newRead, const PatchPlan& plan, const std::string& description,
                const std::string& temporary, MakeReport* report, std::string* problem) {
-    if (MakeLocalFolder(temporary, problem) != 0 || WriteLocalFile(temporary + "/update.ini", description, problem) != 0)
-        return 1;
+    if (WriteLocalFile(temporary + "/update.ini", description, problem) != 0) return 1;
     report->descriptionBytes = description.size();
     if (CopyLocalFile(options.exe, temporary + "/update.exe", &report->exeBytes, problem) != 0) return 1;
     const std::string update = temporary + "/update";
@@ -166,6 +183,7 @@ int WritePatch(const Options& options, const FolderRead& newRead, const PatchPla
     for (const auto* list : {&plan.added, &plan.replaced})
         for (const PlannedFile& file : *list) {
             if (Interrupted()) return *problem = "interrupted", 1;
+            if (list == &plan.replaced && report->deltas.Uses((size_t)(&file - plan.replaced.data()))) continue;
             uint64_t bytes = 0;
             if (ensure(file.path, false) != 0 ||
                 CopyLocalFile(LocalPath(options.newFolder, newRead.entries[file.source].relativePath),
@@ -219,17 +237,31 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
         AddDefaults(&texts.values);
     }
 
+    // The two folders are read at once, and their files compared on two
+    // threads: the system calls, not the tool, take the time. NEW's Wine marks
+    // do not matter (the patch copies bytes, not marks).
     FolderRead oldRead, newRead;
-    for (auto [folder, read] : {std::pair{&options.oldFolder, &oldRead}, std::pair{&options.newFolder, &newRead}})
-        if (ReadFolder(*folder, "", read, &problem) != 0)
+    std::string newProblem;
+    int newStatus = 0;
+    std::thread readNew([&] { newStatus = ReadFolder(options.newFolder, "", &newRead, &newProblem, false); });
+    int oldStatus = ReadFolder(options.oldFolder, "", &oldRead, &problem);
+    readNew.join();
+    for (auto [folder, read, status, reason] : {std::tuple{&options.oldFolder, &oldRead, oldStatus, &problem},
+                                                std::tuple{&options.newFolder, &newRead, newStatus, &newProblem}})
+        if (status != 0)
             return fail(read->nameRefused ? RefusedOrNotProven : MakeUsageOrReadError,
-                        std::string(read->nameRefused ? "refused: " : "") + *folder + ": " + problem +
+                        std::string(read->nameRefused ? "refused: " : "") + *folder + ": " + *reason +
                             (read->nameRefused ? "; nothing was written" : ""));
-    FileComparer compare = [&](size_t oldIndex, size_t newIndex, std::string* reason) {
-        return CompareLocalFiles(LocalPath(options.oldFolder, oldRead.entries[oldIndex].relativePath),
-                                 LocalPath(options.newFolder, newRead.entries[newIndex].relativePath), reason);
-    };
     WatchInterruptions();
+    ComparedBeforehand compared;
+    compared.Compare(options.oldFolder, options.newFolder, oldRead, newRead);
+    FileComparer compare = [&](size_t oldIndex, size_t newIndex, std::string* reason) {
+        int verdict = compared.Verdict(oldIndex, newIndex, reason);
+        if (verdict >= 0) return verdict;
+        return CompareLocalFiles(LocalPath(options.oldFolder, oldRead.entries[oldIndex].relativePath),
+                                 LocalPath(options.newFolder, newRead.entries[newIndex].relativePath),
+                                 oldRead.entries[oldIndex].size, reason);
+    };
     switch (PlanPatch(oldRead, newRead, settings, compare, &report.plan, &problem)) {
     case PlanResult::Refused: return fail(RefusedOrNotProven, "refused: " + problem + "; nothing was written");
     case PlanResult::ReadError: return fail(MakeUsageOrReadError, problem);
@@ -239,16 +271,49 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
     WarnIfVersionsSwapped(options.oldFolder, options.newFolder, newRead, &report.plan);
     std::string description;
     if (ComposeDescription(texts, report.plan, &description, &problem) != 0) return fail(MakeUsageOrReadError, problem);
+    report.deltaMode = options.deltas;
+    if (options.deltas != DeltaMode::Off) {
+        report.deltas.encoder = FindDeltaEncoder();
+        if (report.deltas.encoder.empty()) {
+            if (options.deltas == DeltaMode::Required) return fail(MakeUsageOrReadError, std::string("--delta: ") + DeltaEncoderAdvice());
+            report.deltas.none = DeltaEncoderAdvice();
+        }
+    }
 
     // Built beside the patch folder and renamed into place once proven.
     const std::string temporary = TemporaryBeside(options.patchFolder);
     FolderRead patchRead;
-    if (WritePatch(options, newRead, report.plan, description, temporary, &report, &problem) != 0 ||
-        ReadFolder(temporary, "update.ini", &patchRead, &problem) != 0 ||
-        ProvePatch(oldRead, newRead, patchRead, report.plan, settings, &report.proof, &problem) != 0) {
+    std::set<size_t> byDelta;
+    bool made = MakeLocalFolder(temporary, &problem) == 0 &&
+                (report.deltas.encoder.empty() ||
+                 MakeDeltas(report.plan, oldRead, newRead, options.oldFolder, options.newFolder, temporary,
+                            &report.deltas, &problem) == 0);
+    // The run reads the files deltas patch, deltas.txt and the deltas from the disk.
+    // OLD is copied only to name those files (a game may have 50,000).
+    FolderRead proofOld;
+    if (!report.deltas.deltas.empty()) proofOld = oldRead;
+    for (const DeltaFile& delta : report.deltas.deltas) {
+        const PlannedFile& file = report.plan.replaced[delta.replaced];
+        byDelta.insert(file.source);
+        mp::TreeEntry& old = proofOld.entries[file.oldSource];
+        old.diskPath = LocalPath(options.oldFolder, old.relativePath);
+    }
+    bool written = made && WritePatch(options, newRead, report.plan, description, temporary, &report, &problem) == 0 &&
+                   ReadFolder(temporary, "update.ini", &patchRead, &problem) == 0;
+    if (written)
+        for (mp::TreeEntry& entry : patchRead.entries)
+            if (!entry.directory && (EqualIgnoringAsciiCase(entry.relativePath.c_str(), "deltas.txt") ||
+                                     EqualIgnoringAsciiCase(entry.relativePath.substr(0, 7).c_str(), "deltas\\")))
+                entry.diskPath = LocalPath(temporary, entry.relativePath);
+    if (!written ||
+        ProvePatch(report.deltas.deltas.empty() ? oldRead : proofOld, newRead, patchRead, report.plan, byDelta, settings,
+                   &report.proof, &problem) != 0) {
         RemoveLocalTree(temporary);
         return fail(MakeUsageOrReadError, problem + "; nothing was written");
     }
+    // A delta the program's decoder does not turn into NEW's file: not proven.
+    for (const ProofDifference& rejected : report.deltas.rejected) report.proof.differences.push_back(rejected);
+    report.proof.proven = report.proof.proven && report.deltas.rejected.empty();
     // The texts as the program read them: an empty title or window text.
     for (const AuthorWarning& warning : report.proof.check.warnings)
         if (warning.kind == "text-empty") report.plan.warnings.push_back(warning);

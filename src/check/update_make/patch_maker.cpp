@@ -219,7 +219,7 @@ PlanResult PlanPatch(const FolderRead& oldRead, const FolderRead& newRead, const
         if (old.attributes & FileAttributeHidden)
             return refuse(entry.relativePath, "the file to replace is hidden in OLD, and the program's copy over a "
                                               "hidden file fails");
-        plan->replaced.push_back(PlannedFile{entry.relativePath, entry.size, j});
+        plan->replaced.push_back(PlannedFile{entry.relativePath, entry.size, j, (size_t)oldIndex});
     }
 
     for (size_t i = 0; i < oldRead.entries.size(); ++i) {
@@ -298,7 +298,8 @@ int ComposeDescription(const DescriptionTexts& texts, const PatchPlan& plan, std
 }
 
 int ProvePatch(const FolderRead& oldRead, const FolderRead& newRead, const FolderRead& patchRead,
-               const PatchPlan& plan, const MakeSettings& settings, ProofResult* proof, std::string* problem) {
+               const PatchPlan& plan, const std::set<size_t>& byDelta, const MakeSettings& settings,
+               ProofResult* proof, std::string* problem) {
     // Which file of NEW each file of update\ was written from.
     std::map<std::string, size_t> written;
     for (const auto* list : {&plan.added, &plan.replaced})
@@ -367,11 +368,22 @@ int ProvePatch(const FolderRead& oldRead, const FolderRead& newRead, const Folde
             differ(relative, "NEW's file is not known");
             continue;
         }
+        std::string mark = mp::FileContent(Below(game, relative));
+        long oldIndex = MarkIndex(mark, 'o'), copied = MarkIndex(mark, 'p');
+        if (byDelta.count((size_t)j) != 0) {
+            // The run checks each result's SHA-256 against NEW's before it takes the file's place.
+            bool applied = false;
+            for (const GameChange& change : proof->check.changes)
+                applied = applied || (change.kind == mp::ChangeKind::Replace && mp::SameName(change.path, relative));
+            if (!applied) differ(relative, "keeps OLD's bytes: the program's run did not apply its delta");
+            else if (object.size != newRead.entries[(size_t)j].size)
+                differ(relative, "its delta's result has " + std::to_string(object.size) + " bytes, NEW's file " +
+                                     std::to_string(newRead.entries[(size_t)j].size));
+            continue;
+        }
         if (object.size != newRead.entries[(size_t)j].size)
             differ(relative, "has " + std::to_string(object.size) + " bytes, NEW's file " +
                                  std::to_string(newRead.entries[(size_t)j].size));
-        std::string mark = mp::FileContent(Below(game, relative));
-        long oldIndex = MarkIndex(mark, 'o'), copied = MarkIndex(mark, 'p');
         if (oldIndex >= 0) {
             if (plan.oldTwin[(size_t)oldIndex] != j) differ(relative, "keeps OLD's bytes, which differ from NEW's");
         } else if (copied >= 0) {

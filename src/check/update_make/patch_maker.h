@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,11 +24,13 @@ struct MakeSettings {
 
 // A file of the plan: its path (Shift-JIS, relative to the game folder, as NEW
 // spells it; as OLD spells it for a deletion), size, and its index in the
-// folder read it comes from (NEW for added and replaced files, OLD for deleted).
+// folder read it comes from (NEW for added and replaced files, OLD for deleted);
+// for a replaced file also the index of the OLD file it replaces.
 struct PlannedFile {
     std::string path;
     uint64_t size;
     size_t source;
+    size_t oldSource = 0;
 };
 
 struct PatchPlan {
@@ -78,11 +81,15 @@ struct ProofResult {
 // the disk, update.ini kept), then compares the game folder it leaves with NEW:
 // names without regard to case, kinds and sizes, and where each file's bytes
 // come from (OLD's file with NEW's bytes, or the patch's copy of NEW's file).
-// The differences the plan warned about are excused. 0, or 1 and a reason when
-// the folders cannot be placed on the machine. The program's globals are reset
-// first, so a process may make more than one patch.
+// The differences the plan warned about are excused. byDelta: the NEW entries
+// that travel as deltas, which the run must replace (it checks each result
+// against NEW's SHA-256 in deltas.txt; oldRead and patchRead name the disk
+// files it reads for them). 0, or 1 and a reason when the folders cannot be
+// placed on the machine. The program's globals are reset first, so a process
+// may make more than one patch.
 int ProvePatch(const FolderRead& oldRead, const FolderRead& newRead, const FolderRead& patchRead,
-               const PatchPlan& plan, const MakeSettings& settings, ProofResult* proof, std::string* problem);
+               const PatchPlan& plan, const std::set<size_t>& byDelta, const MakeSettings& settings,
+               ProofResult* proof, std::string* problem);
 
 // The Shift-JIS path of an entry with the ASCII letters of its new folders
 // upper-cased as the program creates them (isNew tells, per prefix length).

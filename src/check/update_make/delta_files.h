@@ -1,0 +1,54 @@
+// What update-make's deltas need of this machine beyond local_files.h: a file
+// read at any offset (the decoder seeks in the old file), a file renamed, and
+// the xdelta3 program found and run in the background. Paths are UTF-8; every
+// call that can fail returns 0, or 1 and a one-line reason (UTF-8).
+#ifndef UPDATE_CHECK_DELTA_FILES_H
+#define UPDATE_CHECK_DELTA_FILES_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+
+class LocalReader {
+public:
+    LocalReader() = default;
+    LocalReader(const LocalReader&) = delete;
+    LocalReader& operator=(const LocalReader&) = delete;
+    ~LocalReader();
+    int Open(const std::string& path, std::string* problem);
+    uint64_t Size() const { return size_; }
+    // Up to size bytes at offset: 0 and count (less than size only at the end).
+    int ReadAt(uint64_t offset, void* buffer, size_t size, size_t* count, std::string* problem);
+
+private:
+    intptr_t handle_ = -1;
+    uint64_t size_ = 0;
+    std::string path_;
+};
+
+int RenameLocalFile(const std::string& from, const std::string& to, std::string* problem);
+uint64_t LocalFileSize(const std::string& path);
+
+// The xdelta3 program: on Linux the first on PATH; on Windows xdelta3.exe
+// beside the tool, then on PATH. "" when there is none.
+std::string FindDeltaEncoder();
+// What to tell an author who has none.
+const char* DeltaEncoderAdvice();
+
+struct EncodingProcess {
+    intptr_t id = 0;
+    std::string messages;  // the file its output goes to
+};
+
+// Starts `encoder -e -9 -S none -A= -B WINDOW -f -s OLD NEW OUT`: plain VCDIFF
+// without secondary compression or application header; its output goes to
+// messages. WINDOW: the bytes of OLD the encoder holds (524,288 at least).
+int StartEncoding(const std::string& encoder, uint64_t sourceWindow, const std::string& oldPath,
+                  const std::string& newPath, const std::string& out, const std::string& messages,
+                  EncodingProcess* process, std::string* problem);
+// Waits for it: 0 when it ended with status 0; 1 and its first message line.
+// The messages file is removed either way.
+int FinishEncoding(EncodingProcess* process, std::string* problem);
+
+#endif
