@@ -59,6 +59,16 @@ uint64_t nearAddresses[NearSlots];
 unsigned nextNearSlot;
 uint64_t sameAddresses[SameBlocks * 256];
 
+// address % (SameBlocks * 256), the address's slot in the same cache, without
+// a 64-bit division (which the 32-bit program would take from the runtime):
+// the block is (address / 256) % 3 of its two 32-bit halves, as 2^32 % 3 == 1.
+static_assert(SameBlocks == 3, "the halves' remainders add up only for 3");
+unsigned SameSlot(uint64_t address) {
+    uint64_t blocks = address >> 8;
+    unsigned block = ((uint32_t)(blocks >> 32) % SameBlocks + (uint32_t)blocks % SameBlocks) % SameBlocks;
+    return block * 256 + (unsigned)(address & 255);
+}
+
 const DeltaIo* io;
 DeltaProblem failure;
 
@@ -242,7 +252,7 @@ int DecodeAddress(unsigned mode, uint64_t here, uint64_t* address) {
     if (*address >= here) return Fail(DeltaBadInstruction);
     nearAddresses[nextNearSlot] = *address;
     nextNearSlot = (nextNearSlot + 1) % NearSlots;
-    sameAddresses[*address % (SameBlocks * 256)] = *address;
+    sameAddresses[SameSlot(*address)] = *address;
     return 0;
 }
 
