@@ -14,6 +14,7 @@
 
 #include "fuzz_support.h"
 #include "update/sha256.h"
+#include "sha256_in_pieces.h"
 #include "update/vcdiff_decoder.h"
 
 namespace {
@@ -79,17 +80,6 @@ Result Decode(const uint8_t* source, size_t sourceSize, const uint8_t* delta, si
     return Result{status, problem, run.target};
 }
 
-std::string Hash(const std::string& data, size_t piece) {
-    Sha256State state;
-    Sha256Begin(&state);
-    for (size_t at = 0; at < data.size(); at += piece)
-        Sha256Add(&state, data.data() + at, data.size() - at < piece ? data.size() - at : piece);
-    unsigned char digest[32];
-    Sha256Finish(&state, digest);
-    char text[65];
-    Sha256ToHex(digest, text);
-    return text;
-}
 
 }  // namespace
 
@@ -120,9 +110,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (whole.status == 0) {
         size_t piece = 1 + (deltaSize * 31) % 200;
         Sha256ForcePortable(false);
-        std::string chosen = Hash(whole.target, whole.target.size() + 1);
+        std::string chosen = Sha256InPieces(whole.target, whole.target.size() + 1);
         Sha256ForcePortable(true);
-        std::string portable = Hash(whole.target, piece);
+        std::string portable = Sha256InPieces(whole.target, piece);
         Sha256ForcePortable(false);
         Require(chosen == portable, "both SHA-256 implementations agree", chosen + " " + portable);
     }

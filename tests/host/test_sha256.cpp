@@ -11,21 +11,10 @@
 #include <string>
 
 #include "update/sha256.h"
+#include "sha256_in_pieces.h"
 
 namespace {
 
-std::string Hash(const std::string& data, size_t piece = 0) {
-    Sha256State state;
-    Sha256Begin(&state);
-    if (piece == 0) piece = data.size() + 1;
-    for (size_t at = 0; at < data.size(); at += piece)
-        Sha256Add(&state, data.data() + at, data.size() - at < piece ? data.size() - at : piece);
-    unsigned char digest[32];
-    Sha256Finish(&state, digest);
-    char text[65];
-    Sha256ToHex(digest, text);
-    return text;
-}
 
 struct BothImplementations : ::testing::TestWithParam<bool> {
     void SetUp() override { Sha256ForcePortable(GetParam()); }
@@ -47,20 +36,20 @@ TEST_P(BothImplementations, HashTheStandardVectorsAtAnySplit) {
     };
     for (const Vector& v : vectors) {
         SCOPED_TRACE(v.message.substr(0, 20));
-        EXPECT_EQ(v.digest, Hash(v.message));
+        EXPECT_EQ(v.digest, Sha256InPieces(v.message));
         // Pieces that straddle the 64-byte blocks and the 56-byte padding limit.
         for (size_t piece : {1, 3, 55, 56, 63, 64, 65, 127, 4096})
-            if (v.message.size() <= 1000 || piece >= 63) EXPECT_EQ(v.digest, Hash(v.message, piece)) << piece;
+            if (v.message.size() <= 1000 || piece >= 63) EXPECT_EQ(v.digest, Sha256InPieces(v.message, piece)) << piece;
     }
     // Every length around the block and padding boundaries, in one piece and
     // byte by byte, against the other implementation.
     for (size_t length = 0; length <= 130; ++length) {
         std::string message(length, 'x');
         Sha256ForcePortable(!GetParam());
-        std::string other = Hash(message);
+        std::string other = Sha256InPieces(message);
         Sha256ForcePortable(GetParam());
-        EXPECT_EQ(other, Hash(message)) << length;
-        EXPECT_EQ(other, Hash(message, 1)) << length;
+        EXPECT_EQ(other, Sha256InPieces(message)) << length;
+        EXPECT_EQ(other, Sha256InPieces(message, 1)) << length;
     }
 }
 
@@ -85,9 +74,9 @@ TEST(Sha256, AgreesWithSha256sumOnRandomData) {
     unlink(path);
     ASSERT_EQ(64u, expected.size());
 
-    std::string chosen = Hash(data, 100003);
+    std::string chosen = Sha256InPieces(data, 100003);
     Sha256ForcePortable(true);
-    std::string portable = Hash(data, 7777);
+    std::string portable = Sha256InPieces(data, 7777);
     Sha256ForcePortable(false);
     EXPECT_EQ(expected, chosen) << Sha256Implementation();
     EXPECT_EQ(expected, portable);
