@@ -2,6 +2,7 @@
 // whole or not at all, with the rules CopyFile keeps on Windows, and no
 // temporary file is ever left beside it.
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -51,6 +52,21 @@ protected:
     int Copy(const std::string& source, const std::string& destination) const {
         return PlatformCopyFile(Path(source).c_str(), Path(destination).c_str());
     }
+
+    // A temporary of that number beside Game.Dat holding bytes, closed.
+    std::string Temporary(unsigned number, const std::string& bytes) {
+        char path[1024];
+        TemporaryWriter writer;
+        unsigned error = 0;
+        if (PlatformCreateTemporary(Path("Game.Dat").c_str(), number, path, sizeof path, &writer, &error) != 0)
+            return "";
+        size_t half = bytes.size() / 2;
+        EXPECT_EQ(0, PlatformWriteTemporary(writer, bytes.data(), half));
+        EXPECT_EQ(0, PlatformWriteTemporary(writer, bytes.data() + half, bytes.size() - half));
+        EXPECT_EQ(0, PlatformCloseTemporary(writer));
+        return path;
+    }
+
 
     std::string folder_;
 };
@@ -115,6 +131,69 @@ TEST_F(WholeFileCopy, AFailedCopyLeavesTheDestinationAndNoTemporaryFile) {
     CloseHandle(held);
     EXPECT_EQ("old", Content("game.dat"));
     EXPECT_EQ((std::vector<std::string>{"game.dat", "source.dat"}), Names());
+}
+
+// The temporary files that hold the new versions made from deltas share the
+// copy's name form, refusals and stored spelling; reads at an offset serve the
+// decoder.
+TEST_F(WholeFileCopy, ANewVersionTakesTheFilesPlaceUnderItsStoredSpelling) {
+    ASSERT_TRUE(WriteFileBytes(Path("Game.Dat"), "old game file"));
+    char expected[40];
+    snprintf(expected, sizeof expected, "~upd%08lx-1a3.tmp", (unsigned long)GetCurrentProcessId());
+    std::string temporary = Temporary(0x1a3, "new game file");
+    EXPECT_EQ(Path(expected), temporary);
+    EXPECT_EQ((std::vector<std::string>{"Game.Dat", "source.dat", expected}), Names());
+    Mark("Game.Dat", FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(0, PlatformReplaceWithTemporary(temporary.c_str(), Path("GAME.DAT").c_str()));
+    EXPECT_EQ("new game file", Content("Game.Dat"));
+    EXPECT_EQ((std::vector<std::string>{"Game.Dat", "source.dat"}), Names());
+    // One hex digit for a small number, four for the largest.
+    snprintf(expected, sizeof expected, "~upd%08lx-ffff.tmp", (unsigned long)GetCurrentProcessId());
+    EXPECT_EQ(Path(expected), Temporary(0xffff, ""));
+    EXPECT_EQ("", Temporary(0x10000, "x"));
+}
+
+// A name already there is not the program's to open; a replacement refused as
+// CopyFile refuses leaves both files, and the discard takes the temporary away.
+TEST_F(WholeFileCopy, ATakenNameIsNotOpenedAndARefusedReplacementChangesNothing) {
+    ASSERT_TRUE(WriteFileBytes(Path("Game.Dat"), "old game file"));
+    char name[40];
+    snprintf(name, sizeof name, "~upd%08lx-105.tmp", (unsigned long)GetCurrentProcessId());
+    ASSERT_TRUE(WriteFileBytes(Path(name), "someone else's"));
+    char path[1024];
+    TemporaryWriter writer;
+    unsigned error = 0;
+    EXPECT_EQ(1, PlatformCreateTemporary(Path("Game.Dat").c_str(), 0x105, path, sizeof path, &writer, &error));
+    EXPECT_EQ(unsigned(ErrorAlreadyExists), error);
+    EXPECT_EQ("someone else's", Content(name));
+    DeleteFileW(ShiftJisToWide(Path(name)).c_str());
+
+    for (DWORD marks : {DWORD(FILE_ATTRIBUTE_READONLY), DWORD(FILE_ATTRIBUTE_HIDDEN), DWORD(FILE_ATTRIBUTE_SYSTEM)}) {
+        SCOPED_TRACE(marks);
+        std::string temporary = Temporary(0x100, "new game file");
+        ASSERT_FALSE(temporary.empty());
+        Mark("Game.Dat", marks);
+        EXPECT_EQ(1, PlatformReplaceWithTemporary(temporary.c_str(), Path("Game.Dat").c_str()));
+        EXPECT_EQ("old game file", Content("Game.Dat"));
+        PlatformDiscardTemporary(temporary.c_str());
+        EXPECT_EQ((std::vector<std::string>{"Game.Dat", "source.dat"}), Names());
+        Mark("Game.Dat", FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+TEST_F(WholeFileCopy, ReadsAtAnOffsetUpToTheEndOfTheFile) {
+    ASSERT_TRUE(WriteFileBytes(Path("Game.Dat"), "old game file"));
+    FileReader reader;
+    ASSERT_EQ(0, PlatformOpenFileForReading(Path("Game.Dat").c_str(), &reader));
+    char buffer[32] = {};
+    size_t count = 0;
+    EXPECT_EQ(0, PlatformReadFileAt(reader, 4, buffer, 4, &count));
+    EXPECT_EQ("game", std::string(buffer, count));
+    EXPECT_EQ(0, PlatformReadFileAt(reader, 9, buffer, sizeof buffer, &count));
+    EXPECT_EQ("file", std::string(buffer, count));
+    EXPECT_EQ(0, PlatformReadFileAt(reader, 100, buffer, sizeof buffer, &count));
+    EXPECT_EQ(0u, count);
+    PlatformCloseFile(reader);
 }
 
 }  // namespace
