@@ -35,6 +35,11 @@ unsigned char HashBuffer[65536];
 // temporaries use 0 to f), moved on by 0x200 while a name is taken.
 enum { FirstTemporaryNumber = 0x100, TemporaryNumberStep = 0x200, TemporaryAttempts = 16 };
 
+// GamePath: the game file entry index patches. 0, or 1 when it does not fit.
+int ComposeGamePath(int index) {
+    return FormatText(GamePath, sizeof GamePath, "%s\\%s", GameFolder, DeltaList[index].gameFile);
+}
+
 int Stop(DeltaStop stop, const char* name) {
     LastDeltaStop = stop;
     size_t length = strlen(name);
@@ -173,7 +178,7 @@ bool MayAlreadyBeNew(const DeltaEntry& entry, uint64_t size) { return size == en
 int PrepareOne(int index) {
     const DeltaEntry& entry = DeltaList[index];
     ProgressFile(ProgressDeltas, entry.gameFile);
-    if (FormatText(GamePath, sizeof GamePath, "%s\\%s", GameFolder, entry.gameFile) != 0)
+    if (ComposeGamePath(index) != 0)
         return Stop(DeltaStopMissingFile, entry.gameFile);
     if (FormatText(DeltaPath, sizeof DeltaPath, "%s\\%s", ProgramFolder, entry.deltaFile) != 0)
         return Stop(DeltaStopDamagedDelta, entry.deltaFile);
@@ -216,7 +221,7 @@ uint64_t DeltaRoomNeeded() {
     uint64_t needed = 0;
     for (int i = 0; i < DeltaCount; ++i) {
         uint64_t size;
-        if (FormatText(GamePath, sizeof GamePath, "%s\\%s", GameFolder, DeltaList[i].gameFile) == 0 &&
+        if (ComposeGamePath(i) == 0 &&
             PlatformGetFileSize(GamePath, &size) == 0 && MayAlreadyBeNew(DeltaList[i], size))
             continue;
         needed += DeltaList[i].newSize;
@@ -227,13 +232,11 @@ uint64_t DeltaRoomNeeded() {
 
 void RemoveDeltaLeftovers() {
     for (int i = 0; i < DeltaCount; ++i) {
-        if (FormatText(GamePath, sizeof GamePath, "%s\\%s", GameFolder, DeltaList[i].gameFile) != 0) continue;
+        if (ComposeGamePath(i) != 0) continue;
         // The folder ends at the last separator; a second byte of a double-byte character is no separator.
         char* lastSeparator = nullptr;
-        for (char* p = GamePath; *p; ++p) {
+        for (char* p = GamePath; *p; p += CharacterLength(p))
             if (*p == '\\') lastSeparator = p;
-            else if (PlatformIsLeadByte((unsigned char)*p) && p[1]) ++p;
-        }
         if (!lastSeparator) continue;
         *lastSeparator = '\0';
         RemoveLeftoverTemporaries(GamePath);
@@ -254,7 +257,7 @@ int PlaceDeltaResults() {
     for (int i = 0; i < DeltaCount; ++i) {
         if (Temporaries[i][0] == '\0') continue;
         ProgressFile(ProgressReplace, DeltaList[i].gameFile);
-        if (FormatText(GamePath, sizeof GamePath, "%s\\%s", GameFolder, DeltaList[i].gameFile) != 0) return 1;
+        if (ComposeGamePath(i) != 0) return 1;
         ClearReadOnlyMark(GamePath);
         if (PlatformReplaceWithTemporary(Temporaries[i], GamePath) != 0) return 1;
         Temporaries[i][0] = '\0';
