@@ -53,7 +53,7 @@ void AppendLogLine(const char* first, const char* second) {
 void EndAtCharacter(char* text, size_t size) {
     size_t i = 0;
     while (text[i]) {
-        size_t length = PlatformIsLeadByte((unsigned char)text[i]) && text[i + 1] ? 2 : 1;
+        size_t length = CharacterLength(text + i);
         if (i + length > size - 1) break;
         i += length;
     }
