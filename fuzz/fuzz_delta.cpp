@@ -69,7 +69,7 @@ Result Decode(const uint8_t* source, size_t sourceSize, const uint8_t* delta, si
     run.delta = delta;
     run.deltaSize = deltaSize;
     run.readLimit = readLimit;
-    DeltaIo io = {&run, sourceSize, ReadSource, ReadDelta, WriteTarget};
+    DeltaIo io = {&run, sourceSize, ReadSource, ReadDelta, WriteTarget, nullptr};
     uint64_t targetSize = 0;
     DeltaProblem problem = DeltaFine;
     int status = DecodeDelta(&io, &targetSize, &problem);

@@ -61,7 +61,13 @@ void CompressPortable(uint32_t h[8], const unsigned char* blocks, size_t count) 
 #ifdef SHA256_HAS_X86
 // The same function with the processor's SHA instructions. They keep the
 // working variables as two vectors, ABEF and CDGH, and do two rounds a step.
+// The stack is realigned on entry: a 32-bit caller's stack may be aligned to 4
+// bytes only, and the vectors that spill need 16.
+#ifdef __i386__
+__attribute__((target("sha,sse4.1,ssse3"), force_align_arg_pointer))
+#else
 __attribute__((target("sha,sse4.1,ssse3")))
+#endif
 void CompressX86(uint32_t h[8], const unsigned char* blocks, size_t count) {
     const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
     __m128i dcba = _mm_loadu_si128((const __m128i*)&h[0]);

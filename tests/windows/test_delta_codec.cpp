@@ -103,7 +103,7 @@ TEST(DeltaCodec, CopiesFromASourceAbove4GB) {
     PutInteger(&io.delta, encoding.size());
     io.delta += encoding;
 
-    DeltaIo delta = {&io, SourceSize, ReadSource, ReadDelta, WriteTarget};
+    DeltaIo delta = {&io, SourceSize, ReadSource, ReadDelta, WriteTarget, nullptr};
     uint64_t size = 0;
     DeltaProblem problem = DeltaFine;
     ASSERT_EQ(0, DecodeDelta(&delta, &size, &problem)) << DeltaProblemName(problem);
