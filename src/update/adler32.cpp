@@ -1,8 +1,8 @@
 #include "update/adler32.h"
+#include "update/processor_features.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 #define ADLER32_HAS_X86 1
-#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -31,13 +31,8 @@ uint32_t SumPortable(uint32_t a, uint32_t b, const unsigned char* data, size_t s
 // 32 bytes a step. Over a step, a grows by the bytes' sum and b by 32 times a as
 // it was plus the bytes weighted 32 down to 1; the vector lanes keep partial
 // sums of a and b that are added up at the end of each run. Every partial sum
-// is a part of the true b, so none overflows where b does not. The stack is
-// realigned on entry: a 32-bit caller's stack may be aligned to 4 bytes only.
-#ifdef __i386__
-__attribute__((target("ssse3"), force_align_arg_pointer))
-#else
-__attribute__((target("ssse3")))
-#endif
+// is a part of the true b, so none overflows where b does not.
+VECTOR_FUNCTION("ssse3")
 uint32_t SumX86(uint32_t a, uint32_t b, const unsigned char* data, size_t size) {
     const size_t StepBytes = 32;
     const size_t RunSteps = LongestRun / StepBytes;
@@ -71,22 +66,13 @@ uint32_t SumX86(uint32_t a, uint32_t b, const unsigned char* data, size_t size) 
     }
     return SumPortable(a, b, data, size);
 }
-
-bool ProcessorHasSsse3() {
-    unsigned eax, ebx, ecx, edx;
-    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
-    return (ecx & (1u << 9)) != 0;
-}
 #endif
 
-// -1 until the processor is asked, then 1 with SSSE3, 0 without.
-int vectorSums = -1;
 bool portableForced = false;
 
 bool UseVectorSums() {
 #ifdef ADLER32_HAS_X86
-    if (vectorSums < 0) vectorSums = ProcessorHasSsse3() ? 1 : 0;
-    return vectorSums == 1 && !portableForced;
+    return !portableForced && ProcessorHas(FeatureSsse3);
 #else
     return false;
 #endif

@@ -17,6 +17,7 @@
 
 #include "update/adler32.h"
 #include "update/vcdiff_decoder.h"
+#include "vcdiff_integer.h"
 
 namespace {
 
@@ -176,17 +177,6 @@ Bytes Encode(const Bytes& oldBytes, const Bytes& newBytes, const char* flags = "
 }
 
 // --- deltas written by hand ---
-
-void PutInteger(Bytes* out, uint64_t value) {
-    char digits[10];
-    int count = 0;
-    do {
-        digits[count++] = (char)(value & 0x7f);
-        value >>= 7;
-    } while (value != 0);
-    while (count > 1) out->push_back((char)(digits[--count] | 0x80));
-    out->push_back(digits[0]);
-}
 
 uint32_t Adler32(const Bytes& bytes) {
     uint32_t a = 1, b = 0;

@@ -13,6 +13,7 @@
 #include "update/sha256.h"
 #include "../host/sha256_in_pieces.h"
 #include "update/vcdiff_decoder.h"
+#include "../host/vcdiff_integer.h"
 
 namespace {
 
@@ -66,15 +67,6 @@ int ReadDelta(void* context, uint64_t offset, void* buffer, size_t size, size_t*
 int WriteTarget(void* context, const void* data, size_t size) {
     ((Io*)context)->target.append((const char*)data, size);
     return 0;
-}
-
-void PutInteger(std::string* out, uint64_t value) {
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), (char)((value & 0x7f) | (digits.empty() ? 0 : 0x80)));
-        value >>= 7;
-    } while (value != 0);
-    *out += digits;
 }
 
 TEST(DeltaCodec, CopiesFromASourceAbove4GB) {

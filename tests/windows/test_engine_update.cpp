@@ -18,6 +18,8 @@
 #include "update/sha256.h"
 #include "update/update_run.h"
 #include "update/update_tree.h"
+#include "../host/sha256_in_pieces.h"
+#include "../host/vcdiff_integer.h"
 
 namespace {
 
@@ -174,19 +176,8 @@ TEST_F(EngineOnWindows, ACompleteRunResolvesCaseClearsReadOnlyAndUpperCasesNewFo
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, AttributesOf(Game("data")));
 }
 
-// A delta of windows written by hand, each one RUN of a byte (no source): the
-// delta format's integers, and the target it makes.
-void PutInteger(std::string* out, uint64_t value) {
-    char digits[10];
-    int count = 0;
-    do {
-        digits[count++] = (char)(value & 0x7f);
-        value >>= 7;
-    } while (value != 0);
-    while (count > 1) *out += (char)(digits[--count] | 0x80);
-    *out += digits[0];
-}
-
+// A delta of windows written by hand, each one RUN of a byte (no source), and
+// the target it makes.
 std::string RunWindowsDelta(const std::vector<std::pair<size_t, char>>& runs, std::string* target) {
     std::string delta("\xD6\xC3\xC4\x00\x00", 5);
     for (const auto& run : runs) {
@@ -209,17 +200,6 @@ std::string RunWindowsDelta(const std::vector<std::pair<size_t, char>>& runs, st
     return delta;
 }
 
-std::string HexSha256(const std::string& bytes) {
-    Sha256State state;
-    Sha256Begin(&state);
-    Sha256Add(&state, bytes.data(), bytes.size());
-    unsigned char digest[32];
-    char text[65];
-    Sha256Finish(&state, digest);
-    Sha256ToHex(digest, text);
-    return text;
-}
-
 // Windows that take turns in the halves of the decoder's buffer, and larger
 // ones that take all of it, while a second thread hashes the one before.
 TEST_F(EngineOnWindows, ADeltaOfManyWindowsIsDecodedWhileItsWindowsAreHashedBeside) {
@@ -235,8 +215,8 @@ TEST_F(EngineOnWindows, ADeltaOfManyWindowsIsDecodedWhileItsWindowsAreHashedBesi
     ASSERT_TRUE(MakeFolder(patch_ + "\\deltas"));
     ASSERT_TRUE(MakeFile(patch_ + "\\deltas\\0001.vcdiff", delta));
     ASSERT_TRUE(MakeFile(patch_ + "\\deltas.txt", "data\\archive.dat\t" + std::to_string(old.size()) + "\t" +
-                                                      HexSha256(old) + "\t" + std::to_string(target.size()) + "\t" +
-                                                      HexSha256(target) + "\tdeltas\\0001.vcdiff\r\n"));
+                                                      Sha256InPieces(old) + "\t" + std::to_string(target.size()) + "\t" +
+                                                      Sha256InPieces(target) + "\tdeltas\\0001.vcdiff\r\n"));
 
     // The portable hash is several times slower than the writing: a window
     // overwritten while it is still hashed would not go unnoticed.
