@@ -66,7 +66,7 @@ void PlatformDiscardTemporary(const char* temporary);
 // Starts work(context) on a thread of its own, to run while the caller goes on
 // (hashing what the caller writes): 0, or 1 when it cannot be started, and then
 // has not run. One at a time: PlatformWaitBeside returns when it has ended (at
-// once when none runs). The in-memory machine runs it at once, in the caller.
+// once when none runs). The in-memory machine starts a thread too.
 int PlatformStartBeside(void (*work)(void* context), void* context);
 void PlatformWaitBeside();
 
