@@ -59,6 +59,15 @@ struct OpenTemporary {
     bool failed = false;  // a write failed: the file is cut short
 };
 
+// A folder found by the text of a path up to its last separator, as the
+// caller spelled it: a program works through one folder's files at a time, and
+// the files of a few folders side by side.
+struct FolderMemo {
+    std::string text;
+    Node* folder = nullptr;  // none: an empty slot
+};
+const size_t FolderMemoSlots = 4;
+
 struct Machine {
     std::string commandLine;
     std::string commandLineAsRead;  // empty until the program first asks for it
@@ -84,6 +93,8 @@ struct Machine {
     unsigned processId = 0x1234abcd;      // in the names of temporary files
     int openReaders = 0;
     int openTemporaries = 0;
+    FolderMemo folderMemo[FolderMemoSlots];  // emptied whenever a node goes or a folder becomes a file
+    size_t nextMemo = 0;
 };
 
 Machine& State();
@@ -91,7 +102,7 @@ Machine& State();
 const unsigned KeptAttributes = FileAttributeReadOnly | FileAttributeHidden | FileAttributeSystem;
 
 // ---- Paths (memory_paths.cpp) ----
-bool IsLead(unsigned char byte);
+inline bool IsLead(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 std::string Fold(const std::string& name);
 std::string LowerAscii(const std::string& text);
 bool IsDriveName(const std::string& name);
@@ -113,6 +124,9 @@ Node* Child(Node* folder, const std::string& name);
 Node* Resolve(const ParsedPath& parsed, size_t drop = 0);
 // A file named with a separator after it is not found, as on Windows.
 Node* Find(const std::string& path);
+// Forgets the folders Find remembers: called before any node is destroyed or
+// a folder turns into a file.
+void ForgetFolders();
 bool IsRoot(const Node* node);
 std::string FullPath(const Node* node);
 // A new entry of folder, or the existing one under any letter case, which keeps its stored name.

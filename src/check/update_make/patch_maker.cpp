@@ -41,7 +41,12 @@ std::vector<std::string> Components(const std::string& path) {
     return names;
 }
 
-std::string LastComponent(const std::string& path) { return Components(path).back(); }
+std::string LastComponent(const std::string& path) {
+    size_t start = 0;
+    for (size_t i = 0; i < path.size(); i += CharacterLength(path.c_str() + i))
+        if (path[i] == '\\') start = i + 1;  // never a second byte: the steps are whole characters
+    return path.substr(start);
+}
 
 std::string Mark(char kind, size_t index) { return std::string(1, kind) + std::to_string(index); }
 
@@ -199,7 +204,8 @@ PlanResult PlanPatch(const FolderRead& oldRead, const FolderRead& newRead, const
         if (mp::IsDirectory(oldPath))
             return refuse(entry.relativePath, "a folder in OLD is a file in NEW, which a patch cannot do "
                                               "([DelFile] deletes files only)");
-        long oldIndex = mp::IsFile(oldPath) ? MarkIndex(mp::FileContent(oldPath), 'o') : -1;
+        // Every file of OLD carries its mark; a name OLD lacks has no content.
+        long oldIndex = MarkIndex(mp::FileContent(oldPath), 'o');
         if (oldIndex < 0) {
             plan->added.push_back(PlannedFile{entry.relativePath, entry.size, j});
             continue;
