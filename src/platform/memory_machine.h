@@ -16,7 +16,38 @@
 
 namespace memory_platform {
 
+// Nodes and folder entries come from kept blocks of their size (memory_blocks.cpp).
+void* TakeBlock(size_t size);
+void GiveBackBlock(void* block, size_t size);
+
+template <class T>
+struct BlockAllocator {
+    using value_type = T;
+    BlockAllocator() = default;
+    template <class U>
+    BlockAllocator(const BlockAllocator<U>&) {}
+    T* allocate(size_t count) {
+        return count == 1 ? static_cast<T*>(TakeBlock(sizeof(T))) : std::allocator<T>().allocate(count);
+    }
+    void deallocate(T* block, size_t count) {
+        if (count == 1) GiveBackBlock(block, sizeof(T));
+        else std::allocator<T>().deallocate(block, count);
+    }
+    template <class U>
+    bool operator==(const BlockAllocator<U>&) const { return true; }
+    template <class U>
+    bool operator!=(const BlockAllocator<U>&) const { return false; }
+};
+
+struct Node;
+// A folder's entries by folded name.
+using Children = std::map<std::string, std::unique_ptr<Node>, std::less<std::string>,
+                          BlockAllocator<std::pair<const std::string, std::unique_ptr<Node>>>>;
+
 struct Node {
+    static void* operator new(size_t size) { return TakeBlock(size); }
+    static void operator delete(void* block, size_t size) { GiveBackBlock(block, size); }
+
     std::string name;  // stored letter case
     bool directory = false;
     // A file's bytes: its content, or, for a file loaded from a real folder,
@@ -27,7 +58,7 @@ struct Node {
     uint64_t size = 0;
     unsigned attributes = 0;  // read-only, hidden, system
     Node* parent = nullptr;
-    std::map<std::string, std::unique_ptr<Node>> children;  // by folded name
+    Children children;
 };
 
 struct Injection {
@@ -74,7 +105,7 @@ struct Machine {
     bool commandLineRead = false;
     std::string currentDirectory;
     std::vector<MessageBoxRecord> boxes;
-    std::map<std::string, std::unique_ptr<Node>> roots;  // "c:", ... by folded name
+    Children roots;  // "c:", ... by folded name
     std::vector<JournalEntry> journal;
     std::vector<DeleteRequest> deleteRequests;
     std::vector<Injection> injections;

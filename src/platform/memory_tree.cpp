@@ -209,11 +209,24 @@ std::vector<std::string> ListTree(const std::string& root) {
     return listed;
 }
 
+namespace {
+
+size_t CountBelow(const Node& folder) {
+    size_t count = folder.children.size();
+    for (const auto& [key, child] : folder.children)
+        if (child->directory) count += CountBelow(*child);
+    return count;
+}
+
+}  // namespace
+
 std::vector<TreeEntry> DescribeTree(const std::string& root) {
     std::vector<TreeEntry> found;
     std::vector<std::string> keys;  // per entry found: its folded path, the order it is listed in
     Node* folder = Find(root);
     if (folder && folder->directory) {
+        found.reserve(CountBelow(*folder));
+        keys.reserve(found.capacity());
         std::vector<std::pair<const Node*, std::string>> pending = {{folder, ""}};
         while (!pending.empty()) {
             auto [node, prefix] = std::move(pending.back());

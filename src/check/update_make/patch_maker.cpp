@@ -303,7 +303,7 @@ int ComposeDescription(const DescriptionTexts& texts, const PatchPlan& plan, std
     return 0;
 }
 
-int ProvePatch(const FolderRead& oldRead, const FolderRead& newRead, const FolderRead& patchRead,
+int ProvePatch(FolderRead oldRead, const FolderRead& newRead, FolderRead patchRead,
                const PatchPlan& plan, const std::set<size_t>& byDelta, const MakeSettings& settings,
                ProofResult* proof, std::string* problem) {
     // Which file of NEW each file of update\ was written from.
@@ -314,16 +314,17 @@ int ProvePatch(const FolderRead& oldRead, const FolderRead& newRead, const Folde
     CheckInput input;
     input.patchPath = settings.patchPath;
     input.gamePath = settings.gamePath;
-    input.patch = patchRead;
-    input.game = oldRead;
+    input.patch = std::move(patchRead);
+    input.game = std::move(oldRead);
     input.patchShown = "the patch";
     input.gameShown = settings.oldShown;
     input.listAfter = true;
     input.afterLoading = [&](const std::string& patchFolder, const std::string& gameFolder) {
         game = gameFolder;
-        for (size_t i = 0; i < oldRead.entries.size(); ++i)
-            if (!oldRead.entries[i].directory) mp::MarkFile(Below(gameFolder, oldRead.entries[i].relativePath), Mark('o', i));
-        for (const mp::TreeEntry& entry : patchRead.entries) {
+        const std::vector<mp::TreeEntry>& oldEntries = input.game.entries;
+        for (size_t i = 0; i < oldEntries.size(); ++i)
+            if (!oldEntries[i].directory) mp::MarkFile(Below(gameFolder, oldEntries[i].relativePath), Mark('o', i));
+        for (const mp::TreeEntry& entry : input.patch.entries) {
             // update.ini keeps its content: the program reads it.
             if (entry.directory || entry.relativePath.compare(0, 7, "update\\") != 0) continue;
             auto found = written.find(entry.relativePath);
