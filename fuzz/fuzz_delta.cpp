@@ -2,7 +2,9 @@
 // bytes (little-endian) give the source's length, the source follows, the rest
 // is the delta. Checked on every input: the decoder asks only for source bytes
 // that exist, writes only whole windows of at most DeltaMaxWindow bytes, reports
-// what it wrote as the target's size and a problem exactly when it fails; the
+// what it wrote as the target's size and a problem exactly when it fails,
+// leaves the bytes it gave to be written alone until it writes again or says it
+// reuses them; the
 // result does not depend on how the delta's reads are cut; a prefix of the
 // delta fails or makes a prefix of the target; and both SHA-256
 // implementations agree on the target, hashed in pieces of any size.
@@ -27,7 +29,20 @@ struct Run {
     size_t readLimit;  // the most one delta read gives
     std::string target;
     int writes = 0;
+    const char* given = nullptr;  // the bytes last given to be written, and a copy
+    std::string givenCopy;
 };
+
+void CheckGiven(Run* run) {
+    Require(!run->given || memcmp(run->given, run->givenCopy.data(), run->givenCopy.size()) == 0,
+            "the bytes given to be written stay as they were until taken back");
+}
+
+void TargetReused(void* context) {
+    Run* run = (Run*)context;
+    CheckGiven(run);
+    run->given = nullptr;
+}
 
 int ReadSource(void* context, uint64_t offset, void* buffer, size_t size) {
     Run* run = (Run*)context;
@@ -51,6 +66,9 @@ int ReadDelta(void* context, uint64_t offset, void* buffer, size_t size, size_t*
 int WriteTarget(void* context, const void* data, size_t size) {
     Run* run = (Run*)context;
     Require(size > 0 && size <= DeltaMaxWindow, "a written window is of 1 to DeltaMaxWindow bytes");
+    CheckGiven(run);
+    run->given = (const char*)data;
+    run->givenCopy.assign((const char*)data, size);
     run->target.append((const char*)data, size);
     ++run->writes;
     return 0;
@@ -69,10 +87,11 @@ Result Decode(const uint8_t* source, size_t sourceSize, const uint8_t* delta, si
     run.delta = delta;
     run.deltaSize = deltaSize;
     run.readLimit = readLimit;
-    DeltaIo io = {&run, sourceSize, ReadSource, ReadDelta, WriteTarget};
+    DeltaIo io = {&run, sourceSize, ReadSource, ReadDelta, WriteTarget, TargetReused};
     uint64_t targetSize = 0;
     DeltaProblem problem = DeltaFine;
     int status = DecodeDelta(&io, &targetSize, &problem);
+    CheckGiven(&run);
     Require(status == 0 || status == 1, "status 0 or 1");
     Require((status == 0) == (problem == DeltaFine), "a problem exactly when the decode fails");
     Require(problem >= DeltaFine && problem <= DeltaWriteFailed, "a known problem");

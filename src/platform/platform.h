@@ -62,6 +62,14 @@ int PlatformReplaceWithTemporary(const char* temporary, const char* destination)
 // Removes a temporary of the program (closed), whatever happened to it.
 void PlatformDiscardTemporary(const char* temporary);
 
+// ---- Work beside the caller -------------------------------------------------
+// Starts work(context) on a thread of its own, to run while the caller goes on
+// (hashing what the caller writes): 0, or 1 when it cannot be started, and then
+// has not run. One at a time: PlatformWaitBeside returns when it has ended (at
+// once when none runs). The in-memory machine starts a thread too.
+int PlatformStartBeside(void (*work)(void* context), void* context);
+void PlatformWaitBeside();
+
 // ---- Appending to a text file ----------------------------------------------
 // Opened for appending, created when missing; others may read it meanwhile.
 typedef void* FileWriter;

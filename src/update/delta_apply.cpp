@@ -72,12 +72,26 @@ int HashFile(const char* path, uint64_t size, unsigned char digest[32]) {
     return status != 0 || offset != size ? 1 : 0;
 }
 
+// The hashing of one target window, beside its writing.
+struct HashWork {
+    Sha256State* state;
+    const void* data;
+    size_t size;
+};
+
+void Hash(void* context) {
+    HashWork* work = (HashWork*)context;
+    Sha256Add(work->state, work->data, work->size);
+}
+
 // What one decode reads and writes.
 struct Decoding {
     FileReader source;
     FileReader delta;
     TemporaryWriter target;
     Sha256State hash;
+    HashWork hashWork;
+    bool hashing;  // hashWork runs beside
     uint64_t written;
     uint64_t limit;  // the new size: a delta that makes more is damaged, and fills no disk
     bool tooLong;
@@ -102,19 +116,34 @@ int ReadDelta(void* context, uint64_t offset, void* buffer, size_t size, size_t*
     return 1;
 }
 
-// The result's SHA-256 is computed as it is written: it is never read back.
+void WaitForHash(Decoding* decoding) {
+    if (!decoding->hashing) return;
+    PlatformWaitBeside();
+    decoding->hashing = false;
+}
+
+// The result's SHA-256 is computed as it is written, never read back: each
+// window is hashed beside its writing and the decoding of the next one, which
+// the decoder makes elsewhere in its buffer until it says it reuses this one.
 int WriteTarget(void* context, const void* data, size_t size) {
     Decoding* decoding = (Decoding*)context;
     if (size > decoding->limit - decoding->written) {
         decoding->tooLong = true;
         return 1;
     }
+    WaitForHash(decoding);
+    decoding->hashWork = HashWork{&decoding->hash, data, size};
+    if (PlatformStartBeside(Hash, &decoding->hashWork) == 0)
+        decoding->hashing = true;
+    else
+        Hash(&decoding->hashWork);
     if (PlatformWriteTemporary(decoding->target, data, size) != 0) return 1;
     decoding->written += size;
-    Sha256Add(&decoding->hash, data, size);
     ProgressAdvance(size);
     return 0;
 }
+
+void TargetReused(void* context) { WaitForHash((Decoding*)context); }
 
 // A new temporary beside GamePath for entry index, in Temporaries[index].
 int CreateTemporaryFor(int index, TemporaryWriter* writer) {
@@ -145,10 +174,11 @@ int MakeResult(int index, bool oldChecked) {
     } else {
         Sha256Begin(&decoding.hash);
         decoding.limit = entry.newSize;
-        DeltaIo io = {&decoding, entry.oldSize, ReadSource, ReadDelta, WriteTarget};
+        DeltaIo io = {&decoding, entry.oldSize, ReadSource, ReadDelta, WriteTarget, TargetReused};
         uint64_t targetSize = 0;
         DeltaProblem problem = DeltaFine;
         int decoded = DecodeDelta(&io, &targetSize, &problem);
+        WaitForHash(&decoding);
         bool closed = PlatformCloseTemporary(decoding.target) == 0;
         unsigned char digest[32];
         Sha256Finish(&decoding.hash, digest);

@@ -1,10 +1,10 @@
 #include "update/sha256.h"
+#include "update/processor_features.h"
 
 #include <string.h>
 
 #if defined(__i386__) || defined(__x86_64__)
 #define SHA256_HAS_X86 1
-#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -61,7 +61,7 @@ void CompressPortable(uint32_t h[8], const unsigned char* blocks, size_t count) 
 #ifdef SHA256_HAS_X86
 // The same function with the processor's SHA instructions. They keep the
 // working variables as two vectors, ABEF and CDGH, and do two rounds a step.
-__attribute__((target("sha,sse4.1,ssse3")))
+VECTOR_FUNCTION("sha,sse4.1,ssse3")
 void CompressX86(uint32_t h[8], const unsigned char* blocks, size_t count) {
     const __m128i byteSwap = _mm_set_epi64x(0x0c0d0e0f08090a0bULL, 0x0405060700010203ULL);
     __m128i dcba = _mm_loadu_si128((const __m128i*)&h[0]);
@@ -97,26 +97,13 @@ void CompressX86(uint32_t h[8], const unsigned char* blocks, size_t count) {
     _mm_storeu_si128((__m128i*)&h[0], _mm_blend_epi16(feba, dchg, 0xF0));
     _mm_storeu_si128((__m128i*)&h[4], _mm_alignr_epi8(dchg, feba, 8));
 }
-
-bool ProcessorHasShaInstructions() {
-    unsigned eax, ebx, ecx, edx;
-    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
-    const unsigned ssse3 = 1u << 9, sse41 = 1u << 19;
-    if ((ecx & ssse3) == 0 || (ecx & sse41) == 0) return false;
-    if (__get_cpuid_max(0, nullptr) < 7) return false;
-    __cpuid_count(7, 0, eax, ebx, ecx, edx);
-    return (ebx & (1u << 29)) != 0;
-}
 #endif
 
-// -1 until the processor is asked, then 1 with the SHA instructions, 0 without.
-int shaInstructions = -1;
 bool portableForced = false;
 
 bool UseShaInstructions() {
 #ifdef SHA256_HAS_X86
-    if (shaInstructions < 0) shaInstructions = ProcessorHasShaInstructions() ? 1 : 0;
-    return shaInstructions == 1 && !portableForced;
+    return !portableForced && ProcessorHas(FeatureShaExtensions);
 #else
     return false;
 #endif

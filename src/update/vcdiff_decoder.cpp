@@ -2,8 +2,10 @@
 
 #include <string.h>
 
+#include "update/adler32.h"
+
 // Memory: all of it static, whatever the sizes of the files.
-//   target window            16 MiB  (DeltaMaxWindow)
+//   target window            16 MiB  (DeltaMaxWindow; two halves for windows up to 8 MiB)
 //   source cache              1 MiB  (16 blocks of 64 KiB)
 //   delta buffers           196 KiB  (window headers 4 KiB, three sections 64 KiB each)
 //   code table, address cache ~8 KiB
@@ -71,6 +73,27 @@ unsigned SameSlot(uint64_t address) {
 
 const DeltaIo* io;
 DeltaProblem failure;
+
+// Where the bytes last given to writeTarget lie in targetWindow.
+enum TargetPart { NoPart, FirstHalf, SecondHalf, WholeBuffer };
+TargetPart partGiven;
+const size_t HalfWindow = DeltaMaxWindow / 2;
+
+void ReuseTarget() {
+    if (io->targetReused) io->targetReused(io->context);
+    partGiven = NoPart;
+}
+
+// Where a window of that length is decoded: the half the last window written did
+// not use, so that one may still be read; else the whole buffer, once it is free.
+TargetPart PartFor(size_t length) {
+    if (length > HalfWindow) {
+        if (partGiven != NoPart) ReuseTarget();
+        return WholeBuffer;
+    }
+    if (partGiven == WholeBuffer) ReuseTarget();
+    return partGiven == FirstHalf ? SecondHalf : FirstHalf;
+}
 
 DeltaStream headerStream, dataStream, instructionStream, addressStream;
 
@@ -258,6 +281,7 @@ int DecodeAddress(unsigned mode, uint64_t here, uint64_t* address) {
 
 struct Window {
     uint64_t segmentPosition, segmentLength;  // the source segment; length 0 without one
+    unsigned char* target;                    // where it is made, in targetWindow
     size_t targetLength;
     size_t filled;                            // target bytes made so far
 };
@@ -267,7 +291,7 @@ struct Window {
 // window may overlap the bytes it makes, and repeats them as a byte-by-byte
 // copy would.
 int ExecuteCopy(Window* window, uint64_t address, size_t size) {
-    unsigned char* destination = targetWindow + window->filled;
+    unsigned char* destination = window->target + window->filled;
     if (address < window->segmentLength) {
         uint64_t inSegment = window->segmentLength - address;
         size_t take = inSegment < size ? (size_t)inSegment : size;
@@ -278,12 +302,12 @@ int ExecuteCopy(Window* window, uint64_t address, size_t size) {
     }
     if (size == 0) return 0;
     size_t from = (size_t)(address - window->segmentLength);
-    size_t at = (size_t)(destination - targetWindow);
+    size_t at = (size_t)(destination - window->target);
     size_t done = 0;
     while (done < size) {
         size_t available = at + done - from;
         size_t take = size - done < available ? size - done : available;
-        memcpy(targetWindow + at + done, targetWindow + from, take);
+        memcpy(window->target + at + done, window->target + from, take);
         done += take;
     }
     return 0;
@@ -295,7 +319,7 @@ int ExecuteInstruction(Window* window, const HalfInstruction& instruction) {
     if (size == 0 && ReadInteger(&instructionStream, DeltaBadInstruction, &size) != 0) return 1;
     if (size > window->targetLength - window->filled) return Fail(DeltaBadInstruction);
     size_t length = (size_t)size;
-    unsigned char* destination = targetWindow + window->filled;
+    unsigned char* destination = window->target + window->filled;
     if (instruction.type == Add) {
         if (ReadSection(&dataStream, destination, length) != 0) return 1;
     } else if (instruction.type == Run) {
@@ -310,22 +334,6 @@ int ExecuteInstruction(Window* window, const HalfInstruction& instruction) {
     }
     window->filled += length;
     return 0;
-}
-
-uint32_t Adler32(const unsigned char* data, size_t size) {
-    uint32_t a = 1, b = 0;
-    while (size > 0) {
-        // 5552 bytes is the most that cannot overflow b before the reduction.
-        size_t chunk = size < 5552 ? size : 5552;
-        size -= chunk;
-        for (; chunk > 0; --chunk) {
-            a += *data++;
-            b += a;
-        }
-        a %= 65521;
-        b %= 65521;
-    }
-    return b << 16 | a;
 }
 
 bool Adds(uint64_t a, uint64_t b, uint64_t* sum) {
@@ -382,6 +390,8 @@ int DecodeWindow(unsigned indicator, uint64_t* targetSize) {
     }
 
     window.targetLength = (size_t)targetLength;
+    TargetPart part = PartFor(window.targetLength);
+    window.target = targetWindow + (part == SecondHalf ? HalfWindow : 0);
     StartStream(&dataStream, dataBytes, sizeof dataBytes, dataStart, instructionStart);
     StartStream(&instructionStream, instructionBytes, sizeof instructionBytes, instructionStart, addressStart);
     StartStream(&addressStream, addressBytes, sizeof addressBytes, addressStart, windowEnd);
@@ -395,10 +405,12 @@ int DecodeWindow(unsigned indicator, uint64_t* targetSize) {
     if (window.filled != window.targetLength || StreamPosition(&dataStream) != instructionStart ||
         StreamPosition(&addressStream) != windowEnd)
         return Fail(DeltaBadInstruction);
-    if ((indicator & WindowChecksum) != 0 && Adler32(targetWindow, window.targetLength) != checksum)
+    if ((indicator & WindowChecksum) != 0 && Adler32(window.target, window.targetLength) != checksum)
         return Fail(DeltaChecksumMismatch);
-    if (window.targetLength > 0 && io->writeTarget(io->context, targetWindow, window.targetLength) != 0)
-        return Fail(DeltaWriteFailed);
+    if (window.targetLength > 0) {
+        if (io->writeTarget(io->context, window.target, window.targetLength) != 0) return Fail(DeltaWriteFailed);
+        partGiven = part;
+    }
     *targetSize += window.targetLength;
     StartStream(&headerStream, headerBytes, sizeof headerBytes, windowEnd, UINT64_MAX);
     return 0;
@@ -439,6 +451,7 @@ int DecodeDelta(const DeltaIo* delta, uint64_t* targetSize, DeltaProblem* proble
     io = delta;
     failure = DeltaFine;
     *targetSize = 0;
+    partGiven = NoPart;
     BuildDefaultCodeTable();
     for (unsigned slot = 0; slot < SourceBlocks; ++slot) sourceCacheBlock[slot] = UINT64_MAX;
     StartStream(&headerStream, headerBytes, sizeof headerBytes, 0, UINT64_MAX);

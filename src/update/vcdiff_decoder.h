@@ -12,7 +12,8 @@
 // Memory is bounded whatever the sizes of the files: the source and the delta
 // are read by seeking through small fixed buffers, and only the current target
 // window is held whole, in a static buffer (the total is stated in
-// vcdiff_decoder.cpp). Every length and address is checked before use: a
+// vcdiff_decoder.cpp). Windows up to half that buffer take turns in its halves,
+// so the one written last may still be read while the next is decoded. Every length and address is checked before use: a
 // damaged or hostile delta is a clean failure, never a read or a write out of
 // bounds. One decode at a time (the buffers are shared).
 #ifndef UPDATE_VCDIFF_DECODER_H
@@ -44,8 +45,13 @@ struct DeltaIo {
     int (*readSource)(void* context, uint64_t offset, void* buffer, size_t size);
     // up to size bytes of the delta at offset: 0 and the count (0 only at its end), or 1.
     int (*readDelta)(void* context, uint64_t offset, void* buffer, size_t size, size_t* count);
-    // appends the next size bytes of the target: 0, or 1.
+    // appends the next size bytes of the target: 0, or 1. The decoder leaves the
+    // bytes as they are until this is called again and has returned, or until
+    // targetReused is called, so they may still be read beside it meanwhile.
     int (*writeTarget)(void* context, const void* data, size_t size);
+    // called, when given, before the decoder writes into the bytes it gave
+    // writeTarget last: whatever still reads them must be done on return.
+    void (*targetReused)(void* context);
 };
 
 // Decodes one whole delta: 0 and the target's size, or 1 and the problem.

@@ -20,6 +20,13 @@
         and carries UPDATE_EXE, which applies it under Wine; the game folder
         afterwards must be new/ byte for byte.
 
+    make_tests.py encoder-road --wine WINE_RUN --driver E2E_DRIVER --exe UPDATE_EXE --encoder STAND_IN MAKER FIXTURE
+        the delta road with the Windows update-make, in a folder whose name has
+        a space: STAND_IN (a stand-in for xdelta3.exe that writes a small plain
+        delta) lies beside it as xdelta3.exe, where the tool looks first; the
+        stand-in must receive OLD's, NEW's and the delta's paths whole, and the
+        patch, made with --delta and proven, must turn a copy of OLD into NEW.
+
 With --wine the maker is the Windows build, run through WINE_RUN.
 """
 import json
@@ -140,14 +147,18 @@ def write_archive(work):
             f.write(data)
 
 
-def road(wine_run, driver, exe, maker, fixture, host_maker=None):
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def road(wine_run, driver, exe, maker, fixture, host_maker=None, encoder=None):
     readonly, upper = road_settings(fixture)
-    work = tempfile.mkdtemp(prefix="update-make-road-")
+    work = tempfile.mkdtemp(prefix="update-make road " if encoder else "update-make-road-")
     problems = []
     try:
         for part in ("old", "new"):
             shutil.copytree(os.path.join(fixture, part), os.path.join(work, part))
-        if host_maker:
+        if host_maker or encoder:
             write_archive(work)
         for relative in readonly:
             make_read_only(native(work, relative))
@@ -157,10 +168,21 @@ def road(wine_run, driver, exe, maker, fixture, host_maker=None):
         if not exe:
             write_stand_in_program(os.path.join(work, "update.exe"))
             program = ["--exe", "update.exe"]
+        folders = ["old", "new", "patch"]
+        if encoder:
+            # The tool, the update.exe it carries and the encoder in one folder;
+            # the folders named whole, spaces and all.
+            tools = os.path.join(work, "tools ツール")
+            os.mkdir(tools)
+            for source, name in ((maker, "update-make.exe"), (exe, "update.exe"), (encoder, "xdelta3.exe")):
+                shutil.copy(source, os.path.join(tools, name))
+            maker = os.path.join(tools, "update-make.exe")
+            program = ["--delta"]
+            folders = [windows_path(os.path.join(work, name)) for name in folders]
         open_to_wine(work)
         status, out, err = run_maker(None if host_maker else wine_run, host_maker or maker, [
             "--json", "--game-name", "星見の丘", "--reg-path", REGISTRY, "--caption", CAPTION,
-            "--comment0", "「星見の丘」修正パッチ ver1.03", "--comment1", "「開始」ボタンを押してください。"] + program + ["old", "new", "patch"], work)
+            "--comment0", "「星見の丘」修正パッチ ver1.03", "--comment1", "「開始」ボタンを押してください。"] + program + folders, work)
         print(err, end="")
         report = json.loads(out) if out.strip() else {}
         print(json.dumps(report, ensure_ascii=False, indent=1))
@@ -173,7 +195,7 @@ def road(wine_run, driver, exe, maker, fixture, host_maker=None):
             "replaced": ["Tessoran.exe", "data\\scenario.dat", "データ\\表紙.dat"],
             "deleted": ["data\\trial.dat"],
         }
-        if host_maker:
+        if host_maker or encoder:
             expect["replaced"].append("data\\archive.dat")
             made = [d["path"] for d in report.get("deltas", {}).get("made", [])]
             if made != ["data\\archive.dat"]:
@@ -193,10 +215,20 @@ def road(wine_run, driver, exe, maker, fixture, host_maker=None):
         if not report.get("proven") or not report.get("made"):
             problems.append("not made and proven: " + report.get("result", "no report"))
         patch = os.path.join(work, "patch")
-        if exe:
+        if exe and not os.path.isfile(os.path.join(patch, "update.exe")):
+            problems.append("the patch has no update.exe")
+        elif exe:
             with open(exe, "rb") as built, open(os.path.join(patch, "update.exe"), "rb") as carried:
                 if built.read() != carried.read():
                     problems.append("the patch's update.exe is not the one built beside update-make")
+        if encoder:
+            with open(os.path.join(tools, "encoder-arguments.txt"), encoding="utf-8") as f:
+                received = f.read().splitlines()
+            wanted = [folders[0] + "\\data\\archive.dat", folders[1] + "\\data\\archive.dat"]
+            if received[:9] != ["-e", "-9", "-S", "none", "-A=", "-B", "1048576", "-f", "-s"] or \
+                    received[9:11] != wanted or not received[11:12] or \
+                    not (received[11].startswith(windows_path(work) + "\\") and received[11].endswith(".vcdiff")):
+                problems.append("the encoder received %s, expected its options and %s" % (received, wanted))
         if driver and not problems:
             problems += apply_with_update_exe(wine_run, driver, work, readonly, upper)
     finally:
@@ -204,7 +236,7 @@ def road(wine_run, driver, exe, maker, fixture, host_maker=None):
         shutil.rmtree(work)
     for problem in problems:
         print("FAIL: " + problem)
-    what = "made" + (" with a delta" if host_maker else "") + ", proven" + \
+    what = "made" + (" with a delta" if host_maker or encoder else "") + ", proven" + \
         (", applied by update.exe and compared with NEW" if driver else "")
     print("road: " + (what if not problems else "%d problems" % len(problems)))
     return 1 if problems else 0
@@ -238,7 +270,7 @@ def apply_with_update_exe(wine_run, driver, work, readonly, upper):
 def main():
     arguments = sys.argv[1:]
     mode, arguments = arguments[0], arguments[1:]
-    wine_run = driver = exe = None
+    wine_run = driver = exe = encoder = None
     while arguments and arguments[0].startswith("--"):
         value = os.path.abspath(arguments[1])
         if arguments[0] == "--wine":
@@ -247,6 +279,8 @@ def main():
             driver = value
         elif arguments[0] == "--exe":
             exe = value
+        elif arguments[0] == "--encoder":
+            encoder = value
         arguments = arguments[2:]
     maker = os.path.abspath(arguments[0])
     if mode == "sample":
@@ -256,7 +290,7 @@ def main():
             print("SKIP: no host update-make at %s (build the host preset first)" % maker)
             return 77
         return road(wine_run, driver, exe, None, os.path.abspath(arguments[1]), host_maker=maker)
-    return road(wine_run, driver, exe, maker, os.path.abspath(arguments[1]))
+    return road(wine_run, driver, exe, maker, os.path.abspath(arguments[1]), encoder=encoder)
 
 
 if __name__ == "__main__":

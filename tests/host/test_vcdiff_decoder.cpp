@@ -15,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "update/adler32.h"
 #include "update/vcdiff_decoder.h"
+#include "vcdiff_integer.h"
 
 namespace {
 
@@ -32,7 +34,25 @@ struct DeltaFiles {
     int writes = 0;
     bool sourceFails = false, writeFails = false;
     bool readOutsideSource = false;
+    // The bytes last given to WriteTarget and a copy of them: the decoder must
+    // leave them alone until the next write or until it says it reuses them.
+    const char* given = nullptr;
+    Bytes givenCopy;
+    bool givenChanged = false;
+    int reuses = 0;
 };
+
+void CheckGivenBytes(DeltaFiles* files) {
+    if (files->given && memcmp(files->given, files->givenCopy.data(), files->givenCopy.size()) != 0)
+        files->givenChanged = true;
+}
+
+void TargetReused(void* context) {
+    DeltaFiles* files = (DeltaFiles*)context;
+    CheckGivenBytes(files);
+    files->given = nullptr;
+    ++files->reuses;
+}
 
 int ReadSource(void* context, uint64_t offset, void* buffer, size_t size) {
     DeltaFiles* files = (DeltaFiles*)context;
@@ -61,6 +81,9 @@ int ReadDelta(void* context, uint64_t offset, void* buffer, size_t size, size_t*
 int WriteTarget(void* context, const void* data, size_t size) {
     DeltaFiles* files = (DeltaFiles*)context;
     if (files->writeFails) return 1;
+    CheckGivenBytes(files);
+    files->given = (const char*)data;
+    files->givenCopy.assign((const char*)data, size);
     files->target.append((const char*)data, size);
     ++files->writes;
     return 0;
@@ -73,13 +96,15 @@ struct Decoded {
 };
 
 Decoded Decode(DeltaFiles& files) {
-    DeltaIo io = {&files, files.sourceSize, ReadSource, ReadDelta, WriteTarget};
+    DeltaIo io = {&files, files.sourceSize, ReadSource, ReadDelta, WriteTarget, TargetReused};
     if (files.source != nullptr) io.sourceSize = files.sourceSize = files.source->size();
     Decoded result;
     result.size = 12345;
     result.problem = DeltaBadWindow;
     result.status = DecodeDelta(&io, &result.size, &result.problem);
     EXPECT_FALSE(files.readOutsideSource) << "the decoder asked for source bytes the source does not have";
+    CheckGivenBytes(&files);
+    EXPECT_FALSE(files.givenChanged) << "the decoder wrote into bytes it had given and not taken back";
     return result;
 }
 
@@ -153,17 +178,6 @@ Bytes Encode(const Bytes& oldBytes, const Bytes& newBytes, const char* flags = "
 
 // --- deltas written by hand ---
 
-void PutInteger(Bytes* out, uint64_t value) {
-    char digits[10];
-    int count = 0;
-    do {
-        digits[count++] = (char)(value & 0x7f);
-        value >>= 7;
-    } while (value != 0);
-    while (count > 1) out->push_back((char)(digits[--count] | 0x80));
-    out->push_back(digits[0]);
-}
-
 uint32_t Adler32(const Bytes& bytes) {
     uint32_t a = 1, b = 0;
     for (unsigned char c : bytes) {
@@ -236,6 +250,31 @@ Bytes Integer(uint64_t value) {
 
 // --- the cases ---
 
+// The window checksum, vector and portable, against the definition (both sums
+// reduced at every byte): lengths around the 32-byte steps and the 5552-byte
+// runs, every alignment, and all-0xFF data, where the sums grow fastest.
+TEST(VcdiffDecoder, WindowChecksumMatchesTheDefinitionInBothImplementations) {
+    std::mt19937 random(32);
+    Bytes noise(70000 + 64, '\0'), full(70000 + 64, '\xFF');
+    for (char& c : noise) c = (char)random();
+    for (bool portable : {false, true}) {
+        Adler32ForcePortable(portable);
+        if (portable) {
+            EXPECT_STREQ("portable", Adler32Implementation());
+        }
+        for (const Bytes* data : {&noise, &full}) {
+            for (size_t length : {0, 1, 31, 32, 33, 63, 64, 5535, 5536, 5551, 5552, 5553, 11104, 11105, 70000}) {
+                for (size_t start : {0, 1, 7, 15, 16, 31}) {
+                    Bytes piece = data->substr(start, length);
+                    EXPECT_EQ(Adler32(piece), ::Adler32(piece.data(), piece.size()))
+                        << (data == &full ? "0xFF " : "noise ") << length << " at " << start << (portable ? " portable" : "");
+                }
+            }
+        }
+    }
+    Adler32ForcePortable(false);
+}
+
 TEST(VcdiffDecoder, MakesTheNewFileFromXdelta3Deltas) {
     std::mt19937 random(20);
     Bytes text = RandomText(random, 200000), noise = RandomBytes(random, 200000);
@@ -291,6 +330,25 @@ TEST(VcdiffDecoder, DecodesATargetOfSeveralWindows) {
     EXPECT_GT(files.writes, 1) << "the encoder wrote one window only";
     EXPECT_EQ(updated.size(), decoded.size);
     EXPECT_TRUE(files.target == updated);
+
+    // Windows above half the buffer between small ones: each large one, and
+    // each small one after it, takes back what was given before it.
+    std::vector<HandWindow> windows;
+    for (size_t size : {9u << 20, 1000u, 2000u, 9u << 20, 3000u, 4000u}) {
+        HandWindow w;
+        w.target = Bytes(size, (char)('a' + windows.size()));
+        w.instructions = RunOp(size);
+        w.data = w.target.substr(0, 1);
+        windows.push_back(w);
+    }
+    DeltaFiles hand;
+    Bytes none;
+    hand.source = &none;
+    hand.delta = HandDelta(windows);
+    decoded = Decode(hand);
+    ASSERT_EQ(0, decoded.status) << DeltaProblemName(decoded.problem);
+    EXPECT_EQ(6, hand.writes);
+    EXPECT_EQ(3, hand.reuses);
 }
 
 // The encoder does not find a match 4.5 GB into a sparse source in useful

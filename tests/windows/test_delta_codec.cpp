@@ -1,4 +1,4 @@
-// SHA-256 and the delta decoder as the Windows builds compile them: the
+// SHA-256, Adler-32 and the delta decoder as the Windows builds compile them: the
 // processor's SHA instructions and the portable code (chosen by CPUID, with
 // the i686 build's eight vector registers), and 64-bit source offsets where
 // size_t has 32 bits. The host tests cover both at length.
@@ -9,9 +9,11 @@
 
 #include <string>
 
+#include "update/adler32.h"
 #include "update/sha256.h"
 #include "../host/sha256_in_pieces.h"
 #include "update/vcdiff_decoder.h"
+#include "../host/vcdiff_integer.h"
 
 namespace {
 
@@ -31,6 +33,14 @@ TEST(DeltaCodec, HashesAlikeWithBothImplementations) {
     Sha256ForcePortable(false);
     EXPECT_EQ(portable, Sha256InPieces(mixed, 100000));
     printf("SHA-256 here: %s\n", Sha256Implementation());
+    // The window checksum likewise, at every alignment of its 32-byte steps.
+    for (size_t start = 0; start < 32; ++start) {
+        uint32_t chosen = Adler32(mixed.data() + start, mixed.size() - start);
+        Adler32ForcePortable(true);
+        EXPECT_EQ(Adler32(mixed.data() + start, mixed.size() - start), chosen) << start;
+        Adler32ForcePortable(false);
+    }
+    printf("Adler-32 here: %s\n", Adler32Implementation());
 }
 
 // A source of 5 GiB that is never stored: each byte is made from its offset.
@@ -57,15 +67,6 @@ int ReadDelta(void* context, uint64_t offset, void* buffer, size_t size, size_t*
 int WriteTarget(void* context, const void* data, size_t size) {
     ((Io*)context)->target.append((const char*)data, size);
     return 0;
-}
-
-void PutInteger(std::string* out, uint64_t value) {
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), (char)((value & 0x7f) | (digits.empty() ? 0 : 0x80)));
-        value >>= 7;
-    } while (value != 0);
-    *out += digits;
 }
 
 TEST(DeltaCodec, CopiesFromASourceAbove4GB) {
@@ -103,7 +104,7 @@ TEST(DeltaCodec, CopiesFromASourceAbove4GB) {
     PutInteger(&io.delta, encoding.size());
     io.delta += encoding;
 
-    DeltaIo delta = {&io, SourceSize, ReadSource, ReadDelta, WriteTarget};
+    DeltaIo delta = {&io, SourceSize, ReadSource, ReadDelta, WriteTarget, nullptr};
     uint64_t size = 0;
     DeltaProblem problem = DeltaFine;
     ASSERT_EQ(0, DecodeDelta(&delta, &size, &problem)) << DeltaProblemName(problem);

@@ -14,8 +14,12 @@
 #include "platform/platform.h"
 #include "program_driver.h"
 #include "shell/program_folder.h"
+#include "update/adler32.h"
+#include "update/sha256.h"
 #include "update/update_run.h"
 #include "update/update_tree.h"
+#include "../host/sha256_in_pieces.h"
+#include "../host/vcdiff_integer.h"
 
 namespace {
 
@@ -170,6 +174,62 @@ TEST_F(EngineOnWindows, ACompleteRunResolvesCaseClearsReadOnlyAndUpperCasesNewFo
     // Deletion failures are ignored: a read-only file and a folder stay.
     EXPECT_EQ("locked", Content(Game("locked.dat")));
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, AttributesOf(Game("data")));
+}
+
+// A delta of windows written by hand, each one RUN of a byte (no source), and
+// the target it makes.
+std::string RunWindowsDelta(const std::vector<std::pair<size_t, char>>& runs, std::string* target) {
+    std::string delta("\xD6\xC3\xC4\x00\x00", 5);
+    for (const auto& run : runs) {
+        std::string made(run.first, run.second), instructions(1, '\0');  // RUN, its size follows
+        PutInteger(&instructions, run.first);
+        std::string encoding;
+        PutInteger(&encoding, run.first);
+        encoding += '\0';
+        PutInteger(&encoding, 1);
+        PutInteger(&encoding, instructions.size());
+        PutInteger(&encoding, 0);
+        uint32_t sum = Adler32(made.data(), made.size());
+        for (int shift = 24; shift >= 0; shift -= 8) encoding += (char)(sum >> shift);
+        encoding += run.second + instructions;
+        delta += '\x04';  // the checksum, no source segment
+        PutInteger(&delta, encoding.size());
+        delta += encoding;
+        *target += made;
+    }
+    return delta;
+}
+
+// Windows that take turns in the halves of the decoder's buffer, and larger
+// ones that take all of it, while a second thread hashes the one before.
+TEST_F(EngineOnWindows, ADeltaOfManyWindowsIsDecodedWhileItsWindowsAreHashedBeside) {
+    SetValue("SAV_FOLDER", REG_SZ, game_ + "\\" + std::string(1, '\0'));
+    ASSERT_TRUE(MakeFolder(Game("data")));
+    ASSERT_TRUE(MakeFile(Game("kovent9m.exe"), "engine"));
+    const std::string old = "the old archive";
+    ASSERT_TRUE(MakeFile(Game("data\\archive.dat"), old));
+    std::string target;
+    std::string delta = RunWindowsDelta({{8 << 20, 'a'}, {8 << 20, 'b'}, {9 << 20, 'c'}, {1000, 'd'}, {8 << 20, 'e'},
+                                         {12345, 'f'}},
+                                        &target);
+    ASSERT_TRUE(MakeFolder(patch_ + "\\deltas"));
+    ASSERT_TRUE(MakeFile(patch_ + "\\deltas\\0001.vcdiff", delta));
+    ASSERT_TRUE(MakeFile(patch_ + "\\deltas.txt", "data\\archive.dat\t" + std::to_string(old.size()) + "\t" +
+                                                      Sha256InPieces(old) + "\t" + std::to_string(target.size()) + "\t" +
+                                                      Sha256InPieces(target) + "\tdeltas\\0001.vcdiff\r\n"));
+
+    // The portable hash is several times slower than the writing: a window
+    // overwritten while it is still hashed would not go unnoticed.
+    Sha256ForcePortable(true);
+    std::vector<std::string> boxes;
+    EXPECT_EQ(0, RunAnswered(&boxes));
+    Sha256ForcePortable(false);
+    EXPECT_EQ(std::vector<std::string>({"Patch|アップデートが完了しました。"}), boxes);
+    EXPECT_TRUE(Content(Game("data\\archive.dat")) == target) << "the archive is not the delta's result";
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(ShiftJisToWide(Game("data\\~upd*")).c_str(), &found);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, search) << "a temporary file was left";
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
 }
 
 TEST_F(EngineOnWindows, AReadOnlyEngineExecutableFailsTheEngineCopy) {

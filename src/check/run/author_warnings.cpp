@@ -10,6 +10,7 @@
 
 #include "description/text.h"
 #include "description/update_description.h"
+#include "update/delta_manifest.h"
 #include "update/update_run.h"
 #include "update/update_tree.h"
 
@@ -153,6 +154,20 @@ void WarnAboutDeletions(const CheckReport& report, std::vector<AuthorWarning>* w
     }
 }
 
+// A file both in update\ and in deltas.txt: the copy writes update\'s file, then
+// the delta's result replaces it; a second run finds the result already in
+// place, makes none, and keeps update\'s copy.
+void WarnAboutFilesAlsoWhole(const std::vector<std::string>& updateFiles, std::vector<AuthorWarning>* warnings) {
+    for (int i = 0; i < DeltaCount; ++i)
+        for (const std::string& file : updateFiles)
+            if (EqualIgnoringAsciiCase(DeltaList[i].gameFile, file.c_str())) {
+                Warn(warnings, "delta-also-whole", file,
+                     "is both in update\\ and in deltas.txt: the delta's result replaces the copied file, and a "
+                     "second run keeps the copy instead; leave it in one of the two");
+                break;
+            }
+}
+
 }  // namespace
 
 std::vector<std::string> ListUpdateFiles(const std::string& updateFolder) {
@@ -206,4 +221,5 @@ void WarnAfterRun(const std::string& updateFolder, const std::vector<std::string
         WalkUpdateTree(updateFolder.c_str(), "", Verify) != 0)
         WarnAboutVerification(updateFiles, warnings);
     if (report.completes) WarnAboutDeletions(report, warnings);
+    WarnAboutFilesAlsoWhole(updateFiles, warnings);
 }

@@ -26,7 +26,8 @@ void WarnAboutEmptyTexts(bool windowShown, std::vector<AuthorWarning>* warnings)
 
 // After the run: every file that fails verification (when the run stopped at it
 // or before it), and for a completed run each [DelFile] entry that deleted
-// nothing, was skipped, or deleted a file the patch had just copied.
+// nothing, was skipped, or deleted a file the patch had just copied; and files
+// both in the update tree and in the delta list.
 void WarnAfterRun(const std::string& updateFolder, const std::vector<std::string>& updateFiles, const CheckReport& report,
                   std::vector<AuthorWarning>* warnings);
 

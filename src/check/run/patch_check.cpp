@@ -45,6 +45,7 @@ void RecordDeltas(const std::string& patchFolder, CheckReport* report) {
         for (GameChange& change : report->changes) {
             if (change.kind != mp::ChangeKind::Replace || !mp::SameName(change.path, entry.gameFile)) continue;
             // A copy of the tree over the same file comes first; the delta's result is what stays.
+            change.size = entry.newSize;
             change.deltaFile = entry.deltaFile;
             change.deltaSize = seen.deltaSize;
             seen.outcome = "applied";

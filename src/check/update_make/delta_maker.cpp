@@ -107,7 +107,7 @@ std::string Verify(const std::string& oldPath, const std::string& deltaPath, con
     if (check.source.Open(oldPath, &problem) != 0 || check.delta.Open(deltaPath, &problem) != 0 ||
         check.expected.Open(newPath, &problem) != 0)
         return problem;
-    DeltaIo io = {&check, check.source.Size(), ReadSource, ReadDelta, CompareTarget};
+    DeltaIo io = {&check, check.source.Size(), ReadSource, ReadDelta, CompareTarget, nullptr};
     uint64_t targetSize = 0;
     DeltaProblem decoded = DeltaFine;
     int status = DecodeDelta(&io, &targetSize, &decoded);
