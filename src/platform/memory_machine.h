@@ -16,7 +16,38 @@
 
 namespace memory_platform {
 
+// Nodes and folder entries come from kept blocks of their size (memory_blocks.cpp).
+void* TakeBlock(size_t size);
+void GiveBackBlock(void* block, size_t size);
+
+template <class T>
+struct BlockAllocator {
+    using value_type = T;
+    BlockAllocator() = default;
+    template <class U>
+    BlockAllocator(const BlockAllocator<U>&) {}
+    T* allocate(size_t count) {
+        return count == 1 ? static_cast<T*>(TakeBlock(sizeof(T))) : std::allocator<T>().allocate(count);
+    }
+    void deallocate(T* block, size_t count) {
+        if (count == 1) GiveBackBlock(block, sizeof(T));
+        else std::allocator<T>().deallocate(block, count);
+    }
+    template <class U>
+    bool operator==(const BlockAllocator<U>&) const { return true; }
+    template <class U>
+    bool operator!=(const BlockAllocator<U>&) const { return false; }
+};
+
+struct Node;
+// A folder's entries by folded name.
+using Children = std::map<std::string, std::unique_ptr<Node>, std::less<std::string>,
+                          BlockAllocator<std::pair<const std::string, std::unique_ptr<Node>>>>;
+
 struct Node {
+    static void* operator new(size_t size) { return TakeBlock(size); }
+    static void operator delete(void* block, size_t size) { GiveBackBlock(block, size); }
+
     std::string name;  // stored letter case
     bool directory = false;
     // A file's bytes: its content, or, for a file loaded from a real folder,
@@ -27,7 +58,7 @@ struct Node {
     uint64_t size = 0;
     unsigned attributes = 0;  // read-only, hidden, system
     Node* parent = nullptr;
-    std::map<std::string, std::unique_ptr<Node>> children;  // by folded name
+    Children children;
 };
 
 struct Injection {
@@ -59,13 +90,22 @@ struct OpenTemporary {
     bool failed = false;  // a write failed: the file is cut short
 };
 
+// A folder found by the text of a path up to its last separator, as the
+// caller spelled it: a program works through one folder's files at a time, and
+// the files of a few folders side by side.
+struct FolderMemo {
+    std::string text;
+    Node* folder = nullptr;  // none: an empty slot
+};
+const size_t FolderMemoSlots = 4;
+
 struct Machine {
     std::string commandLine;
     std::string commandLineAsRead;  // empty until the program first asks for it
     bool commandLineRead = false;
     std::string currentDirectory;
     std::vector<MessageBoxRecord> boxes;
-    std::map<std::string, std::unique_ptr<Node>> roots;  // "c:", ... by folded name
+    Children roots;  // "c:", ... by folded name
     std::vector<JournalEntry> journal;
     std::vector<DeleteRequest> deleteRequests;
     std::vector<Injection> injections;
@@ -84,6 +124,8 @@ struct Machine {
     unsigned processId = 0x1234abcd;      // in the names of temporary files
     int openReaders = 0;
     int openTemporaries = 0;
+    FolderMemo folderMemo[FolderMemoSlots];  // emptied whenever a node goes or a folder becomes a file
+    size_t nextMemo = 0;
 };
 
 Machine& State();
@@ -91,7 +133,7 @@ Machine& State();
 const unsigned KeptAttributes = FileAttributeReadOnly | FileAttributeHidden | FileAttributeSystem;
 
 // ---- Paths (memory_paths.cpp) ----
-bool IsLead(unsigned char byte);
+inline bool IsLead(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 std::string Fold(const std::string& name);
 std::string LowerAscii(const std::string& text);
 bool IsDriveName(const std::string& name);
@@ -113,6 +155,9 @@ Node* Child(Node* folder, const std::string& name);
 Node* Resolve(const ParsedPath& parsed, size_t drop = 0);
 // A file named with a separator after it is not found, as on Windows.
 Node* Find(const std::string& path);
+// Forgets the folders Find remembers: called before any node is destroyed or
+// a folder turns into a file.
+void ForgetFolders();
 bool IsRoot(const Node* node);
 std::string FullPath(const Node* node);
 // A new entry of folder, or the existing one under any letter case, which keeps its stored name.

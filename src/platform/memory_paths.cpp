@@ -2,13 +2,12 @@
 // compares them.
 #include <string.h>
 
+#include <algorithm>
 #include <set>
 
 #include "memory_machine.h"
 
 namespace memory_platform {
-
-bool IsLead(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
 namespace {
 
@@ -60,47 +59,53 @@ std::string TrimTrailingDotsAndSpaces(const std::string& name) {
     return name.substr(0, end);
 }
 
+namespace {
+
+// One component of a path, as Win32 takes it: "." stays, ".." goes up, and
+// trailing dots and spaces are dropped (a name of nothing but those is none).
+void AddComponent(const std::string& path, size_t start, size_t length, std::vector<std::string>* names) {
+    if (length == 1 && path[start] == '.') return;
+    if (length == 2 && path[start] == '.' && path[start + 1] == '.') {
+        if (!names->empty()) names->pop_back();
+        return;
+    }
+    while (length > 0 && (path[start + length - 1] == '.' || path[start + length - 1] == ' ')) --length;
+    if (length > 0) names->emplace_back(path, start, length);
+}
+
+}  // namespace
+
 ParsedPath Parse(const std::string& path) {
     ParsedPath parsed;
-    std::vector<std::string> raw;
-    std::string part;
+    parsed.names.reserve(8);
     bool rootDone = false;
+    size_t start = 0;  // of the component being read
     for (size_t i = 0; i <= path.size(); ++i) {
-        unsigned char byte = i < path.size() ? (unsigned char)path[i] : 0;
-        if (i < path.size() && IsLead(byte) && i + 1 < path.size()) {
-            part += path[i];
-            part += path[++i];
-            continue;
-        }
-        if (byte == '\\' || byte == '/' || i == path.size()) {
-            // The second byte of a double-byte character never gets here.
-            if (i + 1 == path.size()) parsed.endsInSeparator = true;
-            if (!rootDone) {
-                parsed.root = part;
-                rootDone = true;
-            } else if (!part.empty()) {
-                raw.push_back(part);
+        if (i < path.size()) {
+            unsigned char byte = (unsigned char)path[i];
+            // The second byte of a double-byte character never separates.
+            if (IsLead(byte) && i + 1 < path.size()) {
+                ++i;
+                continue;
             }
-            part.clear();
-            continue;
+            if (byte != '\\' && byte != '/') continue;
+            if (i + 1 == path.size()) parsed.endsInSeparator = true;
         }
-        part += (char)byte;
-    }
-    for (const std::string& name : raw) {
-        if (name == ".") continue;
-        if (name == "..") {
-            if (!parsed.names.empty()) parsed.names.pop_back();
-            continue;
+        if (!rootDone) {
+            parsed.root.assign(path, start, i - start);
+            rootDone = true;
+        } else if (i > start) {
+            AddComponent(path, start, i - start, &parsed.names);
         }
-        std::string trimmed = TrimTrailingDotsAndSpaces(name);
-        if (!trimmed.empty()) parsed.names.push_back(trimmed);
+        start = i + 1;
     }
     return parsed;
 }
 
 // Characters no Windows name holds, and names Windows reserves for devices.
 bool IsValidWindowsName(const std::string& name) {
-    if (name.empty() || name == "." || name == ".." || TrimTrailingDotsAndSpaces(name) != name) return false;
+    // "." and ".." end in a dot too.
+    if (name.empty() || name.back() == '.' || name.back() == ' ') return false;
     for (size_t i = 0; i < name.size(); ++i) {
         unsigned char byte = (unsigned char)name[i];
         if (IsLead(byte) && i + 1 < name.size()) {
@@ -109,7 +114,10 @@ bool IsValidWindowsName(const std::string& name) {
         }
         if (byte < 0x20 || strchr("<>:\"/\\|?*", byte)) return false;
     }
-    std::string stem = LowerAscii(name.substr(0, name.find('.')));
+    // Every device name has three or four letters.
+    size_t stemLength = std::min(name.find('.'), name.size());
+    if (stemLength != 3 && stemLength != 4) return true;
+    std::string stem = LowerAscii(name.substr(0, stemLength));
     static const std::set<std::string> devices = {"con", "prn", "aux", "nul", "com1", "com2", "com3", "com4",
                                                   "com5", "com6", "com7", "com8", "com9", "lpt1", "lpt2",
                                                   "lpt3", "lpt4", "lpt5", "lpt6", "lpt7", "lpt8", "lpt9"};
@@ -117,6 +125,8 @@ bool IsValidWindowsName(const std::string& name) {
 }
 
 bool SameName(const std::string& left, const std::string& right) { return Fold(left) == Fold(right); }
+
+std::string FoldedName(const std::string& name) { return Fold(name); }
 
 bool IsSameOrBelow(const std::string& path, const std::string& folder) {
     ParsedPath inner = Parse(path), outer = Parse(folder);

@@ -39,8 +39,55 @@ Node* Resolve(const ParsedPath& parsed, size_t drop) {
     return node;
 }
 
+namespace {
+
+const size_t NoSeparator = std::string::npos;
+
+// The last separator of a path, as Parse finds it, or NoSeparator.
+size_t LastSeparator(const std::string& path) {
+    size_t last = NoSeparator;
+    for (size_t i = 0; i < path.size(); ++i) {
+        unsigned char byte = (unsigned char)path[i];
+        if (IsLead(byte) && i + 1 < path.size()) ++i;
+        else if (byte == '\\' || byte == '/') last = i;
+    }
+    return last;
+}
+
+// The folder the path up to split names (whatever the node, or none), from the
+// memo or resolved and remembered. The path's last name follows split and
+// needs no resolving, so Parse gives it as the last of its names.
+Node* FolderBefore(const std::string& path, size_t split) {
+    Machine& machine = State();
+    for (const FolderMemo& memo : machine.folderMemo)
+        if (memo.folder && memo.text.size() == split && path.compare(0, split, memo.text) == 0) return memo.folder;
+    Node* folder = Resolve(Parse(path), 1);
+    if (folder) {
+        FolderMemo& memo = machine.folderMemo[machine.nextMemo++ % FolderMemoSlots];
+        memo.text.assign(path, 0, split);
+        memo.folder = folder;
+    }
+    return folder;
+}
+
+}  // namespace
+
+void ForgetFolders() {
+    for (FolderMemo& memo : State().folderMemo) memo.folder = nullptr;
+}
+
 // A file named with a separator after it is not found, as on Windows.
 Node* Find(const std::string& path) {
+    size_t split = LastSeparator(path);
+    // A last name Win32 takes as it stands: not ".", "..", or one with trailing
+    // dots or spaces; and no separator after it.
+    bool plainLast = split != NoSeparator && split + 1 < path.size() && path.back() != '.' && path.back() != ' ';
+    if (plainLast) {
+        Node* folder = FolderBefore(path, split);
+        if (!folder || !folder->directory) return nullptr;
+        auto found = folder->children.find(Fold(path.substr(split + 1)));
+        return found == folder->children.end() ? nullptr : found->second.get();
+    }
     ParsedPath parsed = Parse(path);
     Node* node = Resolve(parsed);
     return node && parsed.endsInSeparator && !node->directory ? nullptr : node;
@@ -76,6 +123,7 @@ Node* EnsureParent(const ParsedPath& parsed) {
 }
 
 void PutFile(Node* node, const std::string& content, uint64_t size, unsigned attributes) {
+    if (node->directory || !node->children.empty()) ForgetFolders();
     node->directory = false;
     node->children.clear();
     node->diskPath.clear();
@@ -96,7 +144,10 @@ void CopyNodeContent(Node* to, const Node& from) {
     to->contentDropped = dropped;
 }
 
-void RemoveNode(Node* node) { node->parent->children.erase(Fold(node->name)); }
+void RemoveNode(Node* node) {
+    ForgetFolders();
+    node->parent->children.erase(Fold(node->name));
+}
 
 FoundFile EntryFor(const Node& node, const std::string& name) {
     FoundFile entry = {};
@@ -158,65 +209,117 @@ std::vector<std::string> ListTree(const std::string& root) {
     return listed;
 }
 
+namespace {
+
+size_t CountBelow(const Node& folder) {
+    size_t count = folder.children.size();
+    for (const auto& [key, child] : folder.children)
+        if (child->directory) count += CountBelow(*child);
+    return count;
+}
+
+}  // namespace
+
 std::vector<TreeEntry> DescribeTree(const std::string& root) {
-    std::vector<std::pair<std::string, TreeEntry>> keyed;  // by folded path
+    std::vector<TreeEntry> found;
+    std::vector<std::string> keys;  // per entry found: its folded path, the order it is listed in
     Node* folder = Find(root);
     if (folder && folder->directory) {
+        found.reserve(CountBelow(*folder));
+        keys.reserve(found.capacity());
         std::vector<std::pair<const Node*, std::string>> pending = {{folder, ""}};
         while (!pending.empty()) {
-            auto [node, prefix] = pending.back();
+            auto [node, prefix] = std::move(pending.back());
             pending.pop_back();
             for (const auto& [key, child] : node->children) {
                 std::string relative = prefix + child->name;
-                keyed.push_back({Fold(relative), TreeEntry{relative, child->directory, child->size, child->attributes, child->diskPath}});
+                keys.push_back(Fold(relative));
                 if (child->directory) pending.push_back({child.get(), relative + "\\"});
+                found.push_back(TreeEntry{std::move(relative), child->directory, child->size, child->attributes, child->diskPath});
             }
         }
     }
-    std::sort(keyed.begin(), keyed.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<size_t> order(found.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
     std::vector<TreeEntry> described;
-    for (auto& [key, entry] : keyed) described.push_back(std::move(entry));
+    described.reserve(found.size());
+    for (size_t i : order) described.push_back(std::move(found[i]));
     return described;
 }
 
 int LoadTree(const std::string& root, const std::vector<TreeEntry>& entries, std::string* problem) {
     AddDirectory(root);
     Node* top = Find(root);
+    // The folder of the entry before, by the text of its path up to its last
+    // name: entries come folder by folder, and a folder already placed needs
+    // neither its names checked nor its path walked again.
+    std::string lastFolderText;
+    Node* lastFolder = nullptr;
     for (const TreeEntry& entry : entries) {
-        // Every name must reach the file system as it stands: no name that Win32
-        // would trim, resolve or refuse.
-        ParsedPath relative = Parse("X:\\" + entry.relativePath);
-        std::string rebuilt;
-        bool valid = !relative.names.empty() && !relative.endsInSeparator;
-        for (const std::string& name : relative.names) {
-            rebuilt += (rebuilt.empty() ? "" : "\\") + name;
-            valid = valid && IsValidWindowsName(name);
-        }
-        if (!valid || rebuilt != entry.relativePath) {
-            if (problem) *problem = entry.relativePath + ": the name cannot exist on Windows";
-            return 1;
-        }
-        Node* folder = top;
-        for (size_t i = 0; folder && i + 1 < relative.names.size(); ++i) {
-            Node* next = Child(folder, relative.names[i]);
-            if (!next) {
-                next = Place(folder, relative.names[i]);
-                next->directory = true;
+        const std::string& path = entry.relativePath;
+        size_t split = LastSeparator(path);
+        Node* folder = nullptr;
+        std::string name;
+        bool sameFolder = lastFolder && split != NoSeparator && split == lastFolderText.size() &&
+            path.compare(0, split, lastFolderText) == 0;
+        if (sameFolder) {
+            name = path.substr(split + 1);
+            folder = lastFolder;
+        } else {
+            // Every name must reach the file system as it stands: no name that
+            // Win32 would trim, resolve or refuse.
+            ParsedPath relative = Parse("X:\\" + path);
+            std::string rebuilt;
+            bool valid = !relative.names.empty() && !relative.endsInSeparator;
+            for (const std::string& part : relative.names) {
+                rebuilt += (rebuilt.empty() ? "" : "\\") + part;
+                valid = valid && IsValidWindowsName(part);
             }
-            folder = next->directory ? next : nullptr;
+            if (!valid || rebuilt != path) {
+                if (problem) *problem = path + ": the name cannot exist on Windows";
+                return 1;
+            }
+            folder = top;
+            for (size_t i = 0; folder && i + 1 < relative.names.size(); ++i) {
+                Node* next = Child(folder, relative.names[i]);
+                if (!next) {
+                    next = Place(folder, relative.names[i]);
+                    next->directory = true;
+                }
+                folder = next->directory ? next : nullptr;
+            }
+            name = relative.names.back();
         }
-        if (!folder || Child(folder, relative.names.back())) {
-            if (problem) *problem = entry.relativePath + ": another name of its folder differs from it only in letter case";
+        if (sameFolder && !IsValidWindowsName(name)) {
+            if (problem) *problem = path + ": the name cannot exist on Windows";
             return 1;
         }
-        Node* node = Place(folder, relative.names.back());
+        auto refuseTaken = [&] {
+            if (problem) *problem = path + ": another name of its folder differs from it only in letter case";
+            return 1;
+        };
+        if (!folder) return refuseTaken();
+        std::string key = Fold(name);
+        auto slot = folder->children.lower_bound(key);
+        if (slot != folder->children.end() && slot->first == key) return refuseTaken();
+        auto node = std::make_unique<Node>();
+        node->name = name;
+        node->parent = folder;
         if (entry.directory) {
             node->directory = true;
             node->attributes = entry.attributes & KeptAttributes;
         } else {
-            PutFile(node, "", entry.size, entry.attributes);
+            node->size = entry.size;
+            node->attributes = entry.attributes & KeptAttributes;
             node->diskPath = entry.diskPath;
+        }
+        folder->children.emplace_hint(slot, std::move(key), std::move(node));
+        if (split != NoSeparator) {
+            lastFolderText.assign(path, 0, split);
+            lastFolder = folder;
+        } else {
+            lastFolder = nullptr;
         }
     }
     return 0;

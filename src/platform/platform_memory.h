@@ -67,6 +67,9 @@ std::string StoredName(const std::string& path);
 std::vector<std::string> ListTree(const std::string& root);
 // Whether two names are one on this file system.
 bool SameName(const std::string& left, const std::string& right);
+// The one form of a name all its letter cases share: two names are one
+// exactly when their folded forms are equal.
+std::string FoldedName(const std::string& name);
 // Whether two full paths name one object once Win32 has parsed them, and
 // whether path names folder or an object below it.
 bool SamePath(const std::string& left, const std::string& right);

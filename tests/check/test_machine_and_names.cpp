@@ -45,6 +45,75 @@ TEST_F(MachineTest, LoadingRefusesWhatWindowsCannotHold) {
         EXPECT_EQ(std::string(name) + ": the name cannot exist on Windows", Refusal({File(name)})) << name;
 }
 
+// A folder's entries after the first are placed without walking its path
+// again: each is still checked as the first one is.
+TEST_F(MachineTest, LoadingChecksEveryEntryOfAFolder) {
+    for (const char* name : {"b.", "c ", "nul", "com1.txt", "x:y", "q?", "..", "", "t\\"}) {
+        mp::Reset();
+        EXPECT_EQ("d\\" + std::string(name) + ": the name cannot exist on Windows",
+                  Refusal({Folder("d"), File("d\\ok.dat"), File("d\\" + std::string(name))}))
+            << name;
+    }
+    mp::Reset();
+    EXPECT_EQ("d\\OK.DAT: another name of its folder differs from it only in letter case",
+              Refusal({File("d\\ok.dat"), File("d\\OK.DAT")}));
+    mp::Reset();
+    EXPECT_EQ("d\\f\\g: another name of its folder differs from it only in letter case",
+              Refusal({File("d\\e"), File("d\\f"), File("d\\f\\g")}));
+    // Folders left and come back to, and names that share a folder's text.
+    mp::Reset();
+    ASSERT_EQ("loaded", Refusal({Folder("a"), File("a\\1", 1), Folder("a\\b"), File("a\\b\\2", 2), File("a\\3", 3),
+                                 File("ab\\4", 4), File("a\\b\\5", 5), File("\x95\x5C\\6", 6), File("\x95\x5C\\7", 7)}));
+    EXPECT_EQ(std::vector<std::string>({"a\\", "a\\1", "a\\3", "a\\b\\", "a\\b\\2", "a\\b\\5", "ab\\", "ab\\4",
+                                        "\x95\x5C\\", "\x95\x5C\\6", "\x95\x5C\\7"}),
+              mp::ListTree("C:\\Game"));
+    for (uint64_t n = 1; n <= 7; ++n) {
+        const char* folders[] = {"", "A", "A\\B", "a", "AB", "a\\b", "\x95\x5C", "\x95\x5C"};
+        EXPECT_EQ(n, mp::FileSize("C:\\Game\\" + std::string(folders[n]) + "\\" + std::to_string(n))) << n;
+    }
+}
+
+// Folders are found again by the text of the path before the last name; a
+// folder or file that was there may be gone or be another object since.
+TEST_F(MachineTest, PathsResolveAfreshOnceTheTreeChanged) {
+    mp::AddFile("C:\\Game\\a.dat", "a");
+    mp::AddFile("C:\\Game\\d\\e\\x.dat", "x");
+    // A file named as a folder.
+    EXPECT_FALSE(mp::IsFile("C:\\Game\\a.dat\\x"));
+    EXPECT_EQ(0, PlatformDeleteFile("C:\\Game\\a.dat"));
+    mp::AddFile("C:\\Game\\b.dat", "b");  // likely in the memory a.dat had
+    unsigned error = 0;
+    EXPECT_EQ(0, PlatformCreateDirectory("C:\\Game\\a.dat", &error));
+    mp::AddFile("C:\\Game\\a.dat\\x", "now a file below a folder");
+    EXPECT_TRUE(mp::IsFile("C:\\Game\\a.dat\\x"));
+    // A folder whose parent becomes a file takes its files along.
+    EXPECT_TRUE(mp::IsFile("C:\\Game\\d\\e\\x.dat"));
+    mp::AddFile("C:\\Game\\d", "d");
+    EXPECT_FALSE(mp::IsFile("C:\\Game\\d\\e\\x.dat"));
+    EXPECT_TRUE(mp::IsFile("C:\\Game\\d"));
+    mp::AddFile("C:\\Game\\d\\e\\y.dat", "y");
+    EXPECT_FALSE(mp::IsFile("C:\\Game\\d\\e\\x.dat"));
+    EXPECT_EQ("y", mp::FileContent("C:\\Game\\D\\E\\Y.DAT"));
+    // Two spellings of one folder, and one folder under two drives.
+    mp::AddFile("D:\\Game\\d\\e\\y.dat", "on D:");
+    EXPECT_EQ("y", mp::FileContent("C:/Game/d/e/y.dat"));
+    EXPECT_EQ("on D:", mp::FileContent("D:\\Game\\d\\e\\y.dat"));
+    EXPECT_EQ("y", mp::FileContent("C:\\Game\\d\\e\\y.dat"));
+    EXPECT_EQ("", mp::FileContent("C:\\Game\\d\\e\\y.dat\\"));
+    EXPECT_EQ("y", mp::FileContent("C:\\Game\\d\\e\\y.dat. "));
+}
+
+// Sorted by the folded path: a name that continues another's with a dot comes
+// between that folder and its entries.
+TEST_F(MachineTest, TreesAreDescribedInTheOrderOfTheirFoldedPaths) {
+    ASSERT_EQ("loaded", Refusal({Folder("a"), File("a\\b"), File("A.txt"), Folder("B"), File("B\\c"), Folder("\x82\x60"),
+                                 File("\x82\x81\\z")}));
+    std::vector<std::string> described;
+    for (const mp::TreeEntry& entry : mp::DescribeTree("C:\\Game"))
+        described.push_back(entry.relativePath + (entry.directory ? "/" : "") + std::to_string(entry.size));
+    EXPECT_EQ(std::vector<std::string>({"a/0", "A.txt1", "a\\b1", "B/0", "B\\c1", "\x82\x60/0", "\x82\x60\\z1"}), described);
+}
+
 TEST_F(MachineTest, PathsResolveAsWin32ResolvesThem) {
     mp::AddFile("C:\\Game\\data\\a.dat", "a");
     EXPECT_TRUE(mp::IsFile("C:/Game//DATA/a.dat"));

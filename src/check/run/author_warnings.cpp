@@ -4,6 +4,8 @@
 // program's own step has failed.
 #include "check/run/author_warnings.h"
 
+#include <algorithm>
+
 #include "check/host/encoding_guess.h"
 
 #include "description/text.h"
@@ -78,12 +80,10 @@ void WarnAboutVerification(const std::vector<std::string>& files, std::vector<Au
 }
 
 // The names of a path as the machine resolves them ("." dropped, ".." going
-// up, trailing dots and spaces trimmed): two paths with another count of names
-// or last names of another length never name the same object.
+// up, trailing dots and spaces trimmed), the root first, each folded as the
+// machine compares names: two paths whose shapes differ never name the same object.
 struct PathShape {
-    size_t names = 0;
-    size_t lastLength = 0;
-    std::string last;
+    std::vector<std::string> folded;
 };
 
 PathShape ShapeOf(const std::string& path) {
@@ -107,13 +107,15 @@ PathShape ShapeOf(const std::string& path) {
         i += length;
     }
     PathShape shape;
-    shape.names = names.size();
-    if (!names.empty()) shape.last = names.back(), shape.lastLength = names.back().size();
+    // Any two names the machine takes as one fold to the same text: SameName compares the folded texts.
+    for (const std::string& name : names) shape.folded.push_back(mp::FoldedName(name));
     return shape;
 }
 
+// The last names first: they differ most often.
 bool MayBeSamePath(const PathShape& left, const PathShape& right) {
-    return left.names == right.names && left.lastLength == right.lastLength && mp::SameName(left.last, right.last);
+    return left.folded.size() == right.folded.size() &&
+           std::equal(left.folded.rbegin(), left.folded.rend(), right.folded.rbegin());
 }
 
 void WarnAboutDeletions(const CheckReport& report, std::vector<AuthorWarning>* warnings) {

@@ -72,9 +72,13 @@ void RecordOutcome(const std::string& gameFolder, bool listAfter, CheckReport* r
     report->spaceNeeded = LastRoomCheck.bytesNeeded;
     // The whole game folder, only when the report is to list it.
     if (!listAfter) return;
-    for (const mp::TreeEntry& object : mp::DescribeTree(gameFolder))
-        report->after.push_back(ObjectAfter{object.relativePath + (object.directory ? "\\" : ""), object.directory,
-                                            object.size, (object.attributes & FileAttributeReadOnly) != 0});
+    std::vector<mp::TreeEntry> objects = mp::DescribeTree(gameFolder);
+    report->after.reserve(objects.size());
+    for (mp::TreeEntry& object : objects) {
+        if (object.directory) object.relativePath += "\\";
+        report->after.push_back(ObjectAfter{std::move(object.relativePath), object.directory, object.size,
+                                            (object.attributes & FileAttributeReadOnly) != 0});
+    }
 }
 
 // The log file and what the program wrote to it, with or without a window.

@@ -289,13 +289,10 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
                  MakeDeltas(report.plan, oldRead, newRead, options.oldFolder, options.newFolder, temporary,
                             &report.deltas, &problem) == 0);
     // The run reads the files deltas patch, deltas.txt and the deltas from the disk.
-    // OLD is copied only to name those files (a game may have 50,000).
-    FolderRead proofOld;
-    if (!report.deltas.deltas.empty()) proofOld = oldRead;
     for (const DeltaFile& delta : report.deltas.deltas) {
         const PlannedFile& file = report.plan.replaced[delta.replaced];
         byDelta.insert(file.source);
-        mp::TreeEntry& old = proofOld.entries[file.oldSource];
+        mp::TreeEntry& old = oldRead.entries[file.oldSource];
         old.diskPath = LocalPath(options.oldFolder, old.relativePath);
     }
     bool written = made && WritePatch(options, newRead, report.plan, description, temporary, &report, &problem) == 0 &&
@@ -306,8 +303,9 @@ int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, s
                                      EqualIgnoringAsciiCase(entry.relativePath.substr(0, 7).c_str(), "deltas\\")))
                 entry.diskPath = LocalPath(temporary, entry.relativePath);
     if (!written ||
-        ProvePatch(report.deltas.deltas.empty() ? oldRead : proofOld, newRead, patchRead, report.plan, byDelta, settings,
-                   &report.proof, &problem) != 0) {
+        // OLD and the patch as read go to the proof, which is the last to need them (a game may have 50,000 files).
+        ProvePatch(std::move(oldRead), newRead, std::move(patchRead), report.plan, byDelta, settings, &report.proof,
+                   &problem) != 0) {
         RemoveLocalTree(temporary);
         return fail(MakeUsageOrReadError, problem + "; nothing was written");
     }

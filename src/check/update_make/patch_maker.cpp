@@ -41,7 +41,12 @@ std::vector<std::string> Components(const std::string& path) {
     return names;
 }
 
-std::string LastComponent(const std::string& path) { return Components(path).back(); }
+std::string LastComponent(const std::string& path) {
+    size_t start = 0;
+    for (size_t i = 0; i < path.size(); i += CharacterLength(path.c_str() + i))
+        if (path[i] == '\\') start = i + 1;  // never a second byte: the steps are whole characters
+    return path.substr(start);
+}
 
 std::string Mark(char kind, size_t index) { return std::string(1, kind) + std::to_string(index); }
 
@@ -199,7 +204,8 @@ PlanResult PlanPatch(const FolderRead& oldRead, const FolderRead& newRead, const
         if (mp::IsDirectory(oldPath))
             return refuse(entry.relativePath, "a folder in OLD is a file in NEW, which a patch cannot do "
                                               "([DelFile] deletes files only)");
-        long oldIndex = mp::IsFile(oldPath) ? MarkIndex(mp::FileContent(oldPath), 'o') : -1;
+        // Every file of OLD carries its mark; a name OLD lacks has no content.
+        long oldIndex = MarkIndex(mp::FileContent(oldPath), 'o');
         if (oldIndex < 0) {
             plan->added.push_back(PlannedFile{entry.relativePath, entry.size, j});
             continue;
@@ -297,7 +303,7 @@ int ComposeDescription(const DescriptionTexts& texts, const PatchPlan& plan, std
     return 0;
 }
 
-int ProvePatch(const FolderRead& oldRead, const FolderRead& newRead, const FolderRead& patchRead,
+int ProvePatch(FolderRead oldRead, const FolderRead& newRead, FolderRead patchRead,
                const PatchPlan& plan, const std::set<size_t>& byDelta, const MakeSettings& settings,
                ProofResult* proof, std::string* problem) {
     // Which file of NEW each file of update\ was written from.
@@ -308,16 +314,17 @@ int ProvePatch(const FolderRead& oldRead, const FolderRead& newRead, const Folde
     CheckInput input;
     input.patchPath = settings.patchPath;
     input.gamePath = settings.gamePath;
-    input.patch = patchRead;
-    input.game = oldRead;
+    input.patch = std::move(patchRead);
+    input.game = std::move(oldRead);
     input.patchShown = "the patch";
     input.gameShown = settings.oldShown;
     input.listAfter = true;
     input.afterLoading = [&](const std::string& patchFolder, const std::string& gameFolder) {
         game = gameFolder;
-        for (size_t i = 0; i < oldRead.entries.size(); ++i)
-            if (!oldRead.entries[i].directory) mp::MarkFile(Below(gameFolder, oldRead.entries[i].relativePath), Mark('o', i));
-        for (const mp::TreeEntry& entry : patchRead.entries) {
+        const std::vector<mp::TreeEntry>& oldEntries = input.game.entries;
+        for (size_t i = 0; i < oldEntries.size(); ++i)
+            if (!oldEntries[i].directory) mp::MarkFile(Below(gameFolder, oldEntries[i].relativePath), Mark('o', i));
+        for (const mp::TreeEntry& entry : input.patch.entries) {
             // update.ini keeps its content: the program reads it.
             if (entry.directory || entry.relativePath.compare(0, 7, "update\\") != 0) continue;
             auto found = written.find(entry.relativePath);

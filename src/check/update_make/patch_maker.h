@@ -84,10 +84,11 @@ struct ProofResult {
 // The differences the plan warned about are excused. byDelta: the NEW entries
 // that travel as deltas, which the run must replace (it checks each result
 // against NEW's SHA-256 in deltas.txt; oldRead and patchRead name the disk
-// files it reads for them). 0, or 1 and a reason when the folders cannot be
-// placed on the machine. The program's globals are reset first, so a process
-// may make more than one patch.
-int ProvePatch(const FolderRead& oldRead, const FolderRead& newRead, const FolderRead& patchRead,
+// files it reads for them). oldRead and patchRead are handed over to the run,
+// not copied. 0, or 1 and a reason when the folders cannot be placed on the
+// machine. The program's globals are reset first, so a process may make more
+// than one patch.
+int ProvePatch(FolderRead oldRead, const FolderRead& newRead, FolderRead patchRead,
                const PatchPlan& plan, const std::set<size_t>& byDelta, const MakeSettings& settings,
                ProofResult* proof, std::string* problem);
 
