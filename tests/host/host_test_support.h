@@ -12,4 +12,12 @@ void ResetProgramState();
 // at C:\Patch\setup.exe.
 void InstallDescription(const std::string& content);
 
+// The usual run's machine, after ResetProgramState: the program at C:\Patch,
+// the game at C:\Game found through the key Software\Maker\Game, a main
+// window that owns the boxes, and caption as their title.
+void PrepareMakerGame(const char* caption);
+// A file of that game, and of the patch's update tree.
+std::string GameFile(const std::string& relative);
+std::string PatchFile(const std::string& relative);
+
 #endif

@@ -28,8 +28,6 @@ using mp::Operation;
 
 namespace {
 
-char MainWindow;
-
 std::string Flipped(std::string bytes, size_t at) {
     bytes[at] = (char)(bytes[at] ^ 0x40);
     return bytes;
@@ -147,13 +145,9 @@ protected:
         if (Versions()[0].delta.empty() || Versions()[1].delta.empty()) GTEST_SKIP() << "xdelta3 is not installed";
         ResetProgramState();
         ResetUpdateRunForTests();
-        strcpy(ProgramFolder, "C:\\Patch");
-        strcpy(UpdateDescription.Caption, "Patch 1.1");
+        PrepareMakerGame("Patch 1.1");
         strcpy(UpdateDescription.GameName, "Game");
         strcpy(UpdateDescription.Attention1, "Versions differ.");
-        strcpy(UpdateDescription.RegistryKeyPath, "Software\\Maker\\Game");
-        WindowHandles.MainWindow = &MainWindow;
-        mp::SetRegistryString("Software\\Maker\\Game", "SAV_FOLDER", "C:\\Game");
         mp::AddFile("C:\\Game\\Tessoran.exe", "old engine");
         mp::AddFile("C:\\Game\\data\\a.arc", Versions()[0].oldBytes, FileAttributeReadOnly);
         mp::AddFile("C:\\Game\\data\\b.arc", Versions()[1].oldBytes);

@@ -20,25 +20,16 @@ namespace mp = memory_platform;
 
 namespace {
 
-char MainWindow;
-
-std::string Game(const std::string& relative) { return "C:\\Game\\" + relative; }
-std::string Patch(const std::string& relative) { return "C:\\Patch\\update\\" + relative; }
-
 class LeftoverTemporaries : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetProgramState();
-        strcpy(ProgramFolder, "C:\\Patch");
-        strcpy(UpdateDescription.Caption, "Patch");
-        strcpy(UpdateDescription.RegistryKeyPath, "Software\\Maker\\Game");
-        WindowHandles = {&MainWindow, 0, 0, 0, 0, 0};
-        mp::SetRegistryString("Software\\Maker\\Game", "SAV_FOLDER", "C:\\Game");
-        mp::AddFile(Game("Tessoran.exe"), "old engine");
-        mp::AddFile(Game("data\\a.dat"), "old a");
-        mp::AddFile(Game("save\\save01.dat"), "save");
-        mp::AddFile(Patch("Tessoran.exe"), "new engine");
-        mp::AddFile(Patch("data\\a.dat"), "new a");
+        PrepareMakerGame("Patch");
+        mp::AddFile(GameFile("Tessoran.exe"), "old engine");
+        mp::AddFile(GameFile("data\\a.dat"), "old a");
+        mp::AddFile(GameFile("save\\save01.dat"), "save");
+        mp::AddFile(PatchFile("Tessoran.exe"), "new engine");
+        mp::AddFile(PatchFile("data\\a.dat"), "new a");
     }
 };
 
@@ -69,44 +60,44 @@ TEST_F(LeftoverTemporaries, OnlyTheCopysOwnFormGoesAndOnlyWhereTheRunWrites) {
         {"save\\~upd0000abcd-5.tmp", false, 0, false},  // the patch writes nothing there
     };
     for (const Planted& p : planted) {
-        if (p.folder) mp::AddDirectory(Game(p.path));
-        else mp::AddFile(Game(p.path), "half a copy", p.marks);
+        if (p.folder) mp::AddDirectory(GameFile(p.path));
+        else mp::AddFile(GameFile(p.path), "half a copy", p.marks);
     }
     EXPECT_EQ(0, RunUpdate());
     EXPECT_EQ(OutcomeCompleted, LastRunOutcome);
     for (const Planted& p : planted) {
         SCOPED_TRACE(p.path);
-        bool present = p.folder ? mp::IsDirectory(Game(p.path)) : mp::IsFile(Game(p.path));
+        bool present = p.folder ? mp::IsDirectory(GameFile(p.path)) : mp::IsFile(GameFile(p.path));
         EXPECT_EQ(!p.removed, present);
     }
-    EXPECT_EQ("new a", mp::FileContent(Game("data\\a.dat")));
+    EXPECT_EQ("new a", mp::FileContent(GameFile("data\\a.dat")));
 }
 
 // The leftovers go before the free space is asked for: a patch that fits only
 // in the room a half-written copy took is applied. Where it does not fit even
 // then, the run changes nothing but that removal.
 TEST_F(LeftoverTemporaries, TheRoomTheyTookCountsAsFree) {
-    mp::AddFile(Patch("data\\movie.dat"), std::string(3000000, 'm'));
+    mp::AddFile(PatchFile("data\\movie.dat"), std::string(3000000, 'm'));
     strcpy(UpdateDescription.AddFiles[UpdateDescription.AddFileCount++], "data\\movie.dat");
-    mp::AddFile(Game("data\\~upd00000174-0.tmp"), std::string(2000000, 'h'));
+    mp::AddFile(GameFile("data\\~upd00000174-0.tmp"), std::string(2000000, 'h'));
     // The patch needs 6,000,000 bytes (the new file, and its temporary copy).
     mp::SetFreeSpace(4500000);
     EXPECT_EQ(0, RunUpdate());
     EXPECT_EQ(6000000u, LastRoomCheck.bytesNeeded);
     EXPECT_EQ(6500000u, LastRoomCheck.bytesFree);
-    EXPECT_FALSE(mp::IsFile(Game("data\\~upd00000174-0.tmp")));
+    EXPECT_FALSE(mp::IsFile(GameFile("data\\~upd00000174-0.tmp")));
 
     SetUp();
-    mp::AddFile(Patch("data\\movie.dat"), std::string(3000000, 'm'));
+    mp::AddFile(PatchFile("data\\movie.dat"), std::string(3000000, 'm'));
     strcpy(UpdateDescription.AddFiles[UpdateDescription.AddFileCount++], "data\\movie.dat");
-    mp::AddFile(Game("data\\~upd00000174-0.tmp"), std::string(2000000, 'h'));
+    mp::AddFile(GameFile("data\\~upd00000174-0.tmp"), std::string(2000000, 'h'));
     mp::SetFreeSpace(3000000);
     EXPECT_EQ(1, RunUpdate());
     EXPECT_EQ(OutcomeNoRoom, LastRunOutcome);
-    EXPECT_FALSE(mp::IsFile(Game("data\\~upd00000174-0.tmp")));
+    EXPECT_FALSE(mp::IsFile(GameFile("data\\~upd00000174-0.tmp")));
     EXPECT_EQ((std::vector<std::string>{"data\\", "data\\a.dat", "save\\", "save\\save01.dat", "Tessoran.exe"}),
               mp::ListTree("C:\\Game"));
-    EXPECT_EQ("old engine", mp::FileContent(Game("Tessoran.exe")));
+    EXPECT_EQ("old engine", mp::FileContent(GameFile("Tessoran.exe")));
 }
 
 }  // namespace

@@ -20,7 +20,6 @@ namespace mp = memory_platform;
 
 namespace {
 
-char MainWindow;
 const char* const StageNames[ProgressStageCount] = {"deltas", "engine", "verify", "copy", "replace", "delete"};
 
 // Every report as one line; the boxes already shown are counted at the end.
@@ -40,9 +39,6 @@ void RecordAdvance(uint64_t bytes) { Done += bytes; }
 void RecordEnd() { Reports.push_back("end at " + std::to_string(Done) + " (boxes so far: " + std::to_string(mp::MessageBoxes().size()) + ")"); }
 const ProgressSink Recorder = {RecordBegin, RecordFile, RecordAdvance, RecordEnd};
 
-std::string Game(const std::string& relative) { return "C:\\Game\\" + relative; }
-std::string Patch(const std::string& relative) { return "C:\\Patch\\update\\" + relative; }
-
 class ProgressReports : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -50,19 +46,15 @@ protected:
         Reports.clear();
         Total = Done = 0;
         SetProgressSink(&Recorder);
-        strcpy(ProgramFolder, "C:\\Patch");
-        strcpy(UpdateDescription.Caption, "Patch");
-        strcpy(UpdateDescription.RegistryKeyPath, "Software\\Maker\\Game");
+        PrepareMakerGame("Patch");
         strcpy(UpdateDescription.AddFiles[UpdateDescription.AddFileCount++], "Data\\new.dat");
         strcpy(UpdateDescription.DelFiles[UpdateDescription.DelFileCount++], "old.dat");
-        WindowHandles = {&MainWindow, 0, 0, 0, 0, 0};
-        mp::SetRegistryString("Software\\Maker\\Game", "SAV_FOLDER", "C:\\Game");
-        mp::AddFile(Game("Tessoran.exe"), "old");
-        mp::AddFile(Game("data\\a.dat"), "old a");
-        mp::AddFile(Game("old.dat"), "obsolete");
-        mp::AddFile(Patch("Tessoran.exe"), std::string(1000, 'e'));
-        mp::AddFile(Patch("Data\\a.dat"), std::string(200, 'a'));
-        mp::AddFile(Patch("Data\\new.dat"), std::string(30, 'n'));
+        mp::AddFile(GameFile("Tessoran.exe"), "old");
+        mp::AddFile(GameFile("data\\a.dat"), "old a");
+        mp::AddFile(GameFile("old.dat"), "obsolete");
+        mp::AddFile(PatchFile("Tessoran.exe"), std::string(1000, 'e'));
+        mp::AddFile(PatchFile("Data\\a.dat"), std::string(200, 'a'));
+        mp::AddFile(PatchFile("Data\\new.dat"), std::string(30, 'n'));
     }
     void TearDown() override { SetProgressSink(nullptr); }
 };
@@ -91,7 +83,7 @@ TEST_F(ProgressReports, ACompletedRunReportsEveryStageAndEndsAtItsTotal) {
 // A run that stops ends its progress before its first box, and reports nothing
 // after; one that stops before anything is written reports no beginning.
 TEST_F(ProgressReports, AStoppedRunEndsBeforeItsFirstBox) {
-    mp::AddFile(Patch("missing.dat"), "x");
+    mp::AddFile(PatchFile("missing.dat"), "x");
     EXPECT_EQ(1, RunUpdate());
     ASSERT_EQ(2u, mp::MessageBoxes().size());
     ASSERT_EQ(7u, Reports.size());
@@ -102,7 +94,7 @@ TEST_F(ProgressReports, AStoppedRunEndsBeforeItsFirstBox) {
               std::vector<std::string>(Reports.begin() + 4, Reports.end()));
 
     SetUp();
-    mp::FailOperation(mp::Operation::CopyFile, Patch("Data\\new.dat"));
+    mp::FailOperation(mp::Operation::CopyFile, PatchFile("Data\\new.dat"));
     EXPECT_EQ(1, RunUpdate());
     EXPECT_EQ("copy Data\\new.dat at 1200", Reports[Reports.size() - 2]);
     EXPECT_EQ("end at 1200 (boxes so far: 0)", Reports.back());

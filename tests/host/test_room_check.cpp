@@ -21,11 +21,6 @@ using mp::Operation;
 
 namespace {
 
-char MainWindow;
-
-std::string Game(const std::string& relative) { return "C:\\Game\\" + relative; }
-std::string Patch(const std::string& relative) { return "C:\\Patch\\update\\" + relative; }
-
 std::vector<std::string> Boxes() {
     std::vector<std::string> shown;
     for (const auto& box : mp::MessageBoxes()) shown.push_back(box.title + "|" + box.text + "|" + std::to_string(box.type));
@@ -34,7 +29,7 @@ std::vector<std::string> Boxes() {
 
 std::map<std::string, std::string> GameFolderNow() {
     std::map<std::string, std::string> objects;
-    for (const auto& relative : mp::ListTree("C:\\Game")) objects[relative] = mp::FileContent(Game(relative));
+    for (const auto& relative : mp::ListTree("C:\\Game")) objects[relative] = mp::FileContent(GameFile(relative));
     return objects;
 }
 
@@ -49,18 +44,14 @@ protected:
     void SetUp() override {
         ResetProgramState();
         ResetUpdateRunForTests();
-        strcpy(ProgramFolder, "C:\\Patch");
-        strcpy(UpdateDescription.Caption, "Patch 1.1");
+        PrepareMakerGame("Patch 1.1");
         strcpy(UpdateDescription.GameName, "Game");
-        strcpy(UpdateDescription.RegistryKeyPath, "Software\\Maker\\Game");
         strcpy(UpdateDescription.AddFiles[UpdateDescription.AddFileCount++], "data\\movie.dat");
-        WindowHandles = {&MainWindow, 0, 0, 0, 0, 0};
-        mp::SetRegistryString("Software\\Maker\\Game", "SAV_FOLDER", "C:\\Game");
-        mp::AddFile(Game("kovent9m.exe"), "old engine");
-        mp::AddFile(Game("data\\a.dat"), "old a");
-        mp::AddFile(Patch("kovent9m.exe"), std::string(1500000, 'e'));
-        mp::AddFile(Patch("data\\a.dat"), std::string(100, 'a'));
-        mp::AddFile(Patch("data\\movie.dat"), std::string(3000000, 'm'));
+        mp::AddFile(GameFile("kovent9m.exe"), "old engine");
+        mp::AddFile(GameFile("data\\a.dat"), "old a");
+        mp::AddFile(PatchFile("kovent9m.exe"), std::string(1500000, 'e'));
+        mp::AddFile(PatchFile("data\\a.dat"), std::string(100, 'a'));
+        mp::AddFile(PatchFile("data\\movie.dat"), std::string(3000000, 'm'));
     }
 };
 
@@ -95,8 +86,8 @@ TEST_F(RoomCheckTest, WithoutAFigureACopyRunningOutOfSpaceLeavesEachFileWhole) {
     EXPECT_EQ(OutcomeCopyFailed, LastRunOutcome);
     // The engine executable and data\a.dat went in whole; the new 3,000,000-byte
     // file had no room and left nothing behind.
-    EXPECT_EQ(std::string(1500000, 'e'), mp::FileContent(Game("kovent9m.exe")));
-    EXPECT_EQ(std::string(100, 'a'), mp::FileContent(Game("data\\a.dat")));
+    EXPECT_EQ(std::string(1500000, 'e'), mp::FileContent(GameFile("kovent9m.exe")));
+    EXPECT_EQ(std::string(100, 'a'), mp::FileContent(GameFile("data\\a.dat")));
     EXPECT_EQ((std::vector<std::string>{"data\\", "data\\a.dat", "kovent9m.exe"}), mp::ListTree("C:\\Game"));
     EXPECT_EQ(2000000u - 1499990u - 95u, mp::FreeSpace());
 }
