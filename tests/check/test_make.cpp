@@ -313,13 +313,15 @@ TEST_F(MakeTest, TheAuthorsMistakesAreNamedWithWhatToDo) {
     // All texts given, an x86_64 update.exe: its one warning. OLD and NEW
     // swapped (OLD's files written later): warned, made.
     const std::vector<std::string> texts = {"--game-name", "Game", "--comment0", "a", "--comment1", "b"};
+    auto madeWarning = [&](const std::string& warning) {
+        out.clear();
+        EXPECT_EQ(MadeWithWarnings, Make(texts, &out, &err)) << err;
+        EXPECT_NE(std::string::npos, out.find(warning)) << out;
+        system(("rm -rf '" + work + "/patch'").c_str());
+    };
     Write("update.exe", WindowsProgram(0x8664));
-    out.clear();
-    EXPECT_EQ(MadeWithWarnings, Make(texts, &out, &err)) << err;
-    EXPECT_NE(std::string::npos, out.find("Warnings:\n  exe-64-bit  update.exe: the x86_64 build: it runs only on "
-                                          "64-bit Windows; the release is the i686 build (cmake --preset win32)\n\n"))
-        << out;
-    system(("rm -rf '" + work + "/patch'").c_str());
+    madeWarning("Warnings:\n  exe-64-bit  update.exe: the x86_64 build: it runs only on 64-bit Windows; the release "
+                "is the i686 build (cmake --preset win32)\n\n");
     Write("update.exe", WindowsProgram());
     Write("old/Tessoran.exe", "engine 1.01");
     Write("old/data/scene.dat", "scene 1.01");
@@ -327,12 +329,8 @@ TEST_F(MakeTest, TheAuthorsMistakesAreNamedWithWhatToDo) {
     const utimbuf earlier = {1600000000, 1600000000};
     utime((work + "/new/Tessoran.exe").c_str(), &earlier);
     utime((work + "/new/data/scene.dat").c_str(), &earlier);
-    out.clear();
-    EXPECT_EQ(MadeWithWarnings, Make(texts, &out, &err)) << err;
-    EXPECT_NE(std::string::npos, out.find("  versions-swapped  2 of the 2 replaced files were written later in OLD "
-                                          "than in NEW: if OLD and NEW are swapped, "))
-        << out;
-    system(("rm -rf '" + work + "/patch'").c_str());
+    madeWarning("  versions-swapped  2 of the 2 replaced files were written later in OLD than in NEW: if OLD and "
+                "NEW are swapped, ");
     utime((work + "/old/Tessoran.exe").c_str(), &earlier);
     utime((work + "/old/data/scene.dat").c_str(), &earlier);
     utime((work + "/new/data/scene.dat").c_str(), nullptr);
