@@ -185,6 +185,28 @@ bool RunUnixCommandForFile(const std::string& shellCommand, const std::string& u
     return false;
 }
 
+std::string ArtifactsFolder() {
+    std::string path = StagedUnixPath(UPDATE_EXE_PATH);
+    for (int i = 0; i < 4; ++i) path = path.substr(0, path.rfind('/'));
+    return path + "/artifacts";
+}
+
+bool TakeScreenshot(const std::string& name, HWND window) {
+    std::string folder = ArtifactsFolder(), file = folder + "/" + name, crop;
+    if (window) {
+        RECT r;
+        GetWindowRect(window, &r);
+        char geometry[64];
+        snprintf(geometry, sizeof geometry, " -crop %ldx%ld+%ld+%ld", r.right - r.left, r.bottom - r.top, r.left, r.top);
+        crop = geometry;
+    }
+    return RunUnixCommandForFile("mkdir -p '" + folder + "' && import -window root" + crop + " '" + file +
+                                     ".tmp.png' && mv '" + file + ".tmp.png' '" + file + "'",
+                                 file, 20000, 1000);
+}
+
+bool MakeFolder(const std::string& path) { return CreateDirectoryW(ShiftJisToWide(path).c_str(), NULL) != 0; }
+
 DrivenProgram::DrivenProgram() : process_(), running_(false), startError_(0), failedStarts_(0) {}
 
 DrivenProgram::~DrivenProgram() {

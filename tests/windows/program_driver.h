@@ -68,6 +68,15 @@ HWND FindWindowOfProcess(DWORD processId, const wchar_t* className);
 bool RunUnixCommandForFile(const std::string& shellCommand, const std::string& unixFile,
                            DWORD timeoutMs, DWORD minimumSize = 0);
 
+// The folder for files a person looks at after the run: build/artifacts beside
+// the build folders (a Unix path; update.exe lies in <build>/src/shell).
+std::string ArtifactsFolder();
+// A picture of the screen, or of that window's rectangle of it, taken by
+// ImageMagick's import as a Unix program, saved as name in ArtifactsFolder.
+bool TakeScreenshot(const std::string& name, HWND window = NULL);
+// Creates a folder (Shift-JIS path).
+bool MakeFolder(const std::string& path);
+
 struct SeenBox {
     HWND handle;
     HWND owner;

@@ -44,8 +44,6 @@ bool IsReadOnly(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
-bool MakeFolder(const std::string& path) { return CreateDirectoryW(ShiftJisToWide(path).c_str(), NULL) != 0; }
-
 bool MakeFile(const std::string& path, const std::string& bytes, DWORD attributes = 0) {
     return WriteFileBytes(path, bytes) && (attributes == 0 || SetFileAttributesW(ShiftJisToWide(path).c_str(), attributes));
 }

@@ -34,27 +34,6 @@ HWND AnyVisibleWindow(DWORD processId) {
     return search.second;
 }
 
-// build/artifacts beside the build folders, as the other screenshots go.
-std::string ArtifactsFolder() {
-    std::string path = StagedUnixPath(UPDATE_EXE_PATH);
-    for (int i = 0; i < 4; ++i) path = path.substr(0, path.rfind('/'));
-    return path + "/artifacts";
-}
-
-// The progress window alone, cut out of the screen by ImageMagick's import.
-bool TakeScreenshotOf(HWND window, const std::string& name) {
-    RECT r;
-    GetWindowRect(window, &r);
-    std::string folder = ArtifactsFolder(), file = folder + "/" + name;
-    char geometry[64];
-    snprintf(geometry, sizeof geometry, "%ldx%ld+%ld+%ld", r.right - r.left, r.bottom - r.top, r.left, r.top);
-    return RunUnixCommandForFile("mkdir -p '" + folder + "' && import -window root -crop " + geometry + " '" + file +
-                                     ".tmp.png' && mv '" + file + ".tmp.png' '" + file + "'",
-                                 file, 20000, 1000);
-}
-
-bool MakeFolder(const std::string& path) { return CreateDirectoryW(ShiftJisToWide(path).c_str(), NULL) != 0; }
-
 class ProgressWindow : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -116,7 +95,7 @@ TEST_F(ProgressWindow, ShowsTheRunAndClosesBeforeTheBox) {
     PostMessageW(progress, WM_CLOSE, 0, 0);
     const LRESULT first = SendMessageW(bar, PBM_GETPOS, 0, 0);
     const std::string firstFile = WindowText(GetDlgItem(progress, 3001));
-    TakeScreenshotOf(progress, "progress-window-" + std::string(sizeof(void*) == 8 ? "win64" : "win32") + ".png");
+    TakeScreenshot("progress-window-" + std::string(sizeof(void*) == 8 ? "win64" : "win32") + ".png", progress);
     LRESULT later = first;
     std::string laterFile = firstFile;
     for (int i = 0; i < 100 && IsWindow(progress) && later == first; ++i) {

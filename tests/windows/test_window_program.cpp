@@ -54,24 +54,6 @@ bool WaitForFocusOf(HWND window, HWND expected) {
 }
 
 
-// The folder for files a person looks at after the run: build/artifacts beside
-// the build folders (a Unix path; update.exe lies in <build>/src/shell).
-std::string ArtifactsFolder() {
-    std::string path = StagedUnixPath(UPDATE_EXE_PATH);
-    for (int i = 0; i < 4; ++i) path = path.substr(0, path.rfind('/'));
-    return path + "/artifacts";
-}
-
-// Takes a picture of the whole screen with ImageMagick's import, started as a
-// Unix program; the file appears under its name only when complete.
-bool TakeScreenshot(const std::string& name) {
-    std::string folder = ArtifactsFolder();
-    std::string file = folder + "/" + name;
-    return RunUnixCommandForFile("mkdir -p '" + folder + "' && import -window root '" + file + ".tmp.png' && mv '" +
-                                     file + ".tmp.png' '" + file + "'",
-                                 file, 20000, 1000);
-}
-
 std::string Architecture() { return sizeof(void*) == 8 ? "win64" : "win32"; }
 
 class UpdateProgram : public ::testing::Test {
