@@ -4,7 +4,6 @@
 #include "platform/platform.h"
 #include "state/folders.h"
 #include "state/progress.h"
-#include "update/delta_apply.h"
 #include "update/update_run.h"
 #include "update/update_tree.h"
 
@@ -19,6 +18,6 @@ void BeginRunProgress() {
         if (FormatText(path, sizeof path, "%s\\update\\%s", ProgramFolder, name) == 0 &&
             PlatformGetFileSize(path, &EngineExecutableBytes) == 0)
             break;
-    // The results of deltas are written in full, as their room is counted.
-    ProgressBegin(EngineExecutableBytes + PatchSpace.bytesWritten + DeltaRoomNeeded());
+    // The results of deltas are written in full, as the room check counted them.
+    ProgressBegin(EngineExecutableBytes + PatchSpace.bytesWritten + PatchSpace.deltaResults);
 }

@@ -16,6 +16,7 @@ struct SpaceTally {
     uint64_t bytesAdded;   // new files in full, and the growth of replaced ones
     uint64_t largestFile;  // whose temporary copy must fit beside the files it replaces
     uint64_t bytesWritten; // every file of the tree in full: what the copy writes
+    uint64_t deltaResults; // the new versions made from deltas, in full (set by the room check)
 };
 extern SpaceTally PatchSpace;
 
