@@ -15,9 +15,9 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "update/sha256.h"
+#include "codec/sha256.h"
 #include "sha256_in_pieces.h"
-#include "update/vcdiff_decoder.h"
+#include "codec/vcdiff_decoder.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ Result Decode(const uint8_t* source, size_t sourceSize, const uint8_t* delta, si
     run.delta = delta;
     run.deltaSize = deltaSize;
     run.readLimit = readLimit;
-    DeltaIo io = {&run, sourceSize, ReadSource, ReadDelta, WriteTarget, TargetReused};
+    DeltaIo io = {&run, sourceSize, UINT64_MAX, ReadSource, ReadDelta, WriteTarget, TargetReused};
     uint64_t targetSize = 0;
     DeltaProblem problem = DeltaFine;
     int status = DecodeDelta(&io, &targetSize, &problem);

@@ -15,7 +15,7 @@
 
 #include "description/update_description.h"
 #include "fuzz_support.h"
-#include "platform/platform_memory.h"
+#include "platform/memory/platform_memory.h"
 #include "shell/program_folder.h"
 
 namespace {

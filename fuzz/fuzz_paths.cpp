@@ -35,7 +35,7 @@
 
 #include "description/update_description.h"
 #include "fuzz_support.h"
-#include "platform/platform_memory.h"
+#include "platform/memory/platform_memory.h"
 #include "shell/command_line_choices_reader.h"
 #include "shell/program_folder.h"
 #include "state/window_handles.h"

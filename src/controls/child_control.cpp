@@ -1,6 +1,6 @@
 #include "controls/child_control.h"
 
-#include "windows_text.h"
+#include "platform/windows_text.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "description/text.h"
+#include "text/text.h"
 #include "description/update_description.h"
 #include "platform/platform.h"
 #include "state/folders.h"

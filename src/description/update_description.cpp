@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "description/text.h"
+#include "text/text.h"
 
 UpdateDescriptionRecord UpdateDescription;
 

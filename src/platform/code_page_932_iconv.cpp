@@ -2,7 +2,7 @@
 #include <errno.h>
 #include <iconv.h>
 
-#include "code_page_932.h"
+#include "platform/code_page_932.h"
 
 namespace {
 

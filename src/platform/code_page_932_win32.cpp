@@ -2,7 +2,7 @@
 // the system's ANSI code page never takes part.
 #include <windows.h>
 
-#include "code_page_932.h"
+#include "platform/code_page_932.h"
 
 namespace {
 const UINT ShiftJis = 932;

@@ -35,7 +35,8 @@
 #ifndef UPDATE_COMMAND_LINE_SYNTAX_H
 #define UPDATE_COMMAND_LINE_SYNTAX_H
 
-#include "code_page_932.h"
+#include "platform/code_page_932.h"
+#include "text/shift_jis.h"
 
 // One argument: the units [start, end) of the line as written, whose text
 // (quotes and escapes read) less its first skip units is the value. start is
@@ -74,12 +75,11 @@ inline bool IsBlank(unsigned unit) { return unit == ' ' || unit == '\t'; }
 
 inline bool EndsArgument(unsigned unit) { return unit == 0 || IsBlank(unit); }
 
-// Whether a byte starts a two-byte Shift-JIS character. A UTF-16 unit is
-// always one character as far as the syntax goes.
-inline bool IsLeadByte(unsigned byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
-
-// The units of the character at line[i]: 2 for a lead byte followed by a byte.
-inline int CharacterUnits(LineUnits line, int i) { return !line.wide && IsLeadByte(line[i]) && line[i + 1] ? 2 : 1; }
+// The units of the character at line[i]: 2 for a Shift-JIS lead byte followed
+// by a byte. A UTF-16 unit is always one character as far as the syntax goes.
+inline int CharacterUnits(LineUnits line, int i) {
+    return !line.wide && IsShiftJisLeadByte(line[i]) && line[i + 1] ? 2 : 1;
+}
 inline int CharacterUnits(const char* line, int i) { return CharacterUnits(UnitsOf(line), i); }
 
 // Where the units of an argument's text go: after the first skip, into text

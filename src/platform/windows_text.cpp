@@ -1,8 +1,8 @@
-#include "windows_text.h"
+#include "platform/windows_text.h"
 
 #include <string.h>
 
-#include "command_line_syntax.h"
+#include "platform/command_line_syntax.h"
 
 namespace {
 

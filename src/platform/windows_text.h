@@ -6,7 +6,7 @@
 #ifndef UPDATE_WINDOWS_TEXT_H
 #define UPDATE_WINDOWS_TEXT_H
 
-#include "code_page_932.h"
+#include "platform/code_page_932.h"
 
 // UTF-16 room for any text of the program: every text it hands over fits its
 // 1024-byte buffers, and each Shift-JIS byte gives at most one UTF-16 unit.

@@ -5,7 +5,7 @@
 #include "shell/system_libraries.h"
 #include "state/window_handles.h"
 #include "update/update_run.h"
-#include "windows_text.h"
+#include "platform/windows_text.h"
 
 HINSTANCE ProgramInstance = 0;
 HWND FocusMemory = 0;

@@ -16,7 +16,7 @@
 #include "shell/main_window.h"
 #include "state/progress.h"
 #include "state/progress_texts.h"
-#include "windows_text.h"
+#include "platform/windows_text.h"
 
 namespace {
 

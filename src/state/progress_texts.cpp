@@ -1,6 +1,6 @@
 #include "state/progress_texts.h"
 
-#include "description/text.h"
+#include "text/text.h"
 
 namespace {
 

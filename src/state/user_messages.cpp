@@ -2,7 +2,7 @@
 
 #include <stdarg.h>
 
-#include "description/text.h"
+#include "text/text.h"
 #include "state/command_line_choices.h"
 #include "state/progress.h"
 

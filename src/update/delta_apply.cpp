@@ -3,16 +3,13 @@
 
 #include <string.h>
 
-#include "description/text.h"
+#include "text/text.h"
 #include "platform/platform.h"
 #include "state/folders.h"
 #include "state/progress.h"
-#include "update/sha256.h"
+#include "codec/sha256.h"
 #include "update/update_tree.h"
-#include "update/vcdiff_decoder.h"
-
-DeltaStop LastDeltaStop = DeltaStopNone;
-char DeltaStopName[DeltaFieldSize];
+#include "codec/vcdiff_decoder.h"
 
 namespace {
 
@@ -40,12 +37,8 @@ int ComposeGamePath(int index) {
     return FormatText(GamePath, sizeof GamePath, "%s\\%s", GameFolder, DeltaList[index].gameFile);
 }
 
-int Stop(DeltaStop stop, const char* name) {
-    LastDeltaStop = stop;
-    size_t length = strlen(name);
-    if (length >= sizeof DeltaStopName) length = sizeof DeltaStopName - 1;
-    memcpy(DeltaStopName, name, length);
-    DeltaStopName[length] = '\0';
+int Stop(DeltaOutcome* outcome, DeltaStop stop, const char* name) {
+    *outcome = DeltaOutcome{stop, name};
     return 1;
 }
 
@@ -92,28 +85,16 @@ struct Decoding {
     Sha256State hash;
     HashWork hashWork;
     bool hashing;  // hashWork runs beside
-    uint64_t written;
-    uint64_t limit;  // the new size: a delta that makes more is damaged, and fills no disk
-    bool tooLong;
-    bool sourceFailed;
-    bool deltaFailed;
 };
 
 int ReadSource(void* context, uint64_t offset, void* buffer, size_t size) {
     Decoding* decoding = (Decoding*)context;
     size_t count = 0;
-    if (PlatformReadFileAt(decoding->source, offset, buffer, size, &count) != 0 || count != size) {
-        decoding->sourceFailed = true;
-        return 1;
-    }
-    return 0;
+    return PlatformReadFileAt(decoding->source, offset, buffer, size, &count) != 0 || count != size ? 1 : 0;
 }
 
 int ReadDelta(void* context, uint64_t offset, void* buffer, size_t size, size_t* count) {
-    Decoding* decoding = (Decoding*)context;
-    if (PlatformReadFileAt(decoding->delta, offset, buffer, size, count) == 0) return 0;
-    decoding->deltaFailed = true;
-    return 1;
+    return PlatformReadFileAt(((Decoding*)context)->delta, offset, buffer, size, count);
 }
 
 void WaitForHash(Decoding* decoding) {
@@ -127,10 +108,6 @@ void WaitForHash(Decoding* decoding) {
 // the decoder makes elsewhere in its buffer until it says it reuses this one.
 int WriteTarget(void* context, const void* data, size_t size) {
     Decoding* decoding = (Decoding*)context;
-    if (size > decoding->limit - decoding->written) {
-        decoding->tooLong = true;
-        return 1;
-    }
     WaitForHash(decoding);
     decoding->hashWork = HashWork{&decoding->hash, data, size};
     if (PlatformStartBeside(Hash, &decoding->hashWork) == 0)
@@ -138,7 +115,6 @@ int WriteTarget(void* context, const void* data, size_t size) {
     else
         Hash(&decoding->hashWork);
     if (PlatformWriteTemporary(decoding->target, data, size) != 0) return 1;
-    decoding->written += size;
     ProgressAdvance(size);
     return 0;
 }
@@ -158,23 +134,27 @@ int CreateTemporaryFor(int index, TemporaryWriter* writer) {
 }
 
 // Decodes entry index from GamePath and DeltaPath into a new temporary. 0 when
-// the result is the new version; else 1 and the stop. oldChecked tells whether
-// the game file's SHA-256 already matched the old version's.
-int MakeResult(int index, bool oldChecked) {
+// the result is the new version; else 1 and the outcome. oldChecked tells
+// whether the game file's SHA-256 already matched the old version's. The
+// decoder's problem tells a file that cannot be read or written from a result
+// that is wrong; for that, the game file's hash tells a wrong source from a
+// damaged delta. A delta that would make more than the new size stops before
+// it fills the disk.
+int MakeResult(int index, bool oldChecked, DeltaOutcome* outcome) {
     const DeltaEntry& entry = DeltaList[index];
     Decoding decoding = {};
-    if (PlatformOpenFileForReading(DeltaPath, &decoding.delta) != 0) return Stop(DeltaStopDamagedDelta, entry.deltaFile);
+    if (PlatformOpenFileForReading(DeltaPath, &decoding.delta) != 0)
+        return Stop(outcome, DeltaStopDamagedDelta, entry.deltaFile);
     if (PlatformOpenFileForReading(GamePath, &decoding.source) != 0) {
         PlatformCloseFile(decoding.delta);
-        return Stop(DeltaStopMissingFile, entry.gameFile);
+        return Stop(outcome, DeltaStopMissingFile, entry.gameFile);
     }
     int status = 0;
     if (CreateTemporaryFor(index, &decoding.target) != 0) {
-        status = Stop(DeltaStopWriteFailed, entry.gameFile);
+        status = Stop(outcome, DeltaStopWriteFailed, entry.gameFile);
     } else {
         Sha256Begin(&decoding.hash);
-        decoding.limit = entry.newSize;
-        DeltaIo io = {&decoding, entry.oldSize, ReadSource, ReadDelta, WriteTarget, TargetReused};
+        DeltaIo io = {&decoding, entry.oldSize, entry.newSize, ReadSource, ReadDelta, WriteTarget, TargetReused};
         uint64_t targetSize = 0;
         DeltaProblem problem = DeltaFine;
         int decoded = DecodeDelta(&io, &targetSize, &problem);
@@ -182,19 +162,18 @@ int MakeResult(int index, bool oldChecked) {
         bool closed = PlatformCloseTemporary(decoding.target) == 0;
         unsigned char digest[32];
         Sha256Finish(&decoding.hash, digest);
-        if ((problem == DeltaWriteFailed && !decoding.tooLong) || !closed) {
-            status = Stop(DeltaStopWriteFailed, entry.gameFile);
-        } else if (decoding.sourceFailed) {
-            status = Stop(DeltaStopMissingFile, entry.gameFile);
-        } else if (decoding.deltaFailed) {
-            status = Stop(DeltaStopDamagedDelta, entry.deltaFile);
+        if (problem == DeltaWriteFailed || !closed) {
+            status = Stop(outcome, DeltaStopWriteFailed, entry.gameFile);
+        } else if (problem == DeltaSourceReadFailed) {
+            status = Stop(outcome, DeltaStopMissingFile, entry.gameFile);
+        } else if (problem == DeltaReadFailed) {
+            status = Stop(outcome, DeltaStopDamagedDelta, entry.deltaFile);
         } else if (decoded != 0 || targetSize != entry.newSize || memcmp(digest, entry.newHash, 32) != 0) {
-            // A wrong source or a damaged delta: the game file's hash tells which.
             unsigned char old[32];
             bool oldMatches = oldChecked || (HashFile(GamePath, entry.oldSize, old) == 0 &&
                                              memcmp(old, entry.oldHash, 32) == 0);
-            status = oldMatches ? Stop(DeltaStopDamagedDelta, entry.deltaFile)
-                                : Stop(DeltaStopWrongVersion, entry.gameFile);
+            status = oldMatches ? Stop(outcome, DeltaStopDamagedDelta, entry.deltaFile)
+                                : Stop(outcome, DeltaStopWrongVersion, entry.gameFile);
         }
     }
     PlatformCloseFile(decoding.source);
@@ -205,24 +184,24 @@ int MakeResult(int index, bool oldChecked) {
 // Whether a file of that size cannot be the old version and may be the new one.
 bool MayAlreadyBeNew(const DeltaEntry& entry, uint64_t size) { return size == entry.newSize && size != entry.oldSize; }
 
-int PrepareOne(int index) {
+int PrepareOne(int index, DeltaOutcome* outcome) {
     const DeltaEntry& entry = DeltaList[index];
     ProgressFile(ProgressDeltas, entry.gameFile);
     if (ComposeGamePath(index) != 0)
-        return Stop(DeltaStopMissingFile, entry.gameFile);
+        return Stop(outcome, DeltaStopMissingFile, entry.gameFile);
     if (FormatText(DeltaPath, sizeof DeltaPath, "%s\\%s", ProgramFolder, entry.deltaFile) != 0)
-        return Stop(DeltaStopDamagedDelta, entry.deltaFile);
+        return Stop(outcome, DeltaStopDamagedDelta, entry.deltaFile);
     unsigned attributes;
     uint64_t size;
     if (PlatformGetFileAttributes(GamePath, &attributes) != 0 || (attributes & FileAttributeDirectory) ||
         PlatformGetFileSize(GamePath, &size) != 0)
-        return Stop(DeltaStopMissingFile, entry.gameFile);
+        return Stop(outcome, DeltaStopMissingFile, entry.gameFile);
     // A file whose replacement would be refused is found out before anything changes.
-    if (attributes & (FileAttributeHidden | FileAttributeSystem)) return Stop(DeltaStopWriteFailed, entry.gameFile);
+    if (attributes & (FileAttributeHidden | FileAttributeSystem)) return Stop(outcome, DeltaStopWriteFailed, entry.gameFile);
     bool oldChecked = false;
     if (size == entry.newSize) {
         unsigned char digest[32];
-        if (HashFile(GamePath, size, digest) != 0) return Stop(DeltaStopMissingFile, entry.gameFile);
+        if (HashFile(GamePath, size, digest) != 0) return Stop(outcome, DeltaStopMissingFile, entry.gameFile);
         if (memcmp(digest, entry.newHash, 32) == 0) {
             // Already the new version. Its result was counted in the total where
             // its size could not tell it from the old version: counted as done.
@@ -230,21 +209,21 @@ int PrepareOne(int index) {
             return 0;
         }
         oldChecked = size == entry.oldSize && memcmp(digest, entry.oldHash, 32) == 0;
-        if (!oldChecked) return Stop(DeltaStopWrongVersion, entry.gameFile);
+        if (!oldChecked) return Stop(outcome, DeltaStopWrongVersion, entry.gameFile);
     } else if (size != entry.oldSize) {
-        return Stop(DeltaStopWrongVersion, entry.gameFile);
+        return Stop(outcome, DeltaStopWrongVersion, entry.gameFile);
     }
-    return MakeResult(index, oldChecked);
+    return MakeResult(index, oldChecked, outcome);
 }
 
 }  // namespace
 
-int LoadDeltaList() {
-    LastDeltaStop = DeltaStopNone;
+int LoadDeltaList(DeltaOutcome* outcome) {
     DeltaCount = 0;
     char path[PathSize];
-    if (FormatText(path, sizeof path, "%s\\%s", ProgramFolder, ListName) != 0) return Stop(DeltaStopDamagedList, ListName);
-    return ReadDeltaList(path) == DeltaListDamaged ? Stop(DeltaStopDamagedList, ListName) : 0;
+    if (FormatText(path, sizeof path, "%s\\%s", ProgramFolder, ListName) != 0 || ReadDeltaList(path) == DeltaListDamaged)
+        return Stop(outcome, DeltaStopDamagedList, ListName);
+    return 0;
 }
 
 uint64_t DeltaRoomNeeded() {
@@ -273,9 +252,9 @@ void RemoveDeltaLeftovers() {
     }
 }
 
-int PrepareDeltaResults() {
+int PrepareDeltaResults(DeltaOutcome* outcome) {
     for (int i = 0; i < DeltaCount; ++i) {
-        if (PrepareOne(i) != 0) {
+        if (PrepareOne(i, outcome) != 0) {
             DiscardDeltaResults();
             return 1;
         }
@@ -306,6 +285,4 @@ void DiscardDeltaResults() {
 void ResetDeltasForTests() {
     memset(Temporaries, 0, sizeof Temporaries);
     DeltaCount = 0;
-    LastDeltaStop = DeltaStopNone;
-    DeltaStopName[0] = '\0';
 }

@@ -19,14 +19,18 @@ enum DeltaStop {
     DeltaStopDamagedDelta,  // a delta cannot be read, or does not make the new version from the right one
     DeltaStopWriteFailed,   // a result could not be written (a full disk), or its file refuses to be replaced
 };
-extern DeltaStop LastDeltaStop;
-// The file the stop is about: the game file (relative to the game folder), the
-// delta file (relative to the program folder), or "deltas.txt".
-extern char DeltaStopName[DeltaFieldSize];
 
-// Reads ProgramFolder\deltas.txt: 0 when there is none or it was read, 1 when
-// it is damaged.
-int LoadDeltaList();
+// What stopped the run, and the file it is about: the game file (relative to
+// the game folder), the delta file (relative to the program folder), or
+// "deltas.txt". The name lies in the read list, which outlives the run.
+struct DeltaOutcome {
+    DeltaStop stop;
+    const char* name;
+};
+
+// Reads ProgramFolder\deltas.txt: 0 when there is none or it was read, 1 and
+// the outcome when it is damaged.
+int LoadDeltaList(DeltaOutcome* outcome);
 
 // What the results take on the game folder's volume while they all lie beside
 // their files: the new size of each that will be made (a game file already of
@@ -37,9 +41,9 @@ uint64_t DeltaRoomNeeded();
 // game files the deltas patch.
 void RemoveDeltaLeftovers();
 
-// Makes and checks every result. 0 when all are ready; 1 and LastDeltaStop at
+// Makes and checks every result. 0 when all are ready; 1 and the outcome at
 // the first failure, with every temporary file discarded.
-int PrepareDeltaResults();
+int PrepareDeltaResults(DeltaOutcome* outcome);
 
 // Each prepared result takes its game file's place, the game file's read-only
 // mark cleared first as the copy does. 0, or 1 at the first that fails (the

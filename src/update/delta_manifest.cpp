@@ -2,9 +2,10 @@
 
 #include <string.h>
 
-#include "description/text.h"
+#include "text/relative_path.h"
+#include "text/text.h"
 #include "platform/platform.h"
-#include "update/sha256.h"
+#include "codec/sha256.h"
 
 DeltaEntry DeltaList[DeltaCapacity];
 int DeltaCount = 0;
@@ -112,28 +113,6 @@ DeltaListState ReadLines(FileReader reader) {
 }
 
 }  // namespace
-
-// Components are split at both slashes; a double-byte character (表 is 0x95
-// 0x5C) is one character, as the system reads the name. A component of dots
-// and spaces alone is refused: Windows trims ".. " to "..".
-bool IsPlainRelativePath(const char* path) {
-    if (path[0] == '\0' || path[0] == '\\' || path[0] == '/') return false;
-    bool onlyDotsAndSpaces = true;
-    size_t componentLength = 0;
-    for (const char* p = path;; p += CharacterLength(p)) {
-        unsigned char byte = (unsigned char)*p;
-        if (byte == '\\' || byte == '/' || byte == '\0') {
-            if (componentLength == 0 || onlyDotsAndSpaces) return false;
-            if (byte == '\0') return true;
-            onlyDotsAndSpaces = true;
-            componentLength = 0;
-            continue;
-        }
-        if (byte == ':' || byte < 0x20) return false;
-        if (byte != '.' && byte != ' ') onlyDotsAndSpaces = false;
-        ++componentLength;
-    }
-}
 
 DeltaListState ReadDeltaList(const char* path) {
     DeltaCount = 0;

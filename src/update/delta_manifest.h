@@ -41,7 +41,4 @@ enum DeltaListState { DeltaListAbsent = 0, DeltaListRead = 1, DeltaListDamaged =
 // deltas, one game file named twice). DeltaCount is 0 unless it was read.
 DeltaListState ReadDeltaList(const char* path);
 
-// Whether a relative path stays below its folder as the rules above require.
-bool IsPlainRelativePath(const char* path);
-
 #endif

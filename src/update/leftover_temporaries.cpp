@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "description/text.h"
+#include "text/text.h"
 #include "platform/platform.h"
 #include "update/update_tree.h"
 

@@ -1,9 +1,10 @@
 #include "update/run_progress.h"
 
-#include "description/text.h"
+#include "text/text.h"
 #include "platform/platform.h"
 #include "state/folders.h"
 #include "state/progress.h"
+#include "update/game_folder.h"
 #include "update/update_run.h"
 #include "update/update_tree.h"
 

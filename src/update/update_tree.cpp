@@ -3,7 +3,7 @@
 
 #include <string.h>
 
-#include "description/text.h"
+#include "text/text.h"
 #include "description/update_description.h"
 #include "platform/platform.h"
 #include "state/folders.h"

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "check/run/patch_check.h"
-#include "check/run/report_writers.h"
-#include "check/host/text_conversion.h"
-#include "platform/platform_memory.h"
+#include "author_tools/run/patch_check.h"
+#include "author_tools/run/report_writers.h"
+#include "author_tools/host/text_conversion.h"
+#include "platform/memory/platform_memory.h"
 
 namespace mp = memory_platform;
 

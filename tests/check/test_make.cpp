@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "check/host/local_files.h"
-#include "check/update_make/delta_maker.h"
-#include "check/update_make/make_tool.h"
+#include "author_tools/host/local_files.h"
+#include "author_tools/update_make/delta_maker.h"
+#include "author_tools/update_make/make_tool.h"
 
 namespace {
 

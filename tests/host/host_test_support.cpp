@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "description/update_description.h"
-#include "platform/platform_memory.h"
+#include "platform/memory/platform_memory.h"
 #include "shell/font_holder.h"
 #include "state/folders.h"
 #include "state/window_handles.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "update/sha256.h"
+#include "codec/sha256.h"
 
 inline std::string Sha256InPieces(const std::string& data, size_t piece = 0) {
     Sha256State state;

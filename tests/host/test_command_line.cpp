@@ -9,7 +9,7 @@
 #include "host_test_support.h"
 #include "platform/command_line_syntax.h"
 #include "platform/windows_text.h"
-#include "platform/platform_memory.h"
+#include "platform/memory/platform_memory.h"
 #include "shell/command_line_choices_reader.h"
 #include "shell/prepare_startup.h"
 #include "state/folders.h"

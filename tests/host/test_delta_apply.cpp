@@ -13,14 +13,14 @@
 
 #include "description/update_description.h"
 #include "host_test_support.h"
-#include "platform/platform_memory.h"
+#include "platform/memory/platform_memory.h"
 #include "state/folders.h"
 #include "state/progress.h"
 #include "state/run_outcome.h"
 #include "state/window_handles.h"
 #include "update/delta_manifest.h"
 #include "update/room_check.h"
-#include "update/sha256.h"
+#include "codec/sha256.h"
 #include "update/update_run.h"
 
 namespace mp = memory_platform;

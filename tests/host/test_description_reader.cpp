@@ -5,7 +5,7 @@
 
 #include "description/update_description.h"
 #include "host_test_support.h"
-#include "platform/platform_memory.h"
+#include "platform/memory/platform_memory.h"
 #include "shell/prepare_startup.h"
 #include "shell/program_folder.h"
 

@@ -14,7 +14,7 @@
 
 #include "description/update_description.h"
 #include "host_test_support.h"
-#include "platform/platform_memory.h"
+#include "platform/memory/platform_memory.h"
 #include "shell/program_folder.h"
 #include "state/window_handles.h"
 #include "update/update_run.h"

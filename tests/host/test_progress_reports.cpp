@@ -9,7 +9,7 @@
 
 #include "description/update_description.h"
 #include "host_test_support.h"
-#include "platform/platform_memory.h"
+#include "platform/memory/platform_memory.h"
 #include "state/folders.h"
 #include "state/progress.h"
 #include "state/progress_texts.h"

@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "update/sha256.h"
+#include "codec/sha256.h"
 #include "sha256_in_pieces.h"
 
 namespace {

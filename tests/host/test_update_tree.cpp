@@ -7,7 +7,7 @@
 
 #include "description/update_description.h"
 #include "host_test_support.h"
-#include "platform/platform_memory.h"
+#include "platform/memory/platform_memory.h"
 #include "state/scratch_buffers.h"
 #include "update/update_run.h"
 #include "update/update_tree.h"

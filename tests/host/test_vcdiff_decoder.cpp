@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "update/adler32.h"
-#include "update/vcdiff_decoder.h"
+#include "codec/adler32.h"
+#include "codec/vcdiff_decoder.h"
 #include "vcdiff_integer.h"
 
 namespace {
@@ -29,6 +29,7 @@ struct DeltaFiles {
     const Bytes* source = nullptr;
     int sourceFile = -1;
     uint64_t sourceSize = 0;
+    uint64_t targetLimit = UINT64_MAX;
     Bytes delta;
     Bytes target;
     int writes = 0;
@@ -96,7 +97,7 @@ struct Decoded {
 };
 
 Decoded Decode(DeltaFiles& files) {
-    DeltaIo io = {&files, files.sourceSize, ReadSource, ReadDelta, WriteTarget, TargetReused};
+    DeltaIo io = {&files, files.sourceSize, files.targetLimit, ReadSource, ReadDelta, WriteTarget, TargetReused};
     if (files.source != nullptr) io.sourceSize = files.sourceSize = files.source->size();
     Decoded result;
     result.size = 12345;
@@ -497,7 +498,7 @@ TEST(VcdiffDecoder, RefusesDamagedDeltasCleanly) {
     files.source = &old;
     files.delta = delta;
     files.sourceFails = true;
-    EXPECT_EQ(DeltaReadFailed, Decode(files).problem);
+    EXPECT_EQ(DeltaSourceReadFailed, Decode(files).problem);
     files = DeltaFiles();
     files.source = &old;
     files.delta = delta;

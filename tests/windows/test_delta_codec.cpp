@@ -9,10 +9,10 @@
 
 #include <string>
 
-#include "update/adler32.h"
-#include "update/sha256.h"
+#include "codec/adler32.h"
+#include "codec/sha256.h"
 #include "../host/sha256_in_pieces.h"
-#include "update/vcdiff_decoder.h"
+#include "codec/vcdiff_decoder.h"
 #include "../host/vcdiff_integer.h"
 
 namespace {
@@ -104,7 +104,7 @@ TEST(DeltaCodec, CopiesFromASourceAbove4GB) {
     PutInteger(&io.delta, encoding.size());
     io.delta += encoding;
 
-    DeltaIo delta = {&io, SourceSize, ReadSource, ReadDelta, WriteTarget, nullptr};
+    DeltaIo delta = {&io, SourceSize, UINT64_MAX, ReadSource, ReadDelta, WriteTarget, nullptr};
     uint64_t size = 0;
     DeltaProblem problem = DeltaFine;
     ASSERT_EQ(0, DecodeDelta(&delta, &size, &problem)) << DeltaProblemName(problem);

@@ -6,7 +6,7 @@
 
 #include <string.h>
 
-#include "description/text.h"
+#include "text/text.h"
 
 TEST(FormatText, FitsOnlyWithItsTerminatorAndACutTextEndsInsideItsBuffer) {
     struct Case {

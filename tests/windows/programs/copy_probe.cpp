@@ -6,7 +6,7 @@
 
 #include <stdio.h>
 
-#include "platform.h"
+#include "platform/platform.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 3) {

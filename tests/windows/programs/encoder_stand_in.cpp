@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "update/adler32.h"
+#include "codec/adler32.h"
 #include "../../host/vcdiff_integer.h"
 
 namespace {

@@ -1,0 +1,230 @@
+// The encodings run as a second process, on the second core, while this one
+// hashes the two versions of the same file and decodes the delta before it.
+#include "author_tools/update_make/delta_maker.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+
+#include "author_tools/update_make/delta_files.h"
+#include "author_tools/host/local_files.h"
+#include "author_tools/host/text_conversion.h"
+#include "text/text.h"
+#include "codec/sha256.h"
+#include "update/game_folder.h"
+#include "update/update_run.h"
+#include "codec/vcdiff_decoder.h"
+
+std::function<void(const std::string&)> DeltaEncodedHook;
+
+namespace {
+
+const size_t ChunkSize = 1 << 20;
+
+std::string Utf8(const std::string& shiftJis) { return ShiftJisToUtf8(shiftJis); }
+
+int HashFile(const std::string& path, std::vector<char>* buffer, std::string* hex, std::string* problem) {
+    LocalReader reader;
+    if (reader.Open(path, problem) != 0) return 1;
+    Sha256State state;
+    Sha256Begin(&state);
+    for (uint64_t offset = 0;;) {
+        size_t count = 0;
+        if (reader.ReadAt(offset, buffer->data(), buffer->size(), &count, problem) != 0) return 1;
+        if (count == 0) break;
+        Sha256Add(&state, buffer->data(), count);
+        offset += count;
+        if (Interrupted()) return *problem = "interrupted", 1;
+    }
+    unsigned char digest[32];
+    char text[65];
+    Sha256Finish(&state, digest);
+    Sha256ToHex(digest, text);
+    *hex = text;
+    return 0;
+}
+
+// The decoder's target compared with NEW's file as it comes, never held whole.
+struct Verification {
+    LocalReader source, delta, expected;
+    std::vector<char> buffer = std::vector<char>(ChunkSize);
+    uint64_t compared = 0;
+    bool differs = false;
+    std::string problem;
+};
+
+int ReadSource(void* context, uint64_t offset, void* buffer, size_t size) {
+    auto* check = (Verification*)context;
+    size_t count = 0;
+    return check->source.ReadAt(offset, buffer, size, &count, &check->problem) != 0 || count != size;
+}
+
+int ReadDelta(void* context, uint64_t offset, void* buffer, size_t size, size_t* count) {
+    auto* check = (Verification*)context;
+    return check->delta.ReadAt(offset, buffer, size, count, &check->problem);
+}
+
+int CompareTarget(void* context, const void* data, size_t size) {
+    auto* check = (Verification*)context;
+    const char* bytes = (const char*)data;
+    while (size > 0) {
+        size_t chunk = std::min(size, check->buffer.size()), count = 0;
+        if (check->expected.ReadAt(check->compared, check->buffer.data(), chunk, &count, &check->problem) != 0) return 1;
+        size_t same = count == chunk && memcmp(bytes, check->buffer.data(), chunk) == 0 ? chunk : 0;
+        while (same < count && bytes[same] == check->buffer[same]) ++same;
+        if (same < chunk) {
+            check->compared += same;
+            check->differs = true;
+            return 1;
+        }
+        check->compared += chunk;
+        bytes += chunk;
+        size -= chunk;
+    }
+    return 0;
+}
+
+// "" when the delta decoded from OLD's file gives NEW's byte for byte; else what went wrong.
+std::string Verify(const std::string& oldPath, const std::string& deltaPath, const std::string& newPath) {
+    Verification check;
+    std::string problem;
+    if (check.source.Open(oldPath, &problem) != 0 || check.delta.Open(deltaPath, &problem) != 0 ||
+        check.expected.Open(newPath, &problem) != 0)
+        return problem;
+    DeltaIo io = {&check, check.source.Size(), UINT64_MAX, ReadSource, ReadDelta, CompareTarget, nullptr};
+    uint64_t targetSize = 0;
+    DeltaProblem decoded = DeltaFine;
+    int status = DecodeDelta(&io, &targetSize, &decoded);
+    if (check.differs) return "its result differs from NEW's file from byte " + std::to_string(check.compared);
+    if (!check.problem.empty()) return check.problem;
+    if (status != 0) return std::string("update.exe's decoder refuses it: ") + DeltaProblemName(decoded);
+    if (targetSize != check.expected.Size())
+        return "its result has " + std::to_string(targetSize) + " bytes, NEW's file " +
+               std::to_string(check.expected.Size());
+    return "";
+}
+
+// xdelta3 clears its whole source window before it starts (64 MiB unless told):
+// a window the size of OLD's file, within its limits, makes the same delta of a
+// small file twenty times sooner.
+uint64_t SourceWindow(uint64_t oldSize) {
+    uint64_t window = 1 << 19;
+    while (window < oldSize && window < (64u << 20)) window <<= 1;
+    return window;
+}
+
+std::string Numbered(size_t number) {
+    char name[32];
+    snprintf(name, sizeof name, "%04zu.vcdiff", number);
+    return name;
+}
+
+std::string Manifest(const std::vector<DeltaFile>& deltas) {
+    std::string text = "# game file\told size\told SHA-256\tnew size\tnew SHA-256\tdelta file\r\n";
+    for (const DeltaFile& delta : deltas)
+        text += delta.path + "\t" + std::to_string(delta.oldSize) + "\t" + delta.oldHash + "\t" +
+                std::to_string(delta.newSize) + "\t" + delta.newHash + "\t" + delta.file + "\r\n";
+    return text;
+}
+
+}  // namespace
+
+bool DeltaResult::Uses(size_t replaced) const {
+    for (const DeltaFile& delta : deltas)
+        if (delta.replaced == replaced) return true;
+    return false;
+}
+
+bool DeltaCandidate(const PlannedFile& file) {
+    if (file.size < DeltaMinimumSize) return false;
+    for (const char* engine : EngineExecutables)
+        if (EqualIgnoringAsciiCase(file.path.c_str(), engine)) return false;
+    return true;
+}
+
+int MakeDeltas(const PatchPlan& plan, const FolderRead& oldRead, const FolderRead& newRead, const std::string& oldFolder,
+               const std::string& newFolder, const std::string& patch, DeltaResult* result, std::string* problem) {
+    std::vector<size_t> order;
+    for (size_t i = 0; i < plan.replaced.size(); ++i)
+        if (DeltaCandidate(plan.replaced[i])) order.push_back(i);
+    if (order.empty()) return 0;
+    // The largest first: the 256 deltas a patch may hold go where they save most.
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return plan.replaced[a].size > plan.replaced[b].size; });
+    const std::string folder = patch + "/deltas";
+    if (MakeLocalFolder(folder, problem) != 0) return 1;
+    auto oldPath = [&](size_t i) { return LocalPath(oldFolder, oldRead.entries[plan.replaced[i].oldSource].relativePath); };
+    auto newPath = [&](size_t i) { return LocalPath(newFolder, newRead.entries[plan.replaced[i].source].relativePath); };
+    auto encoded = [&](size_t i) { return folder + "/encoding-" + std::to_string(i) + ".vcdiff"; };
+
+    std::vector<DeltaFile> kept, whole;
+    std::vector<char> buffer(ChunkSize);
+    long waiting = -1;  // a kept delta not yet decoded
+    auto verifyWaiting = [&]() {
+        if (waiting < 0) return;
+        std::string wrong = Verify(oldPath((size_t)waiting), encoded((size_t)waiting), newPath((size_t)waiting));
+        if (!wrong.empty())
+            result->rejected.push_back(ProofDifference{plan.replaced[(size_t)waiting].path,
+                                                       "its delta, decoded by update.exe's decoder from OLD's file: " + wrong});
+        waiting = -1;
+    };
+    for (size_t i : order) {
+        const PlannedFile& file = plan.replaced[i];
+        DeltaFile delta;
+        delta.replaced = i;
+        delta.path = file.path;
+        delta.newSize = file.size;
+        delta.oldSize = oldRead.entries[file.oldSource].size;
+        if (kept.size() >= DeltaCountLimit) {
+            delta.whole = "a patch holds at most " + std::to_string(DeltaCountLimit) + " deltas";
+            whole.push_back(delta);
+            continue;
+        }
+        EncodingProcess process;
+        if (StartEncoding(result->encoder, SourceWindow(delta.oldSize), oldPath(i), newPath(i), encoded(i), folder + "/encoding.txt", &process,
+                          problem) != 0)
+            return 1;
+        // While it runs: the two hashes, and the decoding of the delta before.
+        std::string hashProblem;
+        int hashed = HashFile(oldPath(i), &buffer, &delta.oldHash, &hashProblem) != 0 ||
+                     HashFile(newPath(i), &buffer, &delta.newHash, &hashProblem) != 0;
+        verifyWaiting();
+        if (FinishEncoding(&process, problem) != 0) {
+            *problem = Utf8(file.path) + ": " + *problem;
+            return 1;
+        }
+        if (hashed != 0) return *problem = hashProblem, 1;
+        if (Interrupted()) return *problem = "interrupted", 1;
+        delta.deltaSize = LocalFileSize(encoded(i));
+        if (delta.deltaSize > file.size / 2) {
+            RemoveLocalTree(encoded(i));
+            delta.whole = "its delta of " + std::to_string(delta.deltaSize) + " bytes is more than half the file";
+            whole.push_back(delta);
+            continue;
+        }
+        if (DeltaEncodedHook) DeltaEncodedHook(encoded(i));
+        kept.push_back(delta);
+        waiting = (long)i;
+    }
+    verifyWaiting();
+
+    // Numbered in the plan's order, as the manifest lists them.
+    auto byPlan = [](const DeltaFile& a, const DeltaFile& b) { return a.replaced < b.replaced; };
+    std::sort(kept.begin(), kept.end(), byPlan);
+    std::sort(whole.begin(), whole.end(), byPlan);
+    for (size_t n = 0; n < kept.size(); ++n) {
+        kept[n].file = "deltas\\" + Numbered(n + 1);
+        if (RenameLocalFile(encoded(kept[n].replaced), folder + "/" + Numbered(n + 1), problem) != 0) return 1;
+        result->deltaBytes += kept[n].deltaSize;
+    }
+    result->deltas = kept;
+    result->whole = whole;
+    if (kept.empty()) {
+        RemoveLocalTree(folder);
+        return 0;
+    }
+    std::string manifest = Manifest(kept);
+    result->manifestBytes = manifest.size();
+    return WriteLocalFile(patch + "/deltas.txt", manifest, problem);
+}

@@ -1,0 +1,58 @@
+// update-make's deltas: a replaced file travels as a VCDIFF delta (made by the
+// xdelta3 program) where the delta is at most half the new file, listed in
+// deltas.txt beside update.ini; each delta is decoded by update.exe's own
+// decoder from OLD's file and compared with NEW's before the patch is placed.
+#ifndef UPDATE_CHECK_DELTA_MAKER_H
+#define UPDATE_CHECK_DELTA_MAKER_H
+
+#include <stdint.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "author_tools/host/folder_reader.h"
+#include "author_tools/update_make/patch_maker.h"
+
+// Smaller files travel whole: a delta saves them little, and each costs a
+// process start here and two hashes in the player's run.
+const uint64_t DeltaMinimumSize = 64 * 1024;
+const size_t DeltaCountLimit = 256;  // the program's manifest holds no more
+
+enum class DeltaMode { Wanted, Required, Off };
+
+struct DeltaFile {
+    size_t replaced = 0;  // its index in the plan's replaced files
+    std::string path;     // Shift-JIS, relative to the game folder
+    uint64_t oldSize = 0, newSize = 0, deltaSize = 0;
+    std::string oldHash, newHash;  // SHA-256, 64 lowercase hex digits
+    std::string file;              // in the patch: "deltas\0001.vcdiff"; "" for one that travels whole
+    std::string whole;             // why a candidate travels whole
+};
+
+struct DeltaResult {
+    std::string encoder;                  // the xdelta3 program run, "" when none was
+    std::string none;                     // why no delta was tried, "" when they were
+    std::vector<DeltaFile> deltas;        // in the plan's order
+    std::vector<DeltaFile> whole;         // candidates that travel whole, in the plan's order
+    uint64_t manifestBytes = 0, deltaBytes = 0;
+    std::vector<ProofDifference> rejected;  // deltas whose decoding does not give NEW's file
+    bool Uses(size_t replaced) const;
+};
+
+// The replaced files a delta may be tried for: not an engine executable, NEW
+// at least DeltaMinimumSize bytes.
+bool DeltaCandidate(const PlannedFile& file);
+
+// Encodes the candidates, largest first (the first 256 that are worth it
+// become deltas), hashing both versions while the encoder runs, into
+// patch/deltas (UTF-8 local paths), decodes each with the program's decoder and
+// compares the result with NEW's file; writes patch/deltas.txt when there is a
+// delta. 0, or 1 and a reason (a file that cannot be read, the encoder failing).
+int MakeDeltas(const PatchPlan& plan, const FolderRead& oldRead, const FolderRead& newRead, const std::string& oldFolder,
+               const std::string& newFolder, const std::string& patch, DeltaResult* result, std::string* problem);
+
+// Tests damage a delta here, after it is encoded and before it is decoded.
+extern std::function<void(const std::string& deltaPath)> DeltaEncodedHook;
+
+#endif

@@ -1,0 +1,58 @@
+#include "author_tools/update_make/release_program.h"
+
+#include <stdint.h>
+#include <stdio.h>
+
+#include "author_tools/host/local_files.h"
+
+namespace {
+
+const char WhatToGive[] =
+    ": give the release update.exe with --exe (cmake --preset win32 && cmake --build --preset win32 builds "
+    "build/win32/src/shell/update.exe)";
+
+// The headers lie in the first few KB; a wrong file may be large.
+const size_t HeaderBytes = 64 * 1024;
+
+enum : uint16_t { MachineI386 = 0x14C, MachineAmd64 = 0x8664, SubsystemGui = 2, SubsystemConsole = 3, FlagDll = 0x2000 };
+
+unsigned Read16(const std::string& bytes, size_t at) {
+    return (unsigned char)bytes[at] | (unsigned)(unsigned char)bytes[at + 1] << 8;
+}
+uint32_t Read32(const std::string& bytes, size_t at) { return Read16(bytes, at) | (uint32_t)Read16(bytes, at + 2) << 16; }
+
+}  // namespace
+
+int CheckReleaseProgram(const std::string& path, std::vector<AuthorWarning>* warnings, std::string* problem) {
+    std::string bytes, reason;
+    if (ReadLocalFile(path, &bytes, &reason, HeaderBytes) != 0) return *problem = "--exe " + path + ": " + reason, 1;
+    auto refuse = [&](const std::string& what) {
+        *problem = "--exe " + path + ": " + what + WhatToGive;
+        return 1;
+    };
+    if (bytes.size() < 64 || bytes.compare(0, 2, "MZ") != 0) {
+        bool elf = bytes.compare(0, 4, "\x7F" "ELF") == 0;
+        return refuse(elf ? "a Linux program, not a Windows one" : "not a Windows program (no MZ header)");
+    }
+    // The PE header: signature, file header (20 bytes), then the optional header,
+    // whose subsystem field lies at 68 in both its 32- and 64-bit forms.
+    uint32_t pe = Read32(bytes, 0x3C);
+    if (pe > bytes.size() || bytes.size() - pe < 24 || bytes.compare(pe, 4, std::string("PE\0\0", 4)) != 0)
+        return refuse("an MS-DOS program, not a Windows one (no PE header)");
+    unsigned machine = Read16(bytes, pe + 4), optionalSize = Read16(bytes, pe + 20), flags = Read16(bytes, pe + 22);
+    if (optionalSize < 70 || bytes.size() - pe - 24 < 70) return refuse("a damaged Windows program (its optional header is cut short)");
+    unsigned subsystem = Read16(bytes, pe + 24 + 68);
+    if (flags & FlagDll) return refuse("a DLL, not a program");
+    if (machine != MachineI386 && machine != MachineAmd64) {
+        char hex[8];
+        snprintf(hex, sizeof hex, "0x%04X", machine);
+        return refuse(std::string("a Windows program for another processor (machine ") + hex + ")");
+    }
+    if (subsystem == SubsystemConsole) return refuse("a console program, not update.exe (which has a window)");
+    if (subsystem != SubsystemGui) return refuse("a Windows program of subsystem " + std::to_string(subsystem) + ", not update.exe");
+    if (machine == MachineAmd64)
+        warnings->push_back(AuthorWarning{"exe-64-bit", "update.exe",
+                                          "the x86_64 build: it runs only on 64-bit Windows; the release is the i686 "
+                                          "build (cmake --preset win32)"});
+    return 0;
+}
