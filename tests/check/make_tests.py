@@ -225,9 +225,10 @@ def road(wine_run, driver, exe, maker, fixture, host_maker=None, encoder=None):
             with open(os.path.join(tools, "encoder-arguments.txt"), encoding="utf-8") as f:
                 received = f.read().splitlines()
             wanted = [folders[0] + "\\data\\archive.dat", folders[1] + "\\data\\archive.dat"]
-            options = ["-e", "-9", "-S", "none", "-A=", "-B", "1048576", "-W", "2097152", "-f", "-s"]
-            if received[:11] != options or received[11:13] != wanted or not received[13:14] or \
-                    not (received[13].startswith(windows_path(work) + "\\") and received[13].endswith(".vcdiff")):
+            options = ["-e", "-9", "-D", "-S", "none", "-A=", "-B", "1048576", "-W", "2097152", "-f", "-s"]
+            count = len(options)
+            if received[:count] != options or received[count:count + 2] != wanted or not received[count + 2:] or \
+                    not (received[count + 2].startswith(windows_path(work) + "\\") and received[count + 2].endswith(".vcdiff")):
                 problems.append("the encoder received %s, expected its options and %s" % (received, wanted))
         if driver and not problems:
             problems += apply_with_update_exe(wine_run, driver, work, readonly, upper)

@@ -49,11 +49,13 @@ struct EncodingProcess {
 const uint64_t EncoderTargetWindow = 2u << 20;
 
 // The encoder's arguments after its name: plain VCDIFF without secondary
-// compression or application header, sourceWindow bytes of OLD held (524,288
-// at least), EncoderTargetWindow bytes a window.
+// compression or application header, the files' bytes as they are (-D: the
+// encoder would otherwise decompress a gzip, bzip2 or xz file itself and
+// encode what it holds, which does not decode to the file), sourceWindow bytes
+// of OLD held (524,288 at least), EncoderTargetWindow bytes a window.
 inline std::vector<std::string> EncoderArguments(uint64_t sourceWindow, const std::string& oldPath,
                                                  const std::string& newPath, const std::string& out) {
-    return {"-e", "-9", "-S", "none", "-A=", "-B", std::to_string(sourceWindow), "-W",
+    return {"-e", "-9", "-D", "-S", "none", "-A=", "-B", std::to_string(sourceWindow), "-W",
             std::to_string(EncoderTargetWindow), "-f", "-s", oldPath, newPath, out};
 }
 

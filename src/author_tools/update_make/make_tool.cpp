@@ -196,6 +196,23 @@ int WritePatch(const Options& options, const FolderRead& newRead, const PatchPla
     return 0;
 }
 
+// Without an encoder every changed file travels whole, which may make a patch
+// a hundred times larger than it need be: the author hears of it, with what
+// travels whole that a delta could have carried.
+void WarnOfNoEncoder(PatchPlan* plan) {
+    size_t count = 0;
+    uint64_t bytes = 0;
+    for (const PlannedFile& file : plan->replaced)
+        if (DeltaCandidate(file)) ++count, bytes += file.size;
+    if (count == 0) return;
+    plan->warnings.push_back(AuthorWarning{
+        "no-delta-encoder", "",
+        std::to_string(count) + (count == 1 ? " changed file" : " changed files") + " of " +
+            std::to_string(DeltaMinimumSize / 1024) + " KiB or more (" + std::to_string(bytes) +
+            " bytes) travel whole, as the patch was made without deltas: " + DeltaEncoderAdvice() +
+            "; or give --no-delta to make a whole-file patch on purpose"});
+}
+
 // One make, from the command line to the report. Each phase returns 0 to go
 // on, or the exit status the make ends with.
 struct MakeRun {
@@ -298,6 +315,7 @@ int PlanThePatch(MakeRun& run) {
             if (options.deltas == DeltaMode::Required)
                 return run.Fail(MakeUsageOrReadError, std::string("--delta: ") + DeltaEncoderAdvice());
             report.deltas.none = DeltaEncoderAdvice();
+            WarnOfNoEncoder(&report.plan);
         }
     }
     return 0;
