@@ -39,7 +39,7 @@ const char* DeltaEncoderAdvice();
 
 struct EncodingProcess {
     intptr_t id = 0;
-    std::string messages;  // the file its output goes to
+    intptr_t output = -1;  // where its messages are read from, to their end
 };
 
 // The target windows asked of the encoder (its own default is 8 MiB): update.exe
@@ -59,12 +59,12 @@ inline std::vector<std::string> EncoderArguments(uint64_t sourceWindow, const st
             std::to_string(EncoderTargetWindow), "-f", "-s", oldPath, newPath, out};
 }
 
-// Starts `encoder` with EncoderArguments; its output goes to messages.
+// Starts `encoder` with EncoderArguments, its messages going to a pipe. On
+// Windows the paths are given in a form the encoder's ANSI calls can open.
 int StartEncoding(const std::string& encoder, uint64_t sourceWindow, const std::string& oldPath,
-                  const std::string& newPath, const std::string& out, const std::string& messages,
-                  EncodingProcess* process, std::string* problem);
-// Waits for it: 0 when it ended with status 0; 1 and its first message line.
-// The messages file is removed either way.
+                  const std::string& newPath, const std::string& out, EncodingProcess* process, std::string* problem);
+// Reads its messages to their end and waits for it: 0 when it ended with
+// status 0; 1 and its first message line.
 int FinishEncoding(EncodingProcess* process, std::string* problem);
 
 #endif

@@ -80,34 +80,47 @@ std::string FindDeltaEncoder() {
 const char* DeltaEncoderAdvice() { return "no xdelta3 program on PATH: install the package xdelta3 (apt-get install xdelta3)"; }
 
 int StartEncoding(const std::string& encoder, uint64_t sourceWindow, const std::string& oldPath,
-                  const std::string& newPath, const std::string& out, const std::string& messages,
-                  EncodingProcess* process, std::string* problem) {
+                  const std::string& newPath, const std::string& out, EncodingProcess* process, std::string* problem) {
     std::vector<std::string> words = EncoderArguments(sourceWindow, oldPath, newPath, out);
     words.insert(words.begin(), encoder);
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(&word[0]);
     argv.push_back(nullptr);
+    int ends[2];
+    if (pipe(ends) != 0) return *problem = Reason("a pipe for xdelta3", errno), 1;
+    fcntl(ends[0], F_SETFD, FD_CLOEXEC);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, messages.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], 2);
+    posix_spawn_file_actions_addclose(&actions, ends[1]);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     pid_t child = 0;
     int error = posix_spawn(&child, encoder.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) return *problem = Reason(encoder, error), 1;
+    close(ends[1]);
+    if (error != 0) {
+        close(ends[0]);
+        return *problem = Reason(encoder, error), 1;
+    }
     process->id = child;
-    process->messages = messages;
+    process->output = ends[0];
     return 0;
 }
 
 int FinishEncoding(EncodingProcess* process, std::string* problem) {
+    std::string output;
+    char chunk[4096];
+    for (;;) {
+        ssize_t got = read((int)process->output, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        output.append(chunk, (size_t)got);
+    }
+    close((int)process->output);
     int status = 0;
     while (waitpid((pid_t)process->id, &status, 0) < 0 && errno == EINTR) {
     }
-    std::string output, reason;
-    ReadLocalFile(process->messages, &output, &reason);
-    unlink(process->messages.c_str());
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return 0;
     std::string line = output.substr(0, output.find('\n'));
     *problem = "xdelta3 " + (WIFEXITED(status) ? "ended with status " + std::to_string(WEXITSTATUS(status))

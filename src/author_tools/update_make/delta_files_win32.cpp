@@ -1,5 +1,5 @@
 // delta_files.h on Windows: positioned ReadFile, CreateProcessW with its output
-// in a file, xdelta3.exe looked for beside the tool first.
+// through a pipe, xdelta3.exe looked for beside the tool first.
 #include <windows.h>
 
 #include <vector>
@@ -9,8 +9,6 @@
 #include "author_tools/host/wide_text.h"
 
 namespace {
-
-
 
 // One argument of a command line as CommandLineToArgvW splits it back.
 std::wstring Quoted(const std::wstring& word) {
@@ -93,55 +91,108 @@ const char* DeltaEncoderAdvice() {
     return "no xdelta3.exe beside update-make.exe or on PATH: put the xdelta3 program (3.0 or later) beside update-make.exe";
 }
 
+namespace {
+
+// xdelta3.exe takes its arguments in the system's ANSI code page and opens
+// its files with the ANSI CreateFile: a path it is given must be spelled
+// exactly in that code page (a UTF-8 system code page spells everything).
+bool SpelledInAnsi(const std::wstring& path) {
+    if (GetACP() == CP_UTF8) return true;
+    BOOL usedDefault = FALSE;
+    int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.c_str(), (int)path.size(), nullptr, 0, nullptr,
+                                   &usedDefault);
+    return size > 0 && !usedDefault;
+}
+
+// The form of an existing file's path that the encoder can open: the full
+// path in backslashes, else its short (8.3) form where the system has one.
+// The \\?\ prefix only where the path is too long without it.
+int EncoderPath(const std::string& path, std::wstring* form, std::string* problem) {
+    const std::wstring full = FullWidePath(path);
+    auto plain = [](const std::wstring& text) {
+        return text.compare(0, 4, L"\\\\?\\") == 0 && text.size() - 4 < MAX_PATH ? text.substr(4) : text;
+    };
+    *form = plain(full);
+    if (SpelledInAnsi(*form)) return 0;
+    std::vector<wchar_t> shortened(full.size() + 1);
+    DWORD length = GetShortPathNameW(full.c_str(), shortened.data(), (DWORD)shortened.size());
+    if (length > 0 && length < shortened.size()) {
+        *form = plain(std::wstring(shortened.data(), length));
+        if (SpelledInAnsi(*form)) return 0;
+    }
+    *problem = path + ": xdelta3.exe cannot open it: its name has characters the system's code page (" +
+               std::to_string(GetACP()) + ") cannot spell and it has no short name; make the patch on a system whose " +
+               "language is the game's, or from folders named in plain letters";
+    return 1;
+}
+
+}  // namespace
+
 int StartEncoding(const std::string& encoder, uint64_t sourceWindow, const std::string& oldPath,
-                  const std::string& newPath, const std::string& out, const std::string& messages,
-                  EncodingProcess* process, std::string* problem) {
-    std::vector<std::string> words = EncoderArguments(sourceWindow, oldPath, newPath, out);
-    words.insert(words.begin(), encoder);
-    std::wstring command;
-    for (const std::string& word : words) {
+                  const std::string& newPath, const std::string& out, EncodingProcess* process, std::string* problem) {
+    // The delta's file is made here, so that it has a short name to give.
+    HANDLE made = CreateFileW(FullWidePath(out).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (made == INVALID_HANDLE_VALUE) return *problem = PathAndLastError(out), 1;
+    CloseHandle(made);
+    std::wstring oldForm, newForm, outForm;
+    if (EncoderPath(oldPath, &oldForm, problem) != 0 || EncoderPath(newPath, &newForm, problem) != 0 ||
+        EncoderPath(out, &outForm, problem) != 0)
+        return 1;
+    std::wstring program;
+    Utf8ToWide(encoder, &program);
+    std::wstring command = Quoted(program);
+    for (const std::string& word :
+         EncoderArguments(sourceWindow, WideToUtf8(oldForm), WideToUtf8(newForm), WideToUtf8(outForm))) {
         std::wstring wide;
         Utf8ToWide(word, &wide);
-        command += (command.empty() ? L"" : L" ") + Quoted(wide);
+        command += L" " + Quoted(wide);
     }
+    // Its messages come through a pipe, read to its end when it is finished:
+    // no file is held open that another start or the clean-up must open.
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-    HANDLE output = CreateFileW(FullWidePath(messages).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (output == INVALID_HANDLE_VALUE) return *problem = PathAndLastError(messages), 1;
+    HANDLE reading = nullptr, writing = nullptr;
+    if (!CreatePipe(&reading, &writing, &inherited, 0)) return *problem = "a pipe for xdelta3: " + SystemErrorText(GetLastError()), 1;
+    SetHandleInformation(reading, HANDLE_FLAG_INHERIT, 0);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = INVALID_HANDLE_VALUE;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
+    startup.hStdOutput = writing;
+    startup.hStdError = writing;
     PROCESS_INFORMATION started = {};
-    std::wstring program;
-    Utf8ToWide(encoder, &program);
-    BOOL made = CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                               &startup, &started);
+    BOOL ran = CreateProcessW(program.c_str(), &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                              &startup, &started);
     DWORD error = GetLastError();
-    CloseHandle(output);
-    if (!made) {
+    CloseHandle(writing);
+    if (!ran) {
+        CloseHandle(reading);
         SetLastError(error);
         return *problem = PathAndLastError(encoder), 1;
     }
     CloseHandle(started.hThread);
     process->id = (intptr_t)started.hProcess;
-    process->messages = messages;
+    process->output = (intptr_t)reading;
     return 0;
 }
 
 int FinishEncoding(EncodingProcess* process, std::string* problem) {
+    HANDLE reading = (HANDLE)process->output;
+    std::string output;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(reading, chunk, sizeof chunk, &got, nullptr) && got > 0) output.append(chunk, got);
+    CloseHandle(reading);
     HANDLE child = (HANDLE)process->id;
     WaitForSingleObject(child, INFINITE);
     DWORD status = 1;
     GetExitCodeProcess(child, &status);
     CloseHandle(child);
-    std::string output, reason;
-    ReadLocalFile(process->messages, &output, &reason);
-    DeleteFileW(FullWidePath(process->messages).c_str());
     if (status == 0) return 0;
+    // Its messages are in the ANSI code page, as its arguments are.
     std::string line = output.substr(0, output.find_first_of("\r\n"));
-    *problem = "xdelta3 ended with status " + std::to_string(status) + (line.empty() ? "" : ": " + line);
+    std::wstring wide(line.size(), L'\0');
+    wide.resize(line.empty() ? 0 : MultiByteToWideChar(CP_ACP, 0, line.data(), (int)line.size(), &wide[0], (int)wide.size()));
+    *problem = "xdelta3 ended with status " + std::to_string(status) + (wide.empty() ? "" : ": " + WideToUtf8(wide));
     return 1;
 }

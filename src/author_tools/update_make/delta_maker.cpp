@@ -182,7 +182,7 @@ int MakeDeltas(const PatchPlan& plan, const FolderRead& oldRead, const FolderRea
             continue;
         }
         EncodingProcess process;
-        if (StartEncoding(result->encoder, SourceWindow(delta.oldSize), oldPath(i), newPath(i), encoded(i), folder + "/encoding.txt", &process,
+        if (StartEncoding(result->encoder, SourceWindow(delta.oldSize), oldPath(i), newPath(i), encoded(i), &process,
                           problem) != 0)
             return 1;
         // While it runs: the two hashes, and the decoding of the delta before.

@@ -13,8 +13,8 @@
 
 namespace {
 
-bool ReadWhole(const wchar_t* path, std::string* bytes) {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+bool ReadWhole(const char* path, std::string* bytes) {
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
     if (file == INVALID_HANDLE_VALUE) return false;
     char chunk[65536];
     DWORD got = 0;
@@ -23,8 +23,7 @@ bool ReadWhole(const wchar_t* path, std::string* bytes) {
     return true;
 }
 
-bool WriteWhole(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+bool WriteAndClose(HANDLE file, const std::string& bytes) {
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     bool whole = WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL) && written == bytes.size();
@@ -81,15 +80,26 @@ std::string Delta(const std::string& old, const std::string& made) {
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
+// As xdelta3.exe does, it takes its arguments in the ANSI code page and opens
+// its files by them: a path update-make gives it must be one that code page
+// spells, its own or a short form. The arguments are written in their long
+// form, the files' names as they are.
+int main(int argc, char** argv) {
     std::wstring log(MAX_PATH * 4, L'\0');
     log.resize(GetModuleFileNameW(NULL, &log[0], (DWORD)log.size()));
     log = log.substr(0, log.find_last_of(L'\\') + 1) + L"encoder-arguments.txt";
     std::string arguments;
-    for (int i = 1; i < argc; ++i) arguments += Utf8(argv[i]) + "\n";
-    if (!WriteWhole(log, arguments)) return 2;
-    if (argc < 6 || wcscmp(argv[1], L"-e") != 0 || wcscmp(argv[argc - 4], L"-s") != 0) return 2;
+    for (int i = 1; i < argc; ++i) {
+        std::wstring wide(MAX_PATH * 4, L'\0');
+        wide.resize(MultiByteToWideChar(CP_ACP, 0, argv[i], -1, &wide[0], (int)wide.size()) - 1);
+        std::wstring longer(MAX_PATH * 4, L'\0');
+        DWORD length = GetLongPathNameW(wide.c_str(), &longer[0], (DWORD)longer.size());
+        arguments += Utf8((length > 0 && length < longer.size() ? longer.substr(0, length) : wide).c_str()) + "\n";
+    }
+    if (!WriteAndClose(CreateFileW(log.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL), arguments)) return 2;
+    if (argc < 6 || strcmp(argv[1], "-e") != 0 || strcmp(argv[argc - 4], "-s") != 0) return 2;
     std::string old, made;
     if (!ReadWhole(argv[argc - 3], &old) || !ReadWhole(argv[argc - 2], &made) || made.size() > (16u << 20)) return 2;
-    return WriteWhole(argv[argc - 1], Delta(old, made)) ? 0 : 2;
+    HANDLE out = CreateFileA(argv[argc - 1], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    return WriteAndClose(out, Delta(old, made)) ? 0 : 2;
 }
