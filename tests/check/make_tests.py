@@ -151,9 +151,13 @@ def windows_path(path):
     return "Z:" + path.replace("/", "\\")
 
 
-def road(wine_run, driver, exe, maker, fixture, host_maker=None, encoder=None):
+def road(wine_run, driver, exe, maker, fixture, host_maker=None, encoder=None, checker=None):
+    """checker: the real encoder lies beside the tool (the kit's road), the
+    work folder has a Japanese name with a space, and update-check checks the
+    patch before update.exe applies it."""
     readonly, upper = road_settings(fixture)
-    work = tempfile.mkdtemp(prefix="update-make road " if encoder else "update-make-road-")
+    prefix = "update-make キット road " if checker else "update-make road " if encoder else "update-make-road-"
+    work = tempfile.mkdtemp(prefix=prefix)
     problems = []
     try:
         for part in ("old", "new"):
@@ -221,7 +225,9 @@ def road(wine_run, driver, exe, maker, fixture, host_maker=None, encoder=None):
             with open(exe, "rb") as built, open(os.path.join(patch, "update.exe"), "rb") as carried:
                 if built.read() != carried.read():
                     problems.append("the patch's update.exe is not the one built beside update-make")
-        if encoder:
+        if checker and not problems:
+            problems += check_patch(wine_run, checker, work, folders)
+        if encoder and not checker:
             with open(os.path.join(tools, "encoder-arguments.txt"), encoding="utf-8") as f:
                 received = f.read().splitlines()
             wanted = [folders[0] + "\\data\\archive.dat", folders[1] + "\\data\\archive.dat"]
@@ -241,6 +247,23 @@ def road(wine_run, driver, exe, maker, fixture, host_maker=None, encoder=None):
         (", applied by update.exe and compared with NEW" if driver else "")
     print("road: " + (what if not problems else "%d problems" % len(problems)))
     return 1 if problems else 0
+
+
+def check_patch(wine_run, checker, work, folders):
+    """update-check's preview of the patch on OLD: the run completes, the
+    delta is found and applied, and the completion box is the last."""
+    status, out, err = run_maker(wine_run, checker, ["--json", folders[2], folders[0]], work)
+    print(err, end="")
+    report = json.loads(out) if out.strip() else {}
+    problems = []
+    if status not in (0, 1):
+        problems.append("update-check ended with %d: %s" % (status, report.get("result", err.strip())))
+    boxes = [box.get("text") for box in report.get("boxes", [])]
+    if boxes[-1:] != ["アップデートが完了しました。"]:
+        problems.append("update-check's boxes: %s" % boxes)
+    if not report.get("delta_bytes_saved"):
+        problems.append("update-check saw no delta: %s" % json.dumps(report, ensure_ascii=False)[:2000])
+    return problems
 
 
 def apply_with_update_exe(wine_run, driver, work, readonly, upper):
@@ -271,7 +294,7 @@ def apply_with_update_exe(wine_run, driver, work, readonly, upper):
 def main():
     arguments = sys.argv[1:]
     mode, arguments = arguments[0], arguments[1:]
-    wine_run = driver = exe = encoder = None
+    wine_run = driver = exe = encoder = checker = None
     while arguments and arguments[0].startswith("--"):
         value = os.path.abspath(arguments[1])
         if arguments[0] == "--wine":
@@ -282,6 +305,8 @@ def main():
             exe = value
         elif arguments[0] == "--encoder":
             encoder = value
+        elif arguments[0] == "--checker":
+            checker = value
         arguments = arguments[2:]
     maker = os.path.abspath(arguments[0])
     if mode == "sample":
@@ -291,7 +316,10 @@ def main():
             print("SKIP: no host update-make at %s (build the host preset first)" % maker)
             return 77
         return road(wine_run, driver, exe, None, os.path.abspath(arguments[1]), host_maker=maker)
-    return road(wine_run, driver, exe, maker, os.path.abspath(arguments[1]), encoder=encoder)
+    if mode == "kit-road" and not os.path.isfile(encoder):
+        print("SKIP: no xdelta3.exe at %s (scripts/build-xdelta3 builds it)" % encoder)
+        return 77
+    return road(wine_run, driver, exe, maker, os.path.abspath(arguments[1]), encoder=encoder, checker=checker)
 
 
 if __name__ == "__main__":
