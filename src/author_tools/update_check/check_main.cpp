@@ -11,6 +11,7 @@
 #include "author_tools/run/report_writers.h"
 #include "author_tools/host/text_conversion.h"
 #include "author_tools/host/windows_path.h"
+#include "update_version.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ const char Help[] =
     "\nShows what update.exe does to GAME_FOLDER with the patch in PATCH_FOLDER (update.ini and update\\): its\n"
     "boxes, the changes to the game folder and the author's warnings, found by running the program's own code\n"
     "on an in-memory copy of the folders. Exit status: 0 the run completes, 1 with warnings, 2 it fails,\n"
-    "3 a usage or read error.\n";
+    "3 a usage or read error. --version shows the version.\n";
 
 struct Options {
     std::string patchFolder, gameFolder;  // on this machine, UTF-8
@@ -98,6 +99,8 @@ int main(int argc, char** argv) {
     const std::vector<std::string> arguments = Utf8Arguments(argc, argv);
     for (const std::string& argument : arguments)
         if (argument == "--help" || argument == "-h") return WriteUtf8(stdout, std::string(Usage) + Help), Completes;
+    for (const std::string& argument : arguments)
+        if (argument == "--version") return WriteUtf8(stdout, "update-check " UPDATE_VERSION "\n"), Completes;
     if (ParseOptions(arguments, &options, &problem) != 0) {
         WriteUtf8(stderr, Usage);
         return Fail(problem);

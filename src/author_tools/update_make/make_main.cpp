@@ -1,9 +1,11 @@
 // update-make OLD_GAME NEW_GAME PATCH_FOLDER: a complete patch from the old and
 // the new game folder, proven by update.exe's own run on the in-memory machine.
 #include <string>
+#include <vector>
 
 #include "author_tools/host/console_io.h"
 #include "author_tools/update_make/make_tool.h"
+#include "update_version.h"
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -45,9 +47,12 @@ void PrepareHeap() {}
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> arguments = Utf8Arguments(argc, argv);
+    for (const std::string& argument : arguments)
+        if (argument == "--version") return WriteUtf8(stdout, "update-make " UPDATE_VERSION "\n"), 0;
     PrepareHeap();
     std::string out, err;
-    int status = RunUpdateMake(Utf8Arguments(argc, argv), &out, &err);
+    int status = RunUpdateMake(arguments, &out, &err);
     if (!out.empty()) WriteUtf8(stdout, out);
     if (!err.empty()) WriteUtf8(stderr, err);
     return status;

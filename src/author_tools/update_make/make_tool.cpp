@@ -35,7 +35,7 @@ const char Help[] =
     "build/win32/src/shell/update.exe). A first patch takes its texts from the options (--reg-path is needed;\n"
     "--game-name, --caption, --comment0 and --comment1 fill the window), a later one from --texts and the\n"
     "previous patch's update.ini. Exit status: 0 made and proven, 1 with warnings, 2 refused or not proven\n"
-    "(nothing written), 3 a usage or read error.\n";
+    "(nothing written), 3 a usage or read error. --version shows the version.\n";
 
 // The options that give a line of update.ini, in the order a first patch writes them.
 const char* const TextOptions[][2] = {{"--game-name", "[GameName]"}, {"--reg-path", "[RegPath]"},
