@@ -55,8 +55,9 @@ std::string Hex(const std::string& bytes) {
     return text;
 }
 
-// The delta from old to new as the patch maker's encoder writes it.
-std::string Encode(const std::string& oldBytes, const std::string& newBytes) {
+// The delta from old to new as the patch maker's encoder writes it; extra
+// encoder options before the files.
+std::string Encode(const std::string& oldBytes, const std::string& newBytes, const std::string& options = "") {
     char folder[] = "/tmp/delta-test-XXXXXX";
     if (!mkdtemp(folder)) return "";
     std::string base = folder;
@@ -67,7 +68,7 @@ std::string Encode(const std::string& oldBytes, const std::string& newBytes) {
     };
     write(base + "/old", oldBytes);
     write(base + "/new", newBytes);
-    std::string command = "xdelta3 -e -9 -S none -A= -f -s " + base + "/old " + base + "/new " + base + "/delta";
+    std::string command = "xdelta3 -e -9 -S none -A= " + options + " -f -s " + base + "/old " + base + "/new " + base + "/delta";
     std::string delta;
     if (system(command.c_str()) == 0) {
         FILE* file = fopen((base + "/delta").c_str(), "rb");
@@ -81,6 +82,9 @@ std::string Encode(const std::string& oldBytes, const std::string& newBytes) {
 
 struct Version {
     std::string oldBytes, newBytes, delta;
+    // The same delta without the encoder's checksum of each window (-n): the
+    // result's SHA-256 alone tells a wrong result.
+    std::string deltaWithoutChecksums;
 };
 
 // Two archives: one with an edit in the middle and bytes inserted, one that
@@ -93,8 +97,8 @@ const std::vector<Version>& Versions() {
                        a.substr(250020);
     std::string b = Generated(120000, 3);
     std::string bNew = b.substr(60000, 40000) + b.substr(0, 60000);
-    versions.push_back(Version{a, aNew, Encode(a, aNew)});
-    versions.push_back(Version{b, bNew, Encode(b, bNew)});
+    versions.push_back(Version{a, aNew, Encode(a, aNew), Encode(a, aNew, "-n")});
+    versions.push_back(Version{b, bNew, Encode(b, bNew), Encode(b, bNew, "-n")});
     return versions;
 }
 
@@ -287,6 +291,18 @@ INSTANTIATE_TEST_SUITE_P(
                  {DamagedSecond, Closing}, OutcomeDamagedDelta},
         StopCase{"another game version of the same size",
                  [] { mp::AddFile("C:\\Game\\data\\b.arc", Flipped(Versions()[1].oldBytes, 5000)); },
+                 {WrongB, Closing}, OutcomeWrongVersion},
+        // Decoded from the wrong bytes, the result has the new size; only its
+        // SHA-256 is not the new version's.
+        StopCase{"another game version of the same size and a delta without window checksums",
+                 [] {
+                     const std::string& delta = Versions()[1].deltaWithoutChecksums;
+                     ASSERT_GT(delta.size(), 5u);
+                     ASSERT_EQ(0, delta[4]) << "an application header";
+                     ASSERT_EQ(0, delta[5] & 0x04) << "the encoder kept its window checksum";
+                     mp::AddFile("C:\\Patch\\deltas\\0002.vcdiff", delta);
+                     mp::AddFile("C:\\Game\\data\\b.arc", Flipped(Versions()[1].oldBytes, 5000));
+                 },
                  {WrongB, Closing}, OutcomeWrongVersion},
         StopCase{"another game version of another size",
                  [] { mp::AddFile("C:\\Game\\data\\b.arc", Versions()[1].oldBytes + "x"); },
