@@ -16,7 +16,7 @@
 
 #include "fuzz_support.h"
 #include "codec/sha256.h"
-#include "sha256_in_pieces.h"
+#include "../tests/codec/sha256_in_pieces.h"
 #include "codec/vcdiff_decoder.h"
 
 namespace {

@@ -55,8 +55,9 @@ std::string Hex(const std::string& bytes) {
     return text;
 }
 
-// The delta from old to new as the patch maker's encoder writes it.
-std::string Encode(const std::string& oldBytes, const std::string& newBytes) {
+// The delta from old to new as the patch maker's encoder writes it; extra
+// encoder options before the files.
+std::string Encode(const std::string& oldBytes, const std::string& newBytes, const std::string& options = "") {
     char folder[] = "/tmp/delta-test-XXXXXX";
     if (!mkdtemp(folder)) return "";
     std::string base = folder;
@@ -67,7 +68,7 @@ std::string Encode(const std::string& oldBytes, const std::string& newBytes) {
     };
     write(base + "/old", oldBytes);
     write(base + "/new", newBytes);
-    std::string command = "xdelta3 -e -9 -S none -A= -f -s " + base + "/old " + base + "/new " + base + "/delta";
+    std::string command = "xdelta3 -e -9 -S none -A= " + options + " -f -s " + base + "/old " + base + "/new " + base + "/delta";
     std::string delta;
     if (system(command.c_str()) == 0) {
         FILE* file = fopen((base + "/delta").c_str(), "rb");
@@ -287,6 +288,19 @@ INSTANTIATE_TEST_SUITE_P(
                  {DamagedSecond, Closing}, OutcomeDamagedDelta},
         StopCase{"another game version of the same size",
                  [] { mp::AddFile("C:\\Game\\data\\b.arc", Flipped(Versions()[1].oldBytes, 5000)); },
+                 {WrongB, Closing}, OutcomeWrongVersion},
+        // Without the encoder's checksum of each window (-n), a delta decoded
+        // from the wrong bytes makes a result of the new size: only its SHA-256
+        // is not the new version's.
+        StopCase{"another game version of the same size and a delta without window checksums",
+                 [] {
+                     const std::string delta = Encode(Versions()[1].oldBytes, Versions()[1].newBytes, "-n");
+                     ASSERT_GT(delta.size(), 5u);
+                     ASSERT_EQ(0, delta[4]) << "an application header";
+                     ASSERT_EQ(0, delta[5] & 0x04) << "the encoder kept its window checksum";
+                     mp::AddFile("C:\\Patch\\deltas\\0002.vcdiff", delta);
+                     mp::AddFile("C:\\Game\\data\\b.arc", Flipped(Versions()[1].oldBytes, 5000));
+                 },
                  {WrongB, Closing}, OutcomeWrongVersion},
         StopCase{"another game version of another size",
                  [] { mp::AddFile("C:\\Game\\data\\b.arc", Versions()[1].oldBytes + "x"); },

@@ -75,6 +75,31 @@ TEST_F(RoomCheckTest, APatchThatFitsRunsAsBeforeAndOneByteLessChangesNothing) {
     EXPECT_EQ(0, mp::OperationCount(Operation::CopyFile));
 }
 
+// A file that shrinks frees its room only once it is replaced, so it adds
+// nothing, and takes nothing from what another file's growth needs. Here
+// data\a.dat shrinks from 400,000 bytes to 100 while the engine grows by
+// 1,499,990 and the new file adds 3,000,000 and its temporary copy as much.
+TEST_F(RoomCheckTest, AShrinkingFileTakesNothingFromWhatAnotherGrowingNeeds) {
+    mp::AddFile(GameFile("data\\a.dat"), std::string(400000, 'o'));
+    const uint64_t needed = 1499990 + 3000000 + 3000000;
+    mp::SetFreeSpace(needed - 1);
+    const auto before = GameFolderNow();
+    EXPECT_EQ(1, RunUpdate());
+    EXPECT_EQ(OutcomeNoRoom, LastRunOutcome);
+    EXPECT_TRUE(LastRoomCheck.measured);
+    EXPECT_EQ(needed, LastRoomCheck.bytesNeeded);
+    EXPECT_EQ(needed - 1, LastRoomCheck.bytesFree);
+    EXPECT_EQ(before, GameFolderNow());
+
+    SetUp();
+    mp::AddFile(GameFile("data\\a.dat"), std::string(400000, 'o'));
+    mp::SetFreeSpace(needed);
+    EXPECT_EQ(0, RunUpdate());
+    EXPECT_EQ(needed, LastRoomCheck.bytesNeeded);
+    EXPECT_EQ(std::string(100, 'a'), mp::FileContent(GameFile("data\\a.dat")));
+    EXPECT_EQ(needed - (1499990 - 399900 + 3000000), mp::FreeSpace());
+}
+
 // Where the volume cannot be asked, the run goes on; when the disk then fills
 // part-way, every file is either as it was or wholly new.
 TEST_F(RoomCheckTest, WithoutAFigureACopyRunningOutOfSpaceLeavesEachFileWhole) {

@@ -11,9 +11,9 @@
 
 #include "codec/adler32.h"
 #include "codec/sha256.h"
-#include "../host/sha256_in_pieces.h"
+#include "../codec/sha256_in_pieces.h"
 #include "codec/vcdiff_decoder.h"
-#include "../host/vcdiff_integer.h"
+#include "../codec/vcdiff_integer.h"
 
 namespace {
 

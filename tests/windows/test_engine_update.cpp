@@ -19,8 +19,8 @@
 #include "update/game_folder.h"
 #include "update/update_run.h"
 #include "update/update_tree.h"
-#include "../host/sha256_in_pieces.h"
-#include "../host/vcdiff_integer.h"
+#include "../codec/sha256_in_pieces.h"
+#include "../codec/vcdiff_integer.h"
 
 namespace {
 

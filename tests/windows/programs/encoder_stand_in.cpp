@@ -9,7 +9,7 @@
 #include <string>
 
 #include "codec/adler32.h"
-#include "../../host/vcdiff_integer.h"
+#include "../../codec/vcdiff_integer.h"
 
 namespace {
 

@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "codec/adler32.h"
 #include "codec/vcdiff_decoder.h"
 #include "vcdiff_integer.h"
 
@@ -250,31 +249,6 @@ Bytes Integer(uint64_t value) {
 }
 
 // --- the cases ---
-
-// The window checksum, vector and portable, against the definition (both sums
-// reduced at every byte): lengths around the 32-byte steps and the 5552-byte
-// runs, every alignment, and all-0xFF data, where the sums grow fastest.
-TEST(VcdiffDecoder, WindowChecksumMatchesTheDefinitionInBothImplementations) {
-    std::mt19937 random(32);
-    Bytes noise(70000 + 64, '\0'), full(70000 + 64, '\xFF');
-    for (char& c : noise) c = (char)random();
-    for (bool portable : {false, true}) {
-        Adler32ForcePortable(portable);
-        if (portable) {
-            EXPECT_STREQ("portable", Adler32Implementation());
-        }
-        for (const Bytes* data : {&noise, &full}) {
-            for (size_t length : {0, 1, 31, 32, 33, 63, 64, 5535, 5536, 5551, 5552, 5553, 11104, 11105, 70000}) {
-                for (size_t start : {0, 1, 7, 15, 16, 31}) {
-                    Bytes piece = data->substr(start, length);
-                    EXPECT_EQ(Adler32(piece), ::Adler32(piece.data(), piece.size()))
-                        << (data == &full ? "0xFF " : "noise ") << length << " at " << start << (portable ? " portable" : "");
-                }
-            }
-        }
-    }
-    Adler32ForcePortable(false);
-}
 
 TEST(VcdiffDecoder, MakesTheNewFileFromXdelta3Deltas) {
     std::mt19937 random(20);
@@ -573,6 +547,49 @@ TEST(VcdiffDecoder, RefusesMalformedWindowsWrittenByHand) {
         EXPECT_EQ(1, d.status);
         EXPECT_EQ(c.problem, d.problem) << DeltaProblemName(d.problem);
         EXPECT_TRUE(made.empty()) << "a window that fails is not written";
+    }
+}
+
+// A copy must come from before the bytes it makes. One from the current
+// position that copies nothing leaves the target right, so only the address
+// check refuses it, in each mode that can name that position: by the address
+// itself, as 0 back from here, and from a near address. (The same cache only
+// holds addresses that were already behind.) One byte earlier is taken.
+TEST(VcdiffDecoder, RefusesACopyFromWhereItWrites) {
+    Bytes source = "0123456789";
+    // COPY 8 from the segment's byte 2, an empty copy, ADD "ab": here is 18 at the empty copy.
+    struct Case {
+        const char* name;
+        unsigned mode;
+        uint64_t address;  // as the address section holds it
+        bool taken;
+    } cases[] = {
+        {"at here by its address", 0, 18, false},
+        {"0 back from here", 1, 0, false},
+        {"near the first copy's address (2)", 2, 16, false},
+        {"one before here by its address", 0, 17, true},
+        {"1 back from here", 1, 1, true},
+        {"one before here near the first copy's address", 2, 15, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        HandWindow w;
+        w.indicator = 0x05;
+        w.segmentLength = 10;
+        w.target = "23456789ab";
+        w.instructions = CopyOp(0, 8) + CopySized(c.mode, 0) + AddOp(2);
+        w.addresses = Integer(2) + Integer(c.address);
+        w.data = "ab";
+        Bytes made;
+        Decoded d = Decode(source, HandDelta({w}), &made);
+        if (c.taken) {
+            ASSERT_EQ(0, d.status) << DeltaProblemName(d.problem);
+            EXPECT_EQ(w.target, made);
+        } else {
+            EXPECT_EQ(1, d.status);
+            EXPECT_EQ(DeltaBadInstruction, d.problem) << DeltaProblemName(d.problem);
+            EXPECT_TRUE(made.empty());
+        }
     }
 }
 

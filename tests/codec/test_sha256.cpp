@@ -22,7 +22,9 @@ struct BothImplementations : ::testing::TestWithParam<bool> {
 };
 
 TEST_P(BothImplementations, HashTheStandardVectorsAtAnySplit) {
-    if (GetParam()) EXPECT_STREQ("portable", Sha256Implementation());
+    if (GetParam()) {
+        EXPECT_STREQ("portable", Sha256Implementation());
+    }
     struct Vector {
         std::string message, digest;
     } vectors[] = {
@@ -39,7 +41,9 @@ TEST_P(BothImplementations, HashTheStandardVectorsAtAnySplit) {
         EXPECT_EQ(v.digest, Sha256InPieces(v.message));
         // Pieces that straddle the 64-byte blocks and the 56-byte padding limit.
         for (size_t piece : {1, 3, 55, 56, 63, 64, 65, 127, 4096})
-            if (v.message.size() <= 1000 || piece >= 63) EXPECT_EQ(v.digest, Sha256InPieces(v.message, piece)) << piece;
+            if (v.message.size() <= 1000 || piece >= 63) {
+                EXPECT_EQ(v.digest, Sha256InPieces(v.message, piece)) << piece;
+            }
     }
     // Every length around the block and padding boundaries, in one piece and
     // byte by byte, against the other implementation.
@@ -51,6 +55,49 @@ TEST_P(BothImplementations, HashTheStandardVectorsAtAnySplit) {
         EXPECT_EQ(other, Sha256InPieces(message)) << length;
         EXPECT_EQ(other, Sha256InPieces(message, 1)) << length;
     }
+}
+
+// Every length from 0 to 130 bytes (byte i of each message is i), against
+// digests Python's hashlib gave. The lengths around the padding's limit (55
+// bytes and the 0x80 fill a block's 56 before the bit count; 56 need another
+// block) and the block ends are listed one by one; every length is in the
+// digest of all 131 digests' hex, one after another.
+TEST_P(BothImplementations, HashEveryLengthUpTo130AsHashlibDoes) {
+    SCOPED_TRACE(Sha256Implementation());
+    auto message = [](size_t length) {
+        std::string bytes(length, '\0');
+        for (size_t i = 0; i < length; ++i) bytes[i] = (char)i;
+        return bytes;
+    };
+    struct Known {
+        size_t length;
+        const char* digest;
+    } known[] = {
+        {0, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {1, "6e340b9cffb37a989ca544e6bb780a2c78901d3fb33738768511a30617afa01d"},
+        {55, "463eb28e72f82e0a96c0a4cc53690c571281131f672aa229e0d45ae59b598b59"},
+        {56, "da2ae4d6b36748f2a318f23e7ab1dfdf45acdc9d049bd80e59de82a60895f562"},
+        {57, "2fe741af801cc238602ac0ec6a7b0c3a8a87c7fc7d7f02a3fe03d1c12eac4d8f"},
+        {63, "29af2686fd53374a36b0846694cc342177e428d1647515f078784d69cdb9e488"},
+        {64, "fdeab9acf3710362bd2658cdc9a29e8f9c757fcf9811603a8c447cd1d9151108"},
+        {65, "4bfd2c8b6f1eec7a2afeb48b934ee4b2694182027e6d0fc075074f2fabb31781"},
+        {119, "da18797ed7c3a777f0847f429724a2d8cd5138e6ed2895c3fa1a6d39d18f7ec6"},
+        {120, "f52b23db1fbb6ded89ef42a23ce0c8922c45f25c50b568a93bf1c075420bbb7c"},
+        {127, "92ca0fa6651ee2f97b884b7246a562fa71250fedefe5ebf270d31c546bfea976"},
+        {128, "471fb943aa23c511f6f72f8d1652d9c880cfa392ad80503120547703e56a2be5"},
+    };
+    for (const Known& k : known) {
+        EXPECT_EQ(k.digest, Sha256InPieces(message(k.length))) << k.length;
+        EXPECT_EQ(k.digest, Sha256InPieces(message(k.length), 1)) << k.length << " byte by byte";
+    }
+    std::string whole, byteByByte;
+    for (size_t length = 0; length <= 130; ++length) {
+        whole += Sha256InPieces(message(length));
+        byteByByte += Sha256InPieces(message(length), 1);
+    }
+    const char* const all = "287ec38b0ef48cad9a69255fec0a3dd90bd752a394316d26a81b6c9b71e29a55";
+    EXPECT_EQ(all, Sha256InPieces(whole));
+    EXPECT_EQ(all, Sha256InPieces(byteByByte));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sha256, BothImplementations, ::testing::Values(false, true),
