@@ -43,7 +43,7 @@ from case_files import make_read_only, make_writable, native, read_lines
 
 
 def write_stand_in_program(path):
-    """The headers update-make reads of update.exe: an i686 Windows program with a window."""
+    """What update-make reads of update.exe: an i686 Windows program with a window, the project's."""
     header = bytearray(0x40 + 24 + 0xE0)
     header[0:2] = b"MZ"
     struct.pack_into("<I", header, 0x3C, 0x40)
@@ -52,7 +52,9 @@ def write_stand_in_program(path):
     struct.pack_into("<H", header, 0x58, 0x10B)
     struct.pack_into("<H", header, 0x58 + 68, 2)
     with open(path, "wb") as f:
-        f.write(bytes(header) + b"a stand-in for the release update.exe\n")
+        # The ProductName of update.exe's version resource, which marks the project's program.
+        mark = "ProductName\0\0update_patcher\0".encode("utf-16-le")
+        f.write(bytes(header) + b"a stand-in for the release update.exe\n" + mark)
 
 
 def is_64_bit_program(path):

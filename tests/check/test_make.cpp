@@ -22,8 +22,9 @@
 namespace {
 
 // The headers of a Windows program, all update-make reads of one: MZ, the PE
-// signature, the file header and a 32- or 64-bit optional header.
-std::string WindowsProgram(unsigned machine = 0x14C, unsigned subsystem = 2, bool dll = false) {
+// signature, the file header and a 32- or 64-bit optional header; then, for
+// this project's program, the ProductName string of its version resource.
+std::string WindowsProgram(unsigned machine = 0x14C, unsigned subsystem = 2, bool dll = false, bool ours = true) {
     const size_t pe = 0x40, optional = pe + 24;
     bool wide = machine == 0x8664;
     std::string bytes(optional + (wide ? 0xF0 : 0xE0), '\0');
@@ -38,6 +39,12 @@ std::string WindowsProgram(unsigned machine = 0x14C, unsigned subsystem = 2, boo
     put16(pe + 22, dll ? 0x2102 : 0x0102);
     put16(optional, wide ? 0x20B : 0x10B);
     put16(optional + 68, subsystem);
+    auto utf16 = [](const std::string& text) {
+        std::string units;
+        for (char c : text) units += std::string{c, '\0'};
+        return units + std::string(2, '\0');
+    };
+    if (ours) bytes += utf16("ProductName") + std::string(2, '\0') + utf16("update_patcher");
     return bytes;
 }
 
@@ -274,6 +281,9 @@ TEST_F(MakeTest, TheAuthorsMistakesAreNamedWithWhatToDo) {
          "--exe {work}/update.exe: a DLL, not a program" + give},
         {"an ARM program", WindowsProgram(0xAA64), {"old", "new", "patch"}, MakeUsageOrReadError,
          "--exe {work}/update.exe: a Windows program for another processor (machine 0xAA64)" + give},
+        {"the game's engine", WindowsProgram(0x14C, 2, false, false), {"old", "new", "patch"}, MakeUsageOrReadError,
+         "--exe {work}/update.exe: a windowed Windows program, but not this project's update.exe (its version "
+         "resource names no ProductName update_patcher; the game's own engine, perhaps)" + give},
         {"the patch folder named first", WindowsProgram(), {"patch", "old", "new"}, MakeUsageOrReadError,
          "old game folder {work}/patch: no such folder; " + order},
         {"a new game folder that does not exist", WindowsProgram(), {"old", "newer", "patch"}, MakeUsageOrReadError,

@@ -8,10 +8,10 @@
 
 #include "author_tools/run/check_report.h"
 
-// 0 when path is a Windows program with a window (PE, GUI subsystem, not a
-// DLL) for i386, the release build, or for x86_64, which runs on 64-bit
-// Windows only and is warned about; 1 and a one-line reason that says what to
-// give instead.
+// 0 when path is this project's update.exe: a Windows program with a window
+// (PE, GUI subsystem, not a DLL) whose version resource names the project, for
+// i386, the release build, or for x86_64, which runs on 64-bit Windows only
+// and is warned about; 1 and a one-line reason that says what to give instead.
 int CheckReleaseProgram(const std::string& path, std::vector<AuthorWarning>* warnings, std::string* problem);
 
 #endif
