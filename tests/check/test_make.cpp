@@ -106,7 +106,8 @@ TEST_F(MakeTest, RefusesWhatTheFormatCannotExpressAndWritesNothing) {
         {"a name without a Shift-JIS form",
          [&] { Write("new/data/wave\xE3\x80\x9C" "dash.dat", "x"); },
          {},
-         "refused: {work}/new: data\\wave\xE3\x80\x9C" "dash.dat: the name has no Shift-JIS form; nothing was written"},
+         "refused: {work}/new: data\\wave\xE3\x80\x9C" "dash.dat: the name's character 5, \xE3\x80\x9C U+301C, has no "
+         "Shift-JIS form: write \xEF\xBD\x9E U+FF5E, which looks the same, instead; nothing was written"},
         {"a file that becomes a folder",
          [&] {
              Write("old/data/movie", "a file");
