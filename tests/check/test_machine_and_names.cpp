@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "author_tools/run/author_warnings.h"
 #include "author_tools/run/patch_check.h"
 #include "author_tools/run/report_writers.h"
 #include "author_tools/host/text_conversion.h"
@@ -194,6 +195,90 @@ TEST(NameConversion, FollowsTheWindowsTableOfCodePage932) {
     EXPECT_EQ(1, Utf8ToShiftJis("\xF0\x9F\x98\x80", &sjis));      // an emoji
     EXPECT_EQ("\xEF\xBD\x9E", ShiftJisToUtf8("\x81\x60"));
     EXPECT_EQ("a\xEF\xBF\xBD" "b", ShiftJisToUtf8("a\x80" "b"));  // no character
+}
+
+// Each character named with its position, counted in characters, its code
+// point, and the look-alike code page 932 has, which must itself convert.
+TEST(NameConversion, NamesTheCharacterWithoutAFormAndItsLookAlike) {
+    struct LookAlike {
+        const char* character;
+        const char* code;
+        const char* alike;
+        const char* alikeCode;
+    };
+    const std::vector<LookAlike> table = {
+        {"\xE3\x80\x9C", "U+301C", "\xEF\xBD\x9E", "U+FF5E"},  // 〜 ～
+        {"\xE2\x88\x92", "U+2212", "\xEF\xBC\x8D", "U+FF0D"},  // − －
+        {"\xE2\x80\x96", "U+2016", "\xE2\x88\xA5", "U+2225"},  // ‖ ∥
+        {"\xC2\xAC", "U+00AC", "\xEF\xBF\xA2", "U+FFE2"},          // ¬ ￢
+        {"\xE2\x80\x94", "U+2014", "\xE2\x80\x95", "U+2015"},  // — ―
+        {"\xC2\xA2", "U+00A2", "\xEF\xBF\xA0", "U+FFE0"},          // ¢ ￠
+        {"\xC2\xA3", "U+00A3", "\xEF\xBF\xA1", "U+FFE1"},          // £ ￡
+        {"\xC2\xA6", "U+00A6", "\xEF\xBF\xA4", "U+FFE4"},          // ¦ ￤
+    };
+    std::string sjis;
+    for (const LookAlike& row : table) {
+        EXPECT_EQ(1, Utf8ToShiftJis(row.character, &sjis)) << row.code;
+        EXPECT_EQ(0, Utf8ToShiftJis(row.alike, &sjis)) << row.alikeCode;
+        // 星 before it is one character of three bytes.
+        EXPECT_EQ(std::string("character 3, ") + row.character + " " + row.code + ", has no Shift-JIS form: write " +
+                      row.alike + " " + row.alikeCode + ", which looks the same, instead",
+                  WhyNoShiftJisForm(std::string("a\xE6\x98\x9F") + row.character + "b"))
+            << row.code;
+    }
+    EXPECT_EQ("character 1, \xF0\x9F\x98\x80 U+1F600, has no Shift-JIS form: leave it out or write another character",
+              WhyNoShiftJisForm("\xF0\x9F\x98\x80"));
+    EXPECT_EQ("", WhyNoShiftJisForm("\xE6\x98\x9F\xEF\xBD\x9E.dat"));
+    EXPECT_EQ("byte 2 is no UTF-8", WhyNoShiftJisForm("a\xFF"));
+}
+
+// [RegPath] as update.exe composes its key: HKEY_CURRENT_USER\Software\ and
+// the value. A sound value has no mistake; the others say what is wrong, the
+// key read, and the value to write.
+TEST(RegistryPath, AValueThatReadsAnotherKeyIsNamedWithTheValueToWrite) {
+    struct Case {
+        const char* value;
+        std::string mistake;  // its start, "" for a sound value
+        std::string write;    // the value to write
+    };
+    const std::vector<Case> cases = {
+        {"NatsuSoft\\Natsuzora", "", ""},
+        {"Software", "", ""},                   // a maker named so: Software\Software
+        {"HKEYS\\Game", "", ""},
+        {"Maker\\Software\\Game", "", ""},
+        {"HKEY_CURRENT_USER\\Software\\NatsuSoft\\Natsuzora",
+         "starts with the hive name HKEY_CURRENT_USER: update.exe reads the value SAV_FOLDER of the key "
+         "HKEY_CURRENT_USER\\Software\\<[RegPath]>, here "
+         "HKEY_CURRENT_USER\\Software\\HKEY_CURRENT_USER\\Software\\NatsuSoft\\Natsuzora, a key no installer writes",
+         "NatsuSoft\\Natsuzora"},
+        {"hkcu\\software\\Maker\\Game", "starts with the hive name hkcu:", "Maker\\Game"},
+        {"HKLM\\SOFTWARE\\Maker\\Game", "starts with the hive name HKLM:", "Maker\\Game"},
+        {"HKEY_LOCAL_MACHINE\\Maker\\Game", "starts with the hive name HKEY_LOCAL_MACHINE:", "Maker\\Game"},
+        {"HKCU:\\Software\\Maker\\Game", "starts with the hive name HKCU::", "Maker\\Game"},
+        {"Software\\Maker\\Game", "starts with Software\\: update.exe reads the value SAV_FOLDER of the key "
+                                    "HKEY_CURRENT_USER\\Software\\<[RegPath]>, here "
+                                    "HKEY_CURRENT_USER\\Software\\Software\\Maker\\Game,", "Maker\\Game"},
+        {"\\Maker\\Game", "starts with a backslash:", "Maker\\Game"},
+        {"Maker\\Game\\", "ends with a backslash: update.exe reads the value SAV_FOLDER of the key "
+                            "HKEY_CURRENT_USER\\Software\\<[RegPath]>, here HKEY_CURRENT_USER\\Software\\Maker\\Game "
+                            "(it drops one trailing backslash)", "Maker\\Game"},
+        {"Maker\\Game\\\\", "ends with a backslash: update.exe reads the value SAV_FOLDER of the key "
+                              "HKEY_CURRENT_USER\\Software\\<[RegPath]>, here HKEY_CURRENT_USER\\Software\\Maker\\Game\\, "
+                              "a key no installer writes", "Maker\\Game"},
+        {"\x83\x5C\x83\x74\x83\x67\\", "ends with a backslash:", "\x83\x5C\x83\x74\x83\x67"},  // ソフト\: 0x5C a second byte
+    };
+    for (const Case& test : cases) {
+        std::string mistake = RegistryPathMistake(test.value);
+        if (test.mistake.empty()) {
+            EXPECT_EQ("", mistake) << test.value;
+            continue;
+        }
+        EXPECT_EQ(0u, mistake.find(test.mistake)) << test.value << "\n" << mistake;
+        EXPECT_NE(std::string::npos, mistake.find("; write [RegPath]=" + test.write + " (--reg-path '" + test.write + "')"))
+            << test.value << "\n" << mistake;
+    }
+    // A Shift-JIS name ending in a 0x5C second byte is no trailing backslash.
+    EXPECT_EQ("", RegistryPathMistake("\x83\x5C"));  // ソ
 }
 
 }  // namespace

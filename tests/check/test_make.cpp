@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <string.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <utime.h>
@@ -15,9 +16,17 @@
 #include <string>
 #include <vector>
 
+#include "author_tools/host/folder_reader.h"
 #include "author_tools/host/local_files.h"
+#include "author_tools/run/patch_check.h"
+#include "author_tools/run/report_writers.h"
 #include "author_tools/update_make/delta_maker.h"
 #include "author_tools/update_make/make_tool.h"
+#include "author_tools/update_make/patch_maker.h"
+#include "shell/font_holder.h"
+#include "update/program_reset.h"
+
+namespace mp = memory_platform;
 
 namespace {
 
@@ -113,7 +122,8 @@ TEST_F(MakeTest, RefusesWhatTheFormatCannotExpressAndWritesNothing) {
         {"a name without a Shift-JIS form",
          [&] { Write("new/data/wave\xE3\x80\x9C" "dash.dat", "x"); },
          {},
-         "refused: {work}/new: data\\wave\xE3\x80\x9C" "dash.dat: the name has no Shift-JIS form; nothing was written"},
+         "refused: {work}/new: data\\wave\xE3\x80\x9C" "dash.dat: the name's character 5, \xE3\x80\x9C U+301C, has no "
+         "Shift-JIS form: write \xEF\xBD\x9E U+FF5E, which looks the same, instead; nothing was written"},
         {"a file that becomes a folder",
          [&] {
              Write("old/data/movie", "a file");
@@ -179,15 +189,203 @@ TEST_F(MakeTest, RefusesWhatTheFormatCannotExpressAndWritesNothing) {
 }
 
 TEST_F(MakeTest, APatchTheProgramCannotApplyIsNotProvenAndNotWritten) {
-    // The engine executable's copy fails on a read-only file, so the run stops.
+    // The engine executable's copy keeps the marks of the file it goes over,
+    // so it fails on each of them, and the run stops; the report names the mark.
     Write("new/Tessoran.exe", "engine 1.01");
-    ReadOnly("old/Tessoran.exe");
+    Write("new/kovent9d.exe", "the second engine");  // carried too, but copied over nothing first
+    struct Marked {
+        const char* mark;
+        std::function<void()> apply;
+    };
+    const std::string old = work + "/old/Tessoran.exe";
+    const std::vector<Marked> marks = {
+        {"read-only", [&] { ReadOnly("old/Tessoran.exe"); }},
+        {"hidden", [&] { ASSERT_EQ(0, setxattr(old.c_str(), "user.DOSATTRIB", "0x2", 3, 0)); }},
+        {"system", [&] { ASSERT_EQ(0, setxattr(old.c_str(), "user.DOSATTRIB", "0x4", 3, 0)); }},
+        {"read-only and hidden", [&] {
+             ASSERT_EQ(0, setxattr(old.c_str(), "user.DOSATTRIB", "0x2", 3, 0));
+             ReadOnly("old/Tessoran.exe");
+         }},
+    };
+    for (const Marked& marked : marks) {
+        chmod(old.c_str(), 0644);
+        removexattr(old.c_str(), "user.DOSATTRIB");
+        marked.apply();
+        std::string out, err;
+        EXPECT_EQ(RefusedOrNotProven, Make({}, &out, &err)) << marked.mark << err;
+        for (const std::string& line : std::vector<std::string>{
+                 "  engine-marked  Tessoran.exe: " + std::string(marked.mark) +
+                     " in OLD: update.exe copies the engine executable over it before anything else, without "
+                     "clearing its marks, so the copy fails and players see the box "
+                     "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x81\xAE\xE3\x82\xB3\xE3\x83\x94\xE3\x83\xBC"
+                     "\xE3\x81\xAB\xE5\xA4\xB1\xE6\x95\x97\xE3\x81\x97\xE3\x81\xBE\xE3\x81\x97\xE3\x81\x9F\xE3\x80\x82"
+                     "; if only your copy has the mark, clear it",  // ファイルのコピーに失敗しました。
+                 "(the run): the program's run does not complete",
+                 "Tessoran.exe: keeps OLD's bytes, which differ from NEW's",
+                 "The patch does not turn OLD into NEW: 3 differences; nothing was written."})
+            EXPECT_NE(std::string::npos, out.find(line)) << marked.mark << "\n" << line << "\n" << out;
+        EXPECT_EQ(InputsOnly, Listing()) << marked.mark;
+    }
+    // The mark cleared in the author's copy: made.
+    chmod(old.c_str(), 0644);
+    removexattr(old.c_str(), "user.DOSATTRIB");
     std::string out, err;
-    EXPECT_EQ(RefusedOrNotProven, Make({}, &out, &err)) << err;
-    EXPECT_NE(std::string::npos, out.find("(the run): the program's run does not complete")) << out;
-    EXPECT_NE(std::string::npos, out.find("Tessoran.exe: keeps OLD's bytes, which differ from NEW's")) << out;
-    EXPECT_NE(std::string::npos, out.find("The patch does not turn OLD into NEW: 2 differences; nothing was written.")) << out;
-    EXPECT_EQ(InputsOnly, Listing());
+    EXPECT_EQ(MadeWithWarnings, Make({}, &out, &err)) << err << out;
+    EXPECT_EQ(std::string::npos, out.find("engine-marked")) << out;
+}
+
+// The texts' mistakes: a [RegPath] that makes update.exe read another key, a
+// character without a Shift-JIS form. Each is refused with what to write, and
+// nothing is written; written as told, the patch is made.
+TEST_F(MakeTest, TextMistakesAreRefusedWithWhatToWrite) {
+    Write("new/new.dat", "new");
+    Write("texts-software.ini", "[GameName]=Game\r\n[RegPath]=Software\\Maker\\Game\r\n");
+    Write("texts-utf8.ini", "[GameName]=Game\n[Comment0]=A\xE2\x88\x92" "B\n[RegPath]=Maker\\Game\n");  // A−B
+    struct Mistake {
+        const char* about;
+        std::vector<std::string> options;
+        std::string line;
+    };
+    const std::string wave = "\xE3\x80\x9C", tilde = "\xEF\xBD\x9E";  // 〜 ～
+    const std::vector<Mistake> mistakes = {
+        {"the key with its hive", {"--reg-path", "HKEY_CURRENT_USER\\Software\\NatsuSoft\\Natsuzora"},
+         "--reg-path HKEY_CURRENT_USER\\Software\\NatsuSoft\\Natsuzora: starts with the hive name HKEY_CURRENT_USER: "
+         "update.exe reads the value SAV_FOLDER of the key HKEY_CURRENT_USER\\Software\\<[RegPath]>, here "
+         "HKEY_CURRENT_USER\\Software\\HKEY_CURRENT_USER\\Software\\NatsuSoft\\Natsuzora, a key no installer writes, so "
+         "every player would get the box \"...\xE3\x81\x8C\xE3\x82\xA4\xE3\x83\xB3\xE3\x82\xB9\xE3\x83\x88\xE3\x83\xBC"
+         "\xE3\x83\xAB\xE3\x81\x95\xE3\x82\x8C\xE3\x81\xA6\xE3\x81\x84\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x80\x82\"; "
+         "write [RegPath]=NatsuSoft\\Natsuzora (--reg-path 'NatsuSoft\\Natsuzora'), and it reads "
+         "HKEY_CURRENT_USER\\Software\\NatsuSoft\\Natsuzora"},
+        {"the key with HKCU", {"--reg-path", "hkcu\\NatsuSoft\\Natsuzora"},
+         "--reg-path hkcu\\NatsuSoft\\Natsuzora: starts with the hive name hkcu: "},
+        {"a trailing backslash", {"--reg-path", "NatsuSoft\\Natsuzora\\"},
+         "--reg-path NatsuSoft\\Natsuzora\\: ends with a backslash: "},
+        {"the previous patch's texts with Software\\", {"--texts", "{work}/texts-software.ini"},
+         "--texts [RegPath]=Software\\Maker\\Game: starts with Software\\: "},
+        {"a wave dash in an option", {"--reg-path", "Maker\\Game", "--caption", "Game ver1.02 " + wave + " fix"},
+         "--caption Game ver1.02 " + wave + " fix ([Caption]): its character 14, " + wave +
+             " U+301C, has no Shift-JIS form: write " + tilde + " U+FF5E, which looks the same, instead"},
+        {"a minus sign in UTF-8 texts", {"--texts", "{work}/texts-utf8.ini"},
+         "--texts: line 2 ([Comment0]): its character 13, \xE2\x88\x92 U+2212, has no Shift-JIS form: write "
+         "\xEF\xBC\x8D U+FF0D, which looks the same, instead"},
+        {"a wave dash in --exclude", {"--reg-path", "Maker\\Game", "--exclude", "a" + wave},
+         "--exclude a" + wave + ": its character 2, " + wave + " U+301C, has no Shift-JIS form: write " + tilde +
+             " U+FF5E, which looks the same, instead"},
+    };
+    auto run = [&](std::vector<std::string> options, std::string* out, std::string* err) {
+        std::vector<std::string> arguments = {"--exe", work + "/update.exe", "--game-name", "Game", "--comment0", "a",
+                                              "--comment1", "b"};
+        for (std::string& option : options)
+            if (option.find("{work}") == 0) option.replace(0, 6, work);
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        for (const char* folder : {"/old", "/new", "/patch"}) arguments.push_back(work + folder);
+        return RunUpdateMake(arguments, out, err);
+    };
+    const std::vector<std::string> inputs = {"new", "old", "texts-software.ini", "texts-utf8.ini", "update.exe"};
+    for (const Mistake& mistake : mistakes) {
+        std::string out, err;
+        EXPECT_EQ(MakeUsageOrReadError, run(mistake.options, &out, &err)) << mistake.about;
+        EXPECT_EQ(0u, err.find("update-make: " + mistake.line)) << mistake.about << "\n" << err;
+        EXPECT_EQ("", out) << mistake.about;
+        EXPECT_EQ(inputs, Listing()) << mistake.about;
+    }
+    // Written as the message says: made, the key as told.
+    std::string out, err;
+    EXPECT_EQ(MadeAndProven, run({"--reg-path", "NatsuSoft\\Natsuzora", "--caption", "Game " + tilde}, &out, &err))
+        << err << out;
+    std::ifstream ini(work + "/patch/update.ini", std::ios::binary);
+    std::string written(std::istreambuf_iterator<char>(ini), {});
+    EXPECT_NE(std::string::npos, written.find("[RegPath]=NatsuSoft\\Natsuzora\r\n[Caption]=Game \x81\x60\r\n")) << written;
+}
+
+// Files no game has: warned while the patch would carry them; --exclude
+// leaves them out of OLD and NEW alike, so none is copied or deleted.
+TEST_F(MakeTest, FilesNoGameHasAreWarnedAndExcludeLeavesThemOut) {
+    Write("old/Thumbs.db", "old thumbnails");
+    Write("new/Thumbs.db", "new thumbnails");       // replaced
+    Write("new/data/Desktop.ini", "[.ShellClassInfo]");
+    Write("new/data/.DS_Store", "finder");
+    Write("new/data/scene.dat~", "backup");
+    Write("new/data/scene.dat", "scene");
+    Write("new/.git/HEAD", "ref: refs/heads/main");
+    Write("new/.git/objects/ab/cdef", "object");
+    Write("old/data/thumbs.db", "only in OLD");     // a [DelFile] but for --exclude
+    Write("old/data/keep.dat", "kept");
+    Write("new/data/keep.dat", "kept");
+    const std::vector<std::string> texts = {"--game-name", "Game", "--comment0", "a", "--comment1", "b"};
+    std::string out, err;
+    EXPECT_EQ(MadeWithWarnings, Make(texts, &out, &err)) << err << out;
+    for (const char* line :
+         {"  not-game-file  Thumbs.db: Windows Explorer's thumbnail cache, no game's file: the patch would carry it to "
+          "every player; leave it out with --exclude Thumbs.db\n",
+          "  not-game-file  data\\Desktop.ini: Windows Explorer's folder settings, no game's file: ",
+          "  not-game-file  data\\.DS_Store: macOS Finder's folder settings, no game's file: ",
+          "  not-game-file  data\\scene.dat~: an editor's backup copy, no game's file: the patch would carry it to "
+          "every player; leave it out with --exclude '*~'\n",
+          "  not-game-file  .git: a Git repository's folder (2 files in the patch), no game's: the patch would carry it "
+          "to every player; leave it out with --exclude .git\n"})
+        EXPECT_NE(std::string::npos, out.find(line)) << line << "\n" << out;
+    size_t warnings = 0;
+    for (size_t at = 0; (at = out.find("  not-game-file  ", at)) != std::string::npos; ++at) ++warnings;
+    EXPECT_EQ(5u, warnings) << out;
+    system(("rm -rf '" + work + "/patch'").c_str());
+
+    // Left out by name, by a path, in any letter case, with / or \\.
+    std::vector<std::string> options = texts;
+    for (const char* pattern : {"thumbs.DB", "data/desktop.ini", "*\\.ds_store", "*~", ".git"})
+        options.insert(options.end(), {"--exclude", pattern});
+    out.clear();
+    EXPECT_EQ(MadeAndProven, Make(options, &out, &err)) << err << out;
+    EXPECT_NE(std::string::npos, out.find("Left out of NEW by --exclude (6):\n  .git\\HEAD\n")) << out;
+    EXPECT_NE(std::string::npos, out.find("Left out of OLD by --exclude (2):\n  Thumbs.db\n  data\\thumbs.db\n")) << out;
+    std::ifstream ini(work + "/patch/update.ini", std::ios::binary);
+    std::string written(std::istreambuf_iterator<char>(ini), {});
+    EXPECT_NE(std::string::npos, written.find("[AddFile]=data\\scene.dat\r\n")) << written;
+    EXPECT_EQ(std::string::npos, written.find("[DelFile]")) << written;
+    EXPECT_EQ(std::string::npos, written.find("[AddFile]=.git")) << written;
+    std::string listing;
+    FILE* pipe = popen(("cd '" + work + "/patch/update' && find . | sort").c_str(), "r");
+    char line[512];
+    while (fgets(line, sizeof line, pipe)) listing += line;
+    pclose(pipe);
+    EXPECT_EQ(".\n./data\n./data/scene.dat\n", listing);
+}
+
+// A pattern matches an entry's relative path or its name, or a folder above
+// it; * any run of characters, ? one (a double-byte character is one).
+TEST(ExcludePatterns, MatchAPathANameOrAFolderAbove) {
+    struct Case {
+        const char* pattern;
+        const char* path;
+        bool excluded;
+    };
+    const std::vector<Case> cases = {
+        {"Thumbs.db", "data\\THUMBS.DB", true},
+        {"Thumbs.db", "data\\Thumbs.db.bak", false},
+        {"*.bak", "a\\b\\c.bak", true},
+        {"*.bak", "a\\b.bak\\c.dat", true},       // the folder b.bak
+        {"*.dat", "data\\a.dat.txt", false},
+        {"save/*", "save\\a\\b.dat", true},
+        {"save/", "save\\x.dat", true},
+        {"save", "data\\save\\x.dat", true},      // a folder by its name
+        {"data\\*.dat", "data\\a.dat", true},
+        {"data\\*.dat", "other\\data\\a.dat", false},
+        {"sav?.dat", "save.dat", true},
+        {"sav?.dat", "sav.dat", false},
+        {"?.dat", "\x95\x5C.dat", true},           // 表.dat: one character, its second byte 0x5C
+        {"\xE8\xA1\xA8\\*", "\x95\x5C.dat", false},  // 表\* is below the folder 表, not the file
+        {"\xE8\xA1\xA8*", "\x95\x5C.dat", true},
+        {"*", "anything\\at\\all", true},
+    };
+    for (const Case& test : cases) {
+        std::vector<std::string> patterns;
+        std::string problem;
+        ASSERT_EQ(0, ExcludePatterns({test.pattern}, &patterns, &problem)) << test.pattern;
+        FolderRead read;
+        read.entries.push_back(mp::TreeEntry{test.path, false, 1, 0, ""});
+        EXPECT_EQ(test.excluded, ExcludeEntries(patterns, &read).size() == 1) << test.pattern << " " << test.path;
+        EXPECT_EQ(test.excluded, read.entries.empty()) << test.pattern << " " << test.path;
+    }
 }
 
 TEST_F(MakeTest, WhatThePatchCannotDoExactlyIsWarnedAndExcusedFromTheProof) {
@@ -465,6 +663,30 @@ TEST_F(DeltaTest, ACompressedFileTravelsAsADeltaOfItsOwnBytes) {
     EXPECT_NE(std::string::npos, Read("patch/deltas.txt").find("data\\bgm.gz\t")) << out;
     EXPECT_EQ(Read("new/data/bgm.gz"),
               Output("xdelta3 -d -D -c -s '" + work + "/old/data/bgm.gz' '" + work + "/patch/deltas/0001.vcdiff'"));
+}
+
+// update-make's figure and update-check's on the patch it made are one: the
+// new file less its delta and deltas.txt.
+TEST_F(DeltaTest, BothToolsPrintTheSameBytesSaved) {
+    WriteGame();
+    std::string out, err;
+    ASSERT_EQ(MadeAndProven, Make({}, &out, &err)) << err << out;
+    const int64_t saved = 300008 - (int64_t)Read("patch/deltas/0001.vcdiff").size() - (int64_t)Read("patch/deltas.txt").size();
+    EXPECT_NE(std::string::npos, out.find("Deltas save " + std::to_string(saved) + " bytes: ")) << saved << "\n" << out;
+
+    CheckInput input;
+    input.patchPath = "C:\\Patch";
+    input.gamePath = "C:\\Game";
+    std::string problem;
+    ASSERT_EQ(0, ReadFolder(work + "/patch", "update.ini", &input.patch, &problem)) << problem;
+    ASSERT_EQ(0, ReadFolder(work + "/old", "update.ini", &input.game, &problem)) << problem;
+    ResetProgramGlobals();
+    ControlFont.font = 0;
+    CheckReport report;
+    ASSERT_EQ(0, CheckPatch(input, &report, &problem)) << problem;
+    EXPECT_EQ(saved, report.deltaBytesSaved);
+    const std::string text = ReportAsText(report, false);
+    EXPECT_NE(std::string::npos, text.find("Saved by deltas: " + std::to_string(saved) + " bytes: ")) << text;
 }
 
 TEST_F(DeltaTest, WithoutXdelta3OrWithNoDeltaEveryFileTravelsWhole) {

@@ -63,7 +63,7 @@ int Walk(const std::string& disk, const std::string& relativeUtf8, const std::st
             return 1;
         }
         if (Utf8ToShiftJis(name, &sjisName) != 0) {
-            *problem = Shown(utf8) + ": the name has no Shift-JIS form";
+            *problem = Shown(utf8) + ": the name's " + WhyNoShiftJisForm(name);
             read->nameRefused = true;
             return 1;
         }

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "author_tools/host/local_files.h"
+#include "author_tools/host/text_conversion.h"
 #include "author_tools/host/wide_text.h"
 
 namespace {
@@ -40,7 +41,7 @@ int Walk(const std::wstring& disk, const std::wstring& relativeWide, const std::
         std::wstring wide = relativeWide.empty() ? name : relativeWide + L"\\" + name;
         std::string sjisName;
         if (WideToShiftJis(name, &sjisName) != 0) {
-            *problem = Shown(wide) + ": the name has no Shift-JIS form";
+            *problem = Shown(wide) + ": the name's " + WhyNoShiftJisForm(WideToUtf8(name));
             read->nameRefused = true;
             return 1;
         }

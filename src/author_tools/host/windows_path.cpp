@@ -17,7 +17,7 @@ int WindowsPath(const char* option, const std::string& utf8, std::string* path, 
         return 1;
     }
     if (Utf8ToShiftJis(utf8, path) != 0) {
-        *problem = std::string(option) + " " + utf8 + ": has no Shift-JIS form";
+        *problem = std::string(option) + " " + utf8 + ": its " + WhyNoShiftJisForm(utf8);
         return 1;
     }
     return 0;

@@ -155,6 +155,27 @@ void WarnAboutDeletions(const CheckReport& report, std::vector<AuthorWarning>* w
     }
 }
 
+bool IsHiveName(std::string name) {
+    if (!name.empty() && name.back() == ':') name.pop_back();  // PowerShell's HKCU:
+    if (EqualIgnoringAsciiCase(name.substr(0, 5).c_str(), "HKEY_")) return true;
+    for (const char* shortName : {"HKCU", "HKLM", "HKCR", "HKU", "HKCC"})
+        if (EqualIgnoringAsciiCase(name.c_str(), shortName)) return true;
+    return false;
+}
+
+// The first name of a Shift-JIS path: up to its first backslash.
+size_t FirstNameLength(const std::string& path) {
+    size_t i = 0;
+    while (i < path.size() && path[i] != '\\') i += CharacterLength(path.c_str() + i);
+    return i;
+}
+
+bool EndsWithBackslash(const std::string& path) {
+    size_t last = std::string::npos;
+    for (size_t i = 0; i < path.size(); i += CharacterLength(path.c_str() + i)) last = i;
+    return last != std::string::npos && path[last] == '\\';
+}
+
 // A file both in update\ and in deltas.txt: the copy writes update\'s file, then
 // the delta's result replaces it; a second run finds the result already in
 // place, makes none, and keeps update\'s copy.
@@ -183,6 +204,15 @@ void WarnBeforeRun(const std::string& updateFolder, const std::string& gameFolde
     for (const char* name : EngineExecutables)
         if (mp::IsFile(updateFolder + "\\" + name) && !mp::IsFile(gameFolder + "\\" + name))
             Warn(warnings, "engine-not-in-game", name, "the patch carries this engine executable, which the game does not have");
+    // The first one the patch carries is copied over the game's own, marks and all.
+    for (const char* name : EngineExecutables) {
+        if (!mp::IsFile(updateFolder + "\\" + name)) continue;
+        const std::string game = gameFolder + "\\" + name;
+        const unsigned marks = FileAttributeReadOnly | FileAttributeHidden | FileAttributeSystem;
+        if (mp::IsFile(game) && (mp::Attributes(game) & marks))
+            Warn(warnings, "engine-marked", name, EngineMarkMessage(mp::Attributes(game) & marks, "in the game folder"));
+        break;
+    }
 }
 
 void WarnAboutEncoding(const std::string& description, std::vector<AuthorWarning>* warnings) {
@@ -212,6 +242,89 @@ void WarnAboutEmptyTexts(bool windowShown, std::vector<AuthorWarning>* warnings)
     if (UpdateDescription.GameName[0] == '\0')
         Warn(warnings, "text-empty", "[GameName]",
              "empty: the box for a game that is not installed names no game; give it (update-make: --game-name)");
+}
+
+std::string RegistryPathMistake(const std::string& value) {
+    // The key as the program composes it (description_reader.cpp): Software\ and
+    // the value, one trailing backslash removed.
+    std::string key = "Software\\" + value;
+    RemoveTrailingBackslash(&key[0]);
+    const std::string read = "HKEY_CURRENT_USER\\" + std::string(key.c_str());
+
+    std::string rest = value, wrong;
+    bool otherHive = false;
+    auto dropLeadingBackslashes = [&] {
+        while (!rest.empty() && rest[0] == '\\') rest.erase(0, 1);
+    };
+    if (!rest.empty() && rest[0] == '\\') wrong = "starts with a backslash";
+    dropLeadingBackslashes();
+    size_t first = FirstNameLength(rest);
+    if (IsHiveName(rest.substr(0, first))) {
+        std::string hive = rest.substr(0, first);
+        otherHive = !EqualIgnoringAsciiCase(hive.c_str(), "HKCU") && !EqualIgnoringAsciiCase(hive.c_str(), "HKCU:") &&
+                    !EqualIgnoringAsciiCase(hive.c_str(), "HKEY_CURRENT_USER");
+        if (wrong.empty()) wrong = "starts with the hive name " + hive;
+        rest.erase(0, first);
+        dropLeadingBackslashes();
+        first = FirstNameLength(rest);
+    }
+    if (first < rest.size() && EqualIgnoringAsciiCase(rest.substr(0, first).c_str(), "Software")) {
+        if (wrong.empty()) wrong = "starts with Software\\";
+        rest.erase(0, first);
+        dropLeadingBackslashes();
+    }
+    if (EndsWithBackslash(rest) && wrong.empty()) wrong = "ends with a backslash";
+    while (EndsWithBackslash(rest)) rest.pop_back();
+    if (wrong.empty()) return "";
+    std::string message = wrong + ": update.exe reads the value SAV_FOLDER of the key "
+                          "HKEY_CURRENT_USER\\Software\\<[RegPath]>, here " + read;
+    const std::string meant = "HKEY_CURRENT_USER\\Software\\" + rest;
+    const bool same = EqualIgnoringAsciiCase(read.c_str(), meant.c_str());
+    if (same)
+        message += " (it drops one trailing backslash)";
+    else
+        message += ", a key no installer writes, so every player would get the box "
+                   "\"...がインストールされていません。\"";
+    if (rest.empty()) return message + "; write the game's key below HKEY_CURRENT_USER\\Software, such as Maker\\Game";
+    message += "; write [RegPath]=" + rest + " (--reg-path '" + rest + "')" +
+               (same ? ", which names the same key as it stands" : ", and it reads " + meant);
+    if (otherHive)
+        message += " (it reads below HKEY_CURRENT_USER only: the game must record its folder there)";
+    return message;
+}
+
+void WarnAboutRegistryPath(const std::string& description, std::vector<AuthorWarning>* warnings) {
+    // Lines as the program's reader takes them: CR LF ends a line, a key is
+    // compared without regard to ASCII case, the last line of a key wins.
+    std::string value;
+    bool found = false;
+    for (size_t start = 0; start < description.size();) {
+        size_t end = description.find('\n', start);
+        if (end == std::string::npos) end = description.size();
+        std::string line = description.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r' && end < description.size()) line.pop_back();
+        size_t equals = line.find('=');
+        if (equals == std::string::npos || !EqualIgnoringAsciiCase(line.substr(0, equals).c_str(), "[RegPath]"))
+            continue;
+        value = line.substr(equals + 1);
+        found = true;
+    }
+    if (!found) return;
+    std::string mistake = RegistryPathMistake(value);
+    if (!mistake.empty()) Warn(warnings, "reg-path", "[RegPath]", value + " " + mistake);
+}
+
+std::string EngineMarkMessage(unsigned attributes, const std::string& where) {
+    std::string marks;
+    for (auto [mark, name] : {std::pair{FileAttributeReadOnly, "read-only"}, std::pair{FileAttributeHidden, "hidden"},
+                              std::pair{FileAttributeSystem, "system"}})
+        if (attributes & mark) marks += (marks.empty() ? "" : " and ") + std::string(name);
+    return marks + " " + where +
+           ": update.exe copies the engine executable over it before anything else, without clearing its marks, so "
+           "the copy fails and players see the box ファイルのコピーに失敗しました。; if only your copy has the mark, "
+           "clear it (Windows: attrib -r -h -s; Linux: chmod u+w, and the hidden and system bits of Wine's "
+           "user.DOSATTRIB attribute) and run again; players whose copy has it get that box";
 }
 
 void WarnAfterRun(const std::string& updateFolder, const std::vector<std::string>& updateFiles, const CheckReport& report,

@@ -24,6 +24,23 @@ void WarnAboutEncoding(const std::string& description, std::vector<AuthorWarning
 // (only when the window is shown) or a game name that are empty.
 void WarnAboutEmptyTexts(bool windowShown, std::vector<AuthorWarning>* warnings);
 
+// A [RegPath] value (Shift-JIS, as update.ini holds it) that makes update.exe
+// read another key than the author meant: one that starts with a hive name
+// (HKEY_..., HKCU, HKLM, ...) or with Software\ (the program puts
+// HKEY_CURRENT_USER\Software\ before it), or with a backslash, or ends with
+// one. Empty for a sound value; else what is wrong ("starts with ..."), the
+// key update.exe would read and the value to write.
+std::string RegistryPathMistake(const std::string& value);
+
+// On update.ini's bytes: the [RegPath] the program reads (its last line) judged
+// by RegistryPathMistake.
+void WarnAboutRegistryPath(const std::string& description, std::vector<AuthorWarning>* warnings);
+
+// What a read-only, hidden or system mark on the engine executable the patch
+// replaces does (the program copies it over the game's own first, without
+// clearing marks), and what to do; where names the folder ("in OLD").
+std::string EngineMarkMessage(unsigned attributes, const std::string& where);
+
 // After the run: every file that fails verification (when the run stopped at it
 // or before it), and for a completed run each [DelFile] entry that deleted
 // nothing, was skipped, or deleted a file the patch had just copied; and files

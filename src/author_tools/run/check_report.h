@@ -40,7 +40,7 @@ struct DeltaSeen {
 struct AuthorWarning {
     std::string kind;     // "addfile-unmatched", "verify-fails", ...
     std::string path;     // the entry or file it is about (Shift-JIS)
-    std::string message;  // plain ASCII
+    std::string message;  // Shift-JIS, as the paths and texts it quotes
 };
 
 struct ObjectAfter {
@@ -74,10 +74,10 @@ struct CheckReport {
     bool freeBytesGiven = false;
     uint64_t freeBytes = 0;
     // The patch's deltas (none without deltas.txt) and the bytes they save
-    // against carrying the new files whole.
+    // (DeltaBytesSaved: against the new files whole, deltas.txt counted).
     bool hasDeltaList = false;
     std::vector<DeltaSeen> deltas;
-    uint64_t deltaBytesSaved = 0;
+    int64_t deltaBytesSaved = 0;
     ProgressSeen progress;  // what the progress window shows while the run works
     std::vector<AuthorWarning> warnings;
     std::vector<ObjectAfter> after;  // the game folder after the run, when asked for

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "author_tools/run/author_warnings.h"
+#include "author_tools/run/delta_savings.h"
 #include "author_tools/run/progress_record.h"
 #include "author_tools/host/text_conversion.h"
 #include "text/text.h"
@@ -39,6 +40,7 @@ std::string WithoutTrailingBackslash(const std::string& path) {
 // The deltas the run read, matched with the replacements they made.
 void RecordDeltas(const std::string& patchFolder, CheckReport* report) {
     report->hasDeltaList = mp::IsFile(patchFolder + "\\deltas.txt");
+    uint64_t newBytes = 0, deltaBytes = 0;
     for (int i = 0; i < DeltaCount; ++i) {
         const DeltaEntry& entry = DeltaList[i];
         DeltaSeen seen{entry.gameFile, entry.deltaFile, entry.newSize, mp::FileSize(patchFolder + "\\" + entry.deltaFile),
@@ -51,9 +53,12 @@ void RecordDeltas(const std::string& patchFolder, CheckReport* report) {
             change.deltaSize = seen.deltaSize;
             seen.outcome = "applied";
         }
-        if (seen.deltaSize < seen.newSize) report->deltaBytesSaved += seen.newSize - seen.deltaSize;
+        newBytes += seen.newSize;
+        deltaBytes += seen.deltaSize;
         report->deltas.push_back(seen);
     }
+    if (report->hasDeltaList)
+        report->deltaBytesSaved = DeltaBytesSaved(newBytes, deltaBytes, mp::FileSize(patchFolder + "\\deltas.txt"));
 }
 
 void RecordOutcome(const std::string& gameFolder, bool listAfter, CheckReport* report) {
@@ -153,6 +158,7 @@ int CheckPatch(const CheckInput& input, CheckReport* report, std::string* proble
     if (PrepareStartup() == 0) {
         report->startedUp = true;
         WarnAboutEmptyTexts(!CommandLineChoices.Silent, &report->warnings);
+        WarnAboutRegistryPath(input.patch.keptContent, &report->warnings);
         // Without a window (/S) the program makes none, and the run starts at once.
         if (!CommandLineChoices.Silent)
             WindowHandles = {&MainWindow, &TopText, &BodyText, &StartButton, &CancelButton, &FinishButton};

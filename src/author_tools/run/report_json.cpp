@@ -88,7 +88,7 @@ std::string ReportAsJson(const CheckReport& report, bool listAfter) {
     document["warnings"] = json::array();
     for (const AuthorWarning& warning : report.warnings)
         document["warnings"].push_back(
-            {{"kind", warning.kind}, {"path", ShiftJisToUtf8(warning.path)}, {"message", warning.message}});
+            {{"kind", warning.kind}, {"path", ShiftJisToUtf8(warning.path)}, {"message", ShiftJisToUtf8(warning.message)}});
     if (listAfter) {
         document["after"] = json::array();
         for (const ObjectAfter& object : report.after) {

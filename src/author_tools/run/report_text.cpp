@@ -58,7 +58,12 @@ std::string DeltasAsText(const CheckReport& report) {
     for (const DeltaSeen& delta : report.deltas)
         text += "  " + Utf8(delta.gameFile) + "  from " + Utf8(delta.deltaFile) + ": " + Bytes(delta.deltaSize) +
                 " for " + Bytes(delta.newSize) + Share(delta.deltaSize, delta.newSize) + "  " + delta.outcome + "\n";
-    text += "Saved by deltas: " + Bytes(report.deltaBytesSaved) + " against the new files whole\n";
+    if (report.deltaBytesSaved >= 0)
+        text += "Saved by deltas: " + std::to_string(report.deltaBytesSaved) +
+                " bytes: the new files whole, less the deltas and deltas.txt\n";
+    else
+        text += "Saved by deltas: none: the deltas and deltas.txt take " + std::to_string(-report.deltaBytesSaved) +
+                " bytes more than the new files whole\n";
     return text;
 }
 
@@ -143,7 +148,7 @@ std::string ReportAsText(const CheckReport& report, bool listAfter) {
     text += "\nWarnings for the author:\n";
     if (report.warnings.empty()) text += "  none\n";
     for (const AuthorWarning& warning : report.warnings)
-        text += "  " + warning.kind + "  " + Utf8(warning.path) + ": " + warning.message + "\n";
+        text += "  " + warning.kind + "  " + Utf8(warning.path) + ": " + Utf8(warning.message) + "\n";
     if (listAfter) {
         text += "\nThe game folder afterwards:\n";
         for (const ObjectAfter& object : report.after) {

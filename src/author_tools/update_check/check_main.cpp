@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
         WindowsPath("--game-path", options.gamePath, &input.gamePath, &problem) != 0)
         return Fail(problem);
     if (Utf8ToShiftJis(options.commandArguments, &input.commandArguments) != 0)
-        return Fail("--command-line " + options.commandArguments + ": has no Shift-JIS form");
+        return Fail("--command-line " + options.commandArguments + ": its " + WhyNoShiftJisForm(options.commandArguments));
     input.gamePathGiven = options.gamePathGiven;
     input.patchShown = options.patchFolder;
     input.gameShown = options.gameFolder;

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "author_tools/run/delta_savings.h"
 #include "author_tools/run/report_writers.h"
 #include "author_tools/host/text_conversion.h"
 
@@ -20,12 +21,14 @@ uint64_t Total(const MakeReport& report) {
            report.exeBytes;
 }
 
-// The patch had every replaced file travelled whole.
-uint64_t WholeTotal(const MakeReport& report) {
-    uint64_t total = report.descriptionBytes + report.updateBytes + report.exeBytes;
-    for (const DeltaFile& delta : report.deltas.deltas) total += delta.newSize;
-    return total;
+int64_t Saved(const MakeReport& report) {
+    uint64_t newBytes = 0;
+    for (const DeltaFile& delta : report.deltas.deltas) newBytes += delta.newSize;
+    return DeltaBytesSaved(newBytes, report.deltas.deltaBytes, report.deltas.manifestBytes);
 }
+
+// The patch had every replaced file travelled whole.
+uint64_t WholeTotal(const MakeReport& report) { return (uint64_t)((int64_t)Total(report) + Saved(report)); }
 
 const DeltaFile* DeltaOf(const MakeReport& report, const std::vector<PlannedFile>& files, const PlannedFile& file) {
     if (&files != &report.plan.replaced) return nullptr;
@@ -138,6 +141,11 @@ std::string MakeReportAsText(const MakeReport& report) {
     text += Files(report, "Replaced", report.plan.replaced);
     text += Files(report, "Deleted, listed under [DelFile]", report.plan.deleted);
     text += "Unchanged: " + std::to_string(report.plan.unchanged) + (report.plan.unchanged == 1 ? " file\n" : " files\n");
+    for (auto [side, files] : {std::pair{"NEW", &report.excludedNew}, std::pair{"OLD", &report.excludedOld}}) {
+        if (files->empty()) continue;
+        text += "Left out of " + std::string(side) + " by --exclude (" + std::to_string(files->size()) + "):\n";
+        for (const std::string& file : *files) text += "  " + Utf8(file) + "\n";
+    }
     text += "\n" + DeltasAsText(report);
     const size_t deltaFiles = report.deltas.deltas.size();
     text += "\nThe patch: update.ini " + Bytes(report.descriptionBytes) + ", update\\ " +
@@ -149,7 +157,7 @@ std::string MakeReportAsText(const MakeReport& report) {
                                    Bytes(report.deltas.deltaBytes)) +
             ", update.exe " + Bytes(report.exeBytes) + ": " + Bytes(Total(report)) + " in all\n";
     if (deltaFiles != 0)
-        text += "Deltas save " + Bytes(WholeTotal(report) - Total(report)) + ": with every file whole it would be " +
+        text += "Deltas save " + std::to_string(Saved(report)) + " bytes: with every file whole it would be " +
                 Bytes(WholeTotal(report)) + " (this patch is " + Percent(Total(report), WholeTotal(report)) +
                 " of that)\n";
     text += "\nWarnings:\n";
@@ -187,6 +195,9 @@ std::string MakeReportAsJson(const MakeReport& report) {
     document["replaced"] = FileList(report, report.plan.replaced);
     document["deleted"] = FileList(report, report.plan.deleted);
     document["unchanged"] = report.plan.unchanged;
+    document["excluded"] = {{"new", json::array()}, {"old", json::array()}};
+    for (const std::string& file : report.excludedNew) document["excluded"]["new"].push_back(Utf8(file));
+    for (const std::string& file : report.excludedOld) document["excluded"]["old"].push_back(Utf8(file));
     document["deltas"] = DeltasAsJson(report);
     document["size"] = {{"update_ini", report.descriptionBytes},
                         {"update_files", report.updateFiles},
@@ -197,7 +208,7 @@ std::string MakeReportAsJson(const MakeReport& report) {
                         {"update_exe", report.exeBytes},
                         {"total", Total(report)},
                         {"all_whole", WholeTotal(report)},
-                        {"saved", WholeTotal(report) - Total(report)}};
+                        {"saved", Saved(report)}};
     document["warnings"] = json::array();
     for (const AuthorWarning& warning : report.plan.warnings)
         document["warnings"].push_back(

@@ -14,6 +14,7 @@ struct MakeReport {
     MakeSettings settings;
     std::string patchShown;  // PATCH_FOLDER as the author named it (UTF-8)
     PatchPlan plan;
+    std::vector<std::string> excludedOld, excludedNew;  // files --exclude left out (Shift-JIS, relative)
     uint64_t descriptionBytes = 0, updateFiles = 0, updateBytes = 0, exeBytes = 0;
     DeltaMode deltaMode = DeltaMode::Wanted;
     DeltaResult deltas;

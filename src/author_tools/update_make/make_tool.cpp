@@ -26,7 +26,7 @@ const char Usage[] =
     "usage: update-make [--json] [--texts UPDATE_INI] [--game-name TEXT] [--reg-path KEY] [--caption TEXT]\n"
     "                   [--width N] [--height N] [--comment0 TEXT] [--comment1 TEXT] [--attention1 TEXT]\n"
     "                   [--exe UPDATE_EXE] [--game-path C:\\Game] [--patch-path C:\\Patch] [--delta | --no-delta]\n"
-    "                   OLD_GAME NEW_GAME PATCH_FOLDER\n";
+    "                   [--exclude PATTERN]... OLD_GAME NEW_GAME PATCH_FOLDER\n";
 
 const char Help[] =
     "\nMakes a patch in PATCH_FOLDER (new, or an empty folder) that turns the game in OLD_GAME into the one in\n"
@@ -35,7 +35,10 @@ const char Help[] =
     "build/win32/src/shell/update.exe). A first patch takes its texts from the options (--reg-path is needed;\n"
     "--game-name, --caption, --comment0 and --comment1 fill the window), a later one from --texts and the\n"
     "previous patch's update.ini. Exit status: 0 made and proven, 1 with warnings, 2 refused or not proven\n"
-    "(nothing written), 3 a usage or read error. --version shows the version.\n";
+    "(nothing written), 3 a usage or read error. --version shows the version.\n"
+    "--exclude PATTERN leaves out the files and folders it matches, by their path relative to the game folder or\n"
+    "by their name (* any run of characters, ? one, / or \\ between names, letters in either case), in OLD as in\n"
+    "NEW: the patch neither carries nor deletes them (--exclude Thumbs.db --exclude .git --exclude '*~').\n";
 
 // The options that give a line of update.ini, in the order a first patch writes them.
 const char* const TextOptions[][2] = {{"--game-name", "[GameName]"}, {"--reg-path", "[RegPath]"},
@@ -52,6 +55,7 @@ struct Options {
     std::string oldFolder, newFolder, patchFolder;  // on this machine, UTF-8
     std::string patchPath = "C:\\Patch", gamePath = "C:\\Game";
     std::string texts, exe;
+    std::vector<std::string> excludes;  // UTF-8
     std::vector<std::pair<std::string, std::string>> values;  // key, UTF-8 value, in TextOptions order
     bool json = false;
     DeltaMode deltas = DeltaMode::Wanted;
@@ -84,7 +88,7 @@ int ParseOptions(const std::vector<std::string>& arguments, Options* options, st
             const char* key = nullptr;
             for (const auto& option : TextOptions)
                 if (argument == option[0]) key = option[1];
-            if (!target && !key) {
+            if (!target && !key && argument != "--exclude") {
                 *problem = "unknown option " + argument;
                 return 1;
             }
@@ -92,7 +96,8 @@ int ParseOptions(const std::vector<std::string>& arguments, Options* options, st
                 *problem = argument + " needs a value";
                 return 1;
             }
-            if (target) *target = arguments[++i];
+            if (argument == "--exclude") options->excludes.push_back(arguments[++i]);
+            else if (target) *target = arguments[++i];
             else given.push_back({key, arguments[++i]});
             continue;
         }
@@ -281,6 +286,10 @@ int ReadInputs(MakeRun& run, const std::vector<std::string>& arguments) {
             return run.Fail(read->nameRefused ? RefusedOrNotProven : MakeUsageOrReadError,
                             std::string(read->nameRefused ? "refused: " : "") + *folder + ": " + *reason +
                                 (read->nameRefused ? "; nothing was written" : ""));
+    std::vector<std::string> excludes;
+    if (ExcludePatterns(options.excludes, &excludes, &problem) != 0) return run.Fail(MakeUsageOrReadError, problem);
+    run.report.excludedOld = ExcludeEntries(excludes, &run.oldRead);
+    run.report.excludedNew = ExcludeEntries(excludes, &run.newRead);
     return 0;
 }
 

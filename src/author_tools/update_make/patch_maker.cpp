@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "author_tools/run/author_warnings.h"
 #include "author_tools/run/patch_check.h"
 #include "author_tools/host/text_conversion.h"
 #include "text/text.h"
@@ -14,6 +15,7 @@
 #include "platform/memory/platform_memory.h"
 #include "shell/font_holder.h"
 #include "state/scratch_buffers.h"
+#include "update/game_folder.h"
 #include "update/program_reset.h"
 #include "update/update_tree.h"
 
@@ -148,12 +150,164 @@ bool ValidUtf8(const std::string& text) {
     return true;
 }
 
+// The option that gives a key of update.ini: [GameName] is --game-name.
+std::string OptionOf(const std::string& key) {
+    std::string option = "-";
+    for (char c : key.substr(1, key.size() - 2)) option += c >= 'A' && c <= 'Z' ? std::string("-") + (char)(c - 'A' + 'a') : std::string(1, c);
+    return option;
+}
+
 bool HasKey(const std::string& line, const std::string& key) {
     size_t equals = line.find('=');
     return equals != std::string::npos && EqualIgnoringAsciiCase(line.substr(0, equals).c_str(), key.c_str());
 }
 
+// An ASCII letter in lower case; any other byte as it is.
+char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c; }
+
+// Whether a glob (* any run of characters, ? one) matches a Shift-JIS text,
+// character by character, ASCII letters without regard to case.
+bool GlobMatches(const std::string& pattern, const std::string& text) {
+    auto characters = [](const std::string& shiftJis) {
+        std::vector<std::string> list;
+        for (size_t i = 0; i < shiftJis.size();) {
+            size_t length = CharacterLength(shiftJis.c_str() + i);
+            std::string character = shiftJis.substr(i, length);
+            if (length == 1) character[0] = FoldAscii(character[0]);
+            list.push_back(character);
+            i += length;
+        }
+        return list;
+    };
+    const std::vector<std::string> glob = characters(pattern), name = characters(text);
+    // The classic walk: on a mismatch, let the last * take one more character.
+    size_t g = 0, n = 0, star = std::string::npos, resume = 0;
+    while (n < name.size()) {
+        if (g < glob.size() && glob[g] == "*") {
+            star = g++;
+            resume = n;
+        } else if (g < glob.size() && (glob[g] == "?" || glob[g] == name[n])) {
+            ++g;
+            ++n;
+        } else if (star != std::string::npos) {
+            g = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (g < glob.size() && glob[g] == "*") ++g;
+    return g == glob.size();
+}
+
+bool Excluded(const std::vector<std::string>& patterns, const std::string& relative) {
+    // The path itself and every folder above it, each by its path and by its name.
+    std::string prefix;
+    for (const std::string& name : Components(relative)) {
+        prefix += (prefix.empty() ? "" : "\\") + name;
+        for (const std::string& pattern : patterns)
+            if (GlobMatches(pattern, prefix) || GlobMatches(pattern, name)) return true;
+    }
+    return false;
+}
+
+bool IsEngineExecutable(const std::string& relative) {
+    for (const char* name : EngineExecutables)
+        if (mp::SameName(relative, name)) return true;
+    return false;
+}
+
+// Files of NEW the patch would carry that are no game's: one warning a file,
+// one for each .git folder.
+void WarnAboutNoGameFiles(PatchPlan* plan) {
+    std::map<std::string, size_t> repositories;  // .git folder: files carried
+    for (const auto* list : {&plan->added, &plan->replaced})
+        for (const PlannedFile& file : *list) {
+            std::string what, pattern;
+            if (!IsNoGameFile(file.path, &what, &pattern)) continue;
+            if (pattern != ".git") {
+                Warn(plan, "not-game-file", file.path,
+                     what + ", no game's file: the patch would carry it to every player; leave it out with --exclude " +
+                         pattern);
+                continue;
+            }
+            std::string folder;
+            for (const std::string& name : Components(file.path)) {
+                folder += (folder.empty() ? "" : "\\") + name;
+                if (EqualIgnoringAsciiCase(name.c_str(), ".git")) break;
+            }
+            ++repositories[folder];
+        }
+    for (const auto& [folder, count] : repositories)
+        Warn(plan, "not-game-file", folder,
+             "a Git repository's folder (" + std::to_string(count) + (count == 1 ? " file" : " files") +
+                 " in the patch), no game's: the patch would carry it to every player; leave it out with "
+                 "--exclude .git");
+}
+
 }  // namespace
+
+int ExcludePatterns(const std::vector<std::string>& utf8, std::vector<std::string>* patterns, std::string* problem) {
+    patterns->clear();
+    for (const std::string& pattern : utf8) {
+        std::string shiftJis;
+        if (Utf8ToShiftJis(pattern, &shiftJis) != 0) {
+            *problem = "--exclude " + pattern + ": its " + WhyNoShiftJisForm(pattern);
+            return 1;
+        }
+        for (size_t i = 0; i < shiftJis.size(); i += CharacterLength(shiftJis.c_str() + i))
+            if (shiftJis[i] == '/') shiftJis[i] = '\\';
+        while (!shiftJis.empty() && shiftJis.back() == '\\') shiftJis.pop_back();  // "save\" names the folder
+        if (shiftJis.empty()) {
+            *problem = "--exclude needs a name or a path such as Thumbs.db or save\\*";
+            return 1;
+        }
+        patterns->push_back(shiftJis);
+    }
+    return 0;
+}
+
+std::vector<std::string> ExcludeEntries(const std::vector<std::string>& patterns, FolderRead* read) {
+    std::vector<std::string> files;
+    if (patterns.empty()) return files;
+    std::vector<mp::TreeEntry> kept;
+    kept.reserve(read->entries.size());
+    for (mp::TreeEntry& entry : read->entries) {
+        if (!Excluded(patterns, entry.relativePath)) kept.push_back(std::move(entry));
+        else if (!entry.directory) files.push_back(entry.relativePath);
+    }
+    read->entries = std::move(kept);
+    return files;
+}
+
+bool IsNoGameFile(const std::string& relative, std::string* what, std::string* pattern) {
+    const std::vector<std::string> names = Components(relative);
+    for (size_t i = 0; i + 1 < names.size(); ++i)
+        if (EqualIgnoringAsciiCase(names[i].c_str(), ".git")) {
+            *what = "a file of a Git repository";
+            *pattern = ".git";
+            return true;
+        }
+    const std::string& name = names.back();
+    const char* const known[][2] = {{"Thumbs.db", "Windows Explorer's thumbnail cache"},
+                                    {"desktop.ini", "Windows Explorer's folder settings"},
+                                    {".DS_Store", "macOS Finder's folder settings"}};
+    for (const auto& file : known)
+        if (EqualIgnoringAsciiCase(name.c_str(), file[0])) {
+            *what = file[1];
+            *pattern = file[0];
+            return true;
+        }
+    // The tilde must be a character of its own: 0x7E is also a second byte.
+    size_t last = 0;
+    for (size_t i = 0; i < name.size(); i += CharacterLength(name.c_str() + i)) last = i;
+    if (!name.empty() && last == name.size() - 1 && name[last] == '~') {
+        *what = "an editor's backup copy";
+        *pattern = "'*~'";  // quoted for the shell
+        return true;
+    }
+    return false;
+}
 
 std::string UpperCaseAscii(const std::string& shiftJis) {
     std::string upper = shiftJis;
@@ -222,11 +376,38 @@ PlanResult PlanPatch(const FolderRead& oldRead, const FolderRead& newRead, const
             ++plan->unchanged;
             continue;
         }
-        if (old.attributes & FileAttributeHidden)
+        // An engine executable is judged below, once it is known which one the program copies first.
+        std::string what, pattern;
+        if ((old.attributes & FileAttributeHidden) && !IsEngineExecutable(entry.relativePath))
             return refuse(entry.relativePath, "the file to replace is hidden in OLD, and the program's copy over a "
-                                              "hidden file fails");
+                                              "hidden file fails" +
+                                                  (IsNoGameFile(entry.relativePath, &what, &pattern)
+                                                       ? "; it is " + what + ", no game's file: leave it out with "
+                                                                             "--exclude " + pattern
+                                                       : std::string()));
         plan->replaced.push_back(PlannedFile{entry.relativePath, entry.size, j, (size_t)oldIndex});
     }
+
+    // The first engine executable the patch carries is copied over OLD's
+    // before anything else, without clearing marks; the tree copy that
+    // follows fails over a hidden one.
+    bool first = true;
+    for (const char* name : EngineExecutables) {
+        for (const auto* list : {&plan->added, &plan->replaced})
+            for (const PlannedFile& file : *list) {
+                if (!mp::SameName(file.path, name)) continue;
+                const unsigned marks = list == &plan->replaced ? oldRead.entries[file.oldSource].attributes &
+                                                                     (FileAttributeReadOnly | FileAttributeHidden |
+                                                                      FileAttributeSystem)
+                                                               : 0;
+                if (first && marks) Warn(plan, "engine-marked", file.path, EngineMarkMessage(marks, "in OLD"));
+                else if (marks & FileAttributeHidden)
+                    return refuse(file.path, "the file to replace is hidden in OLD, and the program's copy over a "
+                                             "hidden file fails");
+                first = false;
+            }
+    }
+    WarnAboutNoGameFiles(plan);
 
     for (size_t i = 0; i < oldRead.entries.size(); ++i) {
         const mp::TreeEntry& old = oldRead.entries[i];
@@ -266,7 +447,10 @@ int ComposeDescription(const DescriptionTexts& texts, const PatchPlan& plan, std
             if (utf8) {
                 std::string shiftJis;
                 if (Utf8ToShiftJis(line, &shiftJis) != 0) {
-                    *problem = "--texts: line " + std::to_string(number) + " has a character without a Shift-JIS form";
+                    size_t equals = line.find('=');
+                    *problem = "--texts: line " + std::to_string(number) +
+                               (equals == std::string::npos ? "" : " (" + line.substr(0, equals) + ")") + ": its " +
+                               WhyNoShiftJisForm(line);
                     return 1;
                 }
                 line = shiftJis;
@@ -278,7 +462,7 @@ int ComposeDescription(const DescriptionTexts& texts, const PatchPlan& plan, std
     for (const auto& [key, value] : texts.values) {
         std::string shiftJis;
         if (Utf8ToShiftJis(value, &shiftJis) != 0) {
-            *problem = key + ": " + value + ": a character has no Shift-JIS form";
+            *problem = OptionOf(key) + " " + value + " (" + key + "): its " + WhyNoShiftJisForm(value);
             return 1;
         }
         bool replaced = false;
@@ -289,8 +473,20 @@ int ComposeDescription(const DescriptionTexts& texts, const PatchPlan& plan, std
             }
         if (!replaced) lines.push_back(key + "=" + shiftJis);
     }
-    bool registry = false;
-    for (const std::string& line : lines) registry = registry || HasKey(line, "[RegPath]");
+    // The program reads the last [RegPath] line.
+    const std::string* registry = nullptr;
+    for (const std::string& line : lines)
+        if (HasKey(line, "[RegPath]")) registry = &line;
+    if (registry) {
+        const std::string value = registry->substr(registry->find('=') + 1);
+        std::string mistake = RegistryPathMistake(value);
+        bool option = false;
+        for (const auto& given : texts.values) option = option || given.first == "[RegPath]";
+        if (!mistake.empty()) {
+            *problem = ShiftJisToUtf8((option ? "--reg-path " : "--texts [RegPath]=") + value + ": " + mistake);
+            return 1;
+        }
+    }
     if (!registry) {
         *problem = "update.ini needs [RegPath], where the game records its folder: give --texts with the previous "
                    "patch's update.ini, or --reg-path";
