@@ -1,5 +1,5 @@
 // The encodings run as a second process, on the second core, while this one
-// hashes the two versions of the same file and decodes the delta before it.
+// hashes the two versions of the same file.
 #include "author_tools/update_make/delta_maker.h"
 
 #include <stdio.h>
@@ -160,15 +160,6 @@ int MakeDeltas(const PatchPlan& plan, const FolderRead& oldRead, const FolderRea
 
     std::vector<DeltaFile> kept, whole;
     std::vector<char> buffer(ChunkSize);
-    long waiting = -1;  // a kept delta not yet decoded
-    auto verifyWaiting = [&]() {
-        if (waiting < 0) return;
-        std::string wrong = Verify(oldPath((size_t)waiting), encoded((size_t)waiting), newPath((size_t)waiting));
-        if (!wrong.empty())
-            result->rejected.push_back(ProofDifference{plan.replaced[(size_t)waiting].path,
-                                                       "its delta, decoded by update.exe's decoder from OLD's file: " + wrong});
-        waiting = -1;
-    };
     for (size_t i : order) {
         const PlannedFile& file = plan.replaced[i];
         DeltaFile delta;
@@ -185,11 +176,10 @@ int MakeDeltas(const PatchPlan& plan, const FolderRead& oldRead, const FolderRea
         if (StartEncoding(result->encoder, SourceWindow(delta.oldSize), oldPath(i), newPath(i), encoded(i), &process,
                           problem) != 0)
             return 1;
-        // While it runs: the two hashes, and the decoding of the delta before.
+        // While it runs: the two hashes.
         std::string hashProblem;
         int hashed = HashFile(oldPath(i), &buffer, &delta.oldHash, &hashProblem) != 0 ||
                      HashFile(newPath(i), &buffer, &delta.newHash, &hashProblem) != 0;
-        verifyWaiting();
         if (FinishEncoding(&process, problem) != 0) {
             *problem = Utf8(file.path) + ": " + *problem;
             return 1;
@@ -204,10 +194,10 @@ int MakeDeltas(const PatchPlan& plan, const FolderRead& oldRead, const FolderRea
             continue;
         }
         if (DeltaEncodedHook) DeltaEncodedHook(encoded(i));
+        delta.oldLocal = oldPath(i);
+        delta.newLocal = newPath(i);
         kept.push_back(delta);
-        waiting = (long)i;
     }
-    verifyWaiting();
 
     // Numbered in the plan's order, as the manifest lists them.
     auto byPlan = [](const DeltaFile& a, const DeltaFile& b) { return a.replaced < b.replaced; };
@@ -227,4 +217,13 @@ int MakeDeltas(const PatchPlan& plan, const FolderRead& oldRead, const FolderRea
     std::string manifest = Manifest(kept);
     result->manifestBytes = manifest.size();
     return WriteLocalFile(patch + "/deltas.txt", manifest, problem);
+}
+
+void FindRejectedDeltas(const std::string& patch, DeltaResult* result) {
+    for (const DeltaFile& delta : result->deltas) {
+        std::string wrong = Verify(delta.oldLocal, LocalPath(patch, delta.file), delta.newLocal);
+        if (!wrong.empty())
+            result->rejected.push_back(
+                ProofDifference{delta.path, "its delta, decoded by update.exe's decoder from OLD's file: " + wrong});
+    }
 }

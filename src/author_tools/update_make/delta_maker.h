@@ -1,7 +1,9 @@
 // update-make's deltas: a replaced file travels as a VCDIFF delta (made by the
 // xdelta3 program) where the delta is at most half the new file, listed in
-// deltas.txt beside update.ini; each delta is decoded by update.exe's own
-// decoder from OLD's file and compared with NEW's before the patch is placed.
+// deltas.txt beside update.ini. The proof's run decodes each with update.exe's
+// own decoder and checks its result against NEW's SHA-256; where the proof
+// fails, each delta is decoded once more and compared with NEW's file byte for
+// byte, to say which one is wrong and how.
 #ifndef UPDATE_CHECK_DELTA_MAKER_H
 #define UPDATE_CHECK_DELTA_MAKER_H
 
@@ -28,6 +30,7 @@ struct DeltaFile {
     std::string oldHash, newHash;  // SHA-256, 64 lowercase hex digits
     std::string file;              // in the patch: "deltas\0001.vcdiff"; "" for one that travels whole
     std::string whole;             // why a candidate travels whole
+    std::string oldLocal, newLocal;  // the two versions on this machine (UTF-8)
 };
 
 struct DeltaResult {
@@ -46,11 +49,15 @@ bool DeltaCandidate(const PlannedFile& file);
 
 // Encodes the candidates, largest first (the first 256 that are worth it
 // become deltas), hashing both versions while the encoder runs, into
-// patch/deltas (UTF-8 local paths), decodes each with the program's decoder and
-// compares the result with NEW's file; writes patch/deltas.txt when there is a
+// patch/deltas (UTF-8 local paths); writes patch/deltas.txt when there is a
 // delta. 0, or 1 and a reason (a file that cannot be read, the encoder failing).
 int MakeDeltas(const PatchPlan& plan, const FolderRead& oldRead, const FolderRead& newRead, const std::string& oldFolder,
                const std::string& newFolder, const std::string& patch, DeltaResult* result, std::string* problem);
+
+// Decodes each delta in patch with the program's decoder from OLD's file and
+// compares the result with NEW's file; what differs, or what the decoder
+// refuses, goes to result->rejected.
+void FindRejectedDeltas(const std::string& patch, DeltaResult* result);
 
 // Tests damage a delta here, after it is encoded and before it is decoded.
 extern std::function<void(const std::string& deltaPath)> DeltaEncodedHook;

@@ -372,9 +372,10 @@ int ProveAndPlace(MakeRun& run) {
         RemoveLocalTree(run.temporary);
         return run.Fail(MakeUsageOrReadError, run.problem + "; nothing was written");
     }
-    // A delta the program's decoder does not turn into NEW's file: not proven.
+    // The run checked every delta's result against NEW's SHA-256. Where it
+    // failed, the deltas the decoder does not turn into NEW's file are named.
+    if (!report.proof.proven) FindRejectedDeltas(run.temporary, &report.deltas);
     for (const ProofDifference& rejected : report.deltas.rejected) report.proof.differences.push_back(rejected);
-    report.proof.proven = report.proof.proven && report.deltas.rejected.empty();
     // The texts as the program read them: an empty title or window text.
     for (const AuthorWarning& warning : report.proof.check.warnings)
         if (warning.kind == "text-empty") report.plan.warnings.push_back(warning);
