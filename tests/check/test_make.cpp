@@ -21,6 +21,7 @@
 #include "author_tools/run/patch_check.h"
 #include "author_tools/run/report_writers.h"
 #include "author_tools/update_make/delta_maker.h"
+#include "author_tools/update_make/left_out_files.h"
 #include "author_tools/update_make/make_tool.h"
 #include "author_tools/update_make/patch_maker.h"
 #include "shell/font_holder.h"

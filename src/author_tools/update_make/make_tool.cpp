@@ -11,6 +11,7 @@
 #include "author_tools/update_make/delta_files.h"
 #include "author_tools/update_make/delta_maker.h"
 #include "author_tools/update_make/folder_order.h"
+#include "author_tools/update_make/left_out_files.h"
 #include "author_tools/update_make/make_report.h"
 #include "author_tools/update_make/parallel_compare.h"
 #include "author_tools/update_make/patch_maker.h"

@@ -9,6 +9,7 @@
 
 #include "author_tools/run/author_warnings.h"
 #include "author_tools/run/patch_check.h"
+#include "author_tools/update_make/left_out_files.h"
 #include "author_tools/host/text_conversion.h"
 #include "text/text.h"
 #include "description/update_description.h"
@@ -30,18 +31,6 @@ const std::string NewRoot = "new:";
 std::string Utf8(const std::string& shiftJis) { return ShiftJisToUtf8(shiftJis); }
 
 std::string Below(const std::string& root, const std::string& relative) { return root + "\\" + relative; }
-
-// The components of a Shift-JIS path; a 0x5C second byte never separates.
-std::vector<std::string> Components(const std::string& path) {
-    std::vector<std::string> names(1);
-    for (size_t i = 0; i < path.size();) {
-        size_t length = CharacterLength(path.c_str() + i);
-        if (length == 1 && path[i] == '\\') names.emplace_back();
-        else names.back().append(path, i, length);
-        i += length;
-    }
-    return names;
-}
 
 std::string LastComponent(const std::string& path) {
     size_t start = 0;
@@ -66,7 +55,7 @@ void Warn(PatchPlan* plan, const char* kind, const std::string& path, const std:
 // ones the patch creates are upper-cased.
 std::string CreatedSpelling(const std::string& relative) {
     std::string prefix, created;
-    for (const std::string& name : Components(relative)) {
+    for (const std::string& name : PathComponents(relative)) {
         prefix += (prefix.empty() ? "" : "\\") + name;
         std::string spelled = mp::IsDirectory(Below(OldRoot, prefix)) ? mp::StoredName(Below(OldRoot, prefix))
                                                                         : UpperCaseAscii(name);
@@ -124,7 +113,7 @@ int CheckLimits(const PatchPlan& plan, const MakeSettings& settings, std::string
             if (source.size() > pathLimit)
                 return refuse(file.path, "its path in the patch (--patch-path) has " + Bytes(source.size()) +
                                              ", more than the program's " + std::to_string(pathLimit));
-            std::vector<std::string> names = Components(file.path);
+            std::vector<std::string> names = PathComponents(file.path);
             std::string prefix;
             for (size_t i = 0; i + 1 < names.size(); ++i) folders.insert(prefix += (prefix.empty() ? "" : "\\") + names[i]);
         }
@@ -162,152 +151,13 @@ bool HasKey(const std::string& line, const std::string& key) {
     return equals != std::string::npos && EqualIgnoringAsciiCase(line.substr(0, equals).c_str(), key.c_str());
 }
 
-// An ASCII letter in lower case; any other byte as it is.
-char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c; }
-
-// Whether a glob (* any run of characters, ? one) matches a Shift-JIS text,
-// character by character, ASCII letters without regard to case.
-bool GlobMatches(const std::string& pattern, const std::string& text) {
-    auto characters = [](const std::string& shiftJis) {
-        std::vector<std::string> list;
-        for (size_t i = 0; i < shiftJis.size();) {
-            size_t length = CharacterLength(shiftJis.c_str() + i);
-            std::string character = shiftJis.substr(i, length);
-            if (length == 1) character[0] = FoldAscii(character[0]);
-            list.push_back(character);
-            i += length;
-        }
-        return list;
-    };
-    const std::vector<std::string> glob = characters(pattern), name = characters(text);
-    // The classic walk: on a mismatch, let the last * take one more character.
-    size_t g = 0, n = 0, star = std::string::npos, resume = 0;
-    while (n < name.size()) {
-        if (g < glob.size() && glob[g] == "*") {
-            star = g++;
-            resume = n;
-        } else if (g < glob.size() && (glob[g] == "?" || glob[g] == name[n])) {
-            ++g;
-            ++n;
-        } else if (star != std::string::npos) {
-            g = star + 1;
-            n = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (g < glob.size() && glob[g] == "*") ++g;
-    return g == glob.size();
-}
-
-bool Excluded(const std::vector<std::string>& patterns, const std::string& relative) {
-    // The path itself and every folder above it, each by its path and by its name.
-    std::string prefix;
-    for (const std::string& name : Components(relative)) {
-        prefix += (prefix.empty() ? "" : "\\") + name;
-        for (const std::string& pattern : patterns)
-            if (GlobMatches(pattern, prefix) || GlobMatches(pattern, name)) return true;
-    }
-    return false;
-}
-
 bool IsEngineExecutable(const std::string& relative) {
     for (const char* name : EngineExecutables)
         if (mp::SameName(relative, name)) return true;
     return false;
 }
 
-// Files of NEW the patch would carry that are no game's: one warning a file,
-// one for each .git folder.
-void WarnAboutNoGameFiles(PatchPlan* plan) {
-    std::map<std::string, size_t> repositories;  // .git folder: files carried
-    for (const auto* list : {&plan->added, &plan->replaced})
-        for (const PlannedFile& file : *list) {
-            std::string what, pattern;
-            if (!IsNoGameFile(file.path, &what, &pattern)) continue;
-            if (pattern != ".git") {
-                Warn(plan, "not-game-file", file.path,
-                     what + ", no game's file: the patch would carry it to every player; leave it out with --exclude " +
-                         pattern);
-                continue;
-            }
-            std::string folder;
-            for (const std::string& name : Components(file.path)) {
-                folder += (folder.empty() ? "" : "\\") + name;
-                if (EqualIgnoringAsciiCase(name.c_str(), ".git")) break;
-            }
-            ++repositories[folder];
-        }
-    for (const auto& [folder, count] : repositories)
-        Warn(plan, "not-game-file", folder,
-             "a Git repository's folder (" + std::to_string(count) + (count == 1 ? " file" : " files") +
-                 " in the patch), no game's: the patch would carry it to every player; leave it out with "
-                 "--exclude .git");
-}
-
 }  // namespace
-
-int ExcludePatterns(const std::vector<std::string>& utf8, std::vector<std::string>* patterns, std::string* problem) {
-    patterns->clear();
-    for (const std::string& pattern : utf8) {
-        std::string shiftJis;
-        if (Utf8ToShiftJis(pattern, &shiftJis) != 0) {
-            *problem = "--exclude " + pattern + ": its " + WhyNoShiftJisForm(pattern);
-            return 1;
-        }
-        for (size_t i = 0; i < shiftJis.size(); i += CharacterLength(shiftJis.c_str() + i))
-            if (shiftJis[i] == '/') shiftJis[i] = '\\';
-        while (!shiftJis.empty() && shiftJis.back() == '\\') shiftJis.pop_back();  // "save\" names the folder
-        if (shiftJis.empty()) {
-            *problem = "--exclude needs a name or a path such as Thumbs.db or save\\*";
-            return 1;
-        }
-        patterns->push_back(shiftJis);
-    }
-    return 0;
-}
-
-std::vector<std::string> ExcludeEntries(const std::vector<std::string>& patterns, FolderRead* read) {
-    std::vector<std::string> files;
-    if (patterns.empty()) return files;
-    std::vector<mp::TreeEntry> kept;
-    kept.reserve(read->entries.size());
-    for (mp::TreeEntry& entry : read->entries) {
-        if (!Excluded(patterns, entry.relativePath)) kept.push_back(std::move(entry));
-        else if (!entry.directory) files.push_back(entry.relativePath);
-    }
-    read->entries = std::move(kept);
-    return files;
-}
-
-bool IsNoGameFile(const std::string& relative, std::string* what, std::string* pattern) {
-    const std::vector<std::string> names = Components(relative);
-    for (size_t i = 0; i + 1 < names.size(); ++i)
-        if (EqualIgnoringAsciiCase(names[i].c_str(), ".git")) {
-            *what = "a file of a Git repository";
-            *pattern = ".git";
-            return true;
-        }
-    const std::string& name = names.back();
-    const char* const known[][2] = {{"Thumbs.db", "Windows Explorer's thumbnail cache"},
-                                    {"desktop.ini", "Windows Explorer's folder settings"},
-                                    {".DS_Store", "macOS Finder's folder settings"}};
-    for (const auto& file : known)
-        if (EqualIgnoringAsciiCase(name.c_str(), file[0])) {
-            *what = file[1];
-            *pattern = file[0];
-            return true;
-        }
-    // The tilde must be a character of its own: 0x7E is also a second byte.
-    size_t last = 0;
-    for (size_t i = 0; i < name.size(); i += CharacterLength(name.c_str() + i)) last = i;
-    if (!name.empty() && last == name.size() - 1 && name[last] == '~') {
-        *what = "an editor's backup copy";
-        *pattern = "'*~'";  // quoted for the shell
-        return true;
-    }
-    return false;
-}
 
 std::string UpperCaseAscii(const std::string& shiftJis) {
     std::string upper = shiftJis;
@@ -407,7 +257,7 @@ PlanResult PlanPatch(const FolderRead& oldRead, const FolderRead& newRead, const
                 first = false;
             }
     }
-    WarnAboutNoGameFiles(plan);
+    for (AuthorWarning& warning : NoGameFileWarnings(*plan)) plan->warnings.push_back(std::move(warning));
 
     for (size_t i = 0; i < oldRead.entries.size(); ++i) {
         const mp::TreeEntry& old = oldRead.entries[i];

@@ -22,22 +22,6 @@ struct MakeSettings {
     std::string oldShown = "OLD", newShown = "NEW";
 };
 
-// --exclude: patterns (UTF-8, / or \ between names) made Shift-JIS with
-// backslashes. 0, or 1 and a reason for a pattern without a Shift-JIS form.
-int ExcludePatterns(const std::vector<std::string>& utf8, std::vector<std::string>* patterns, std::string* problem);
-
-// Leaves out of a folder read every entry an --exclude pattern matches, by its
-// path relative to the folder or by its name (ASCII letters without regard to
-// case, * any run of characters, ? one), and all below a folder left out: the
-// plan, the patch and the proof then never see it, in OLD as in NEW. Returns
-// the files left out (Shift-JIS, relative).
-std::vector<std::string> ExcludeEntries(const std::vector<std::string>& patterns, FolderRead* read);
-
-// What a file of NEW is when it is no game's (Explorer's Thumbs.db and
-// desktop.ini, Finder's .DS_Store, an editor's backup ending in ~, a file in a
-// .git folder), with the --exclude pattern that leaves it out; false for a game's file.
-bool IsNoGameFile(const std::string& relative, std::string* what, std::string* pattern);
-
 // A file of the plan: its path (Shift-JIS, relative to the game folder, as NEW
 // spells it; as OLD spells it for a deletion), size, and its index in the
 // folder read it comes from (NEW for added and replaced files, OLD for deleted);
