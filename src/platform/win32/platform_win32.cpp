@@ -8,6 +8,7 @@
 #include <wchar.h>
 
 #include "platform/win32/folder_listing_win32.h"
+#include "platform/win32/readable_message_box_win32.h"
 #include "platform/platform.h"
 #include "platform/windows_text.h"
 
@@ -69,7 +70,7 @@ void PlatformMessageBox(WindowHandle owner, const char* text, const char* title,
     WideText wideText, wideTitle;
     ToWide(text, wideText.text, WideTextUnits);
     ToWide(title, wideTitle.text, WideTextUnits);
-    MessageBoxW((HWND)owner, wideText.text, wideTitle.text, type);
+    ReadableMessageBox((HWND)owner, wideText.text, wideTitle.text, type);
 }
 
 int PlatformOpenFileForReading(const char* path, FileReader* reader) {
