@@ -139,6 +139,8 @@ TEST(ReadableBoxes, EveryCharacterHasAGlyphAndTheTextFits) {
          L"ファイルのコピーに失敗しました。\r\n"
          L"C:\\Games\\星見の丘\\data\\シナリオ&ボイス\\第一章.dat\r\n\t続行しますか？\r\n"
          L"あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわをん"
+         L"アイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨラリルレロワヲン"
+         L"あいうえおかきくけこさしすせそたちつてとなにぬねのはひふへほまみむめもやゆよらりるれろわをん"
          L"アイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨラリルレロワヲン",
          MB_YESNOCANCEL | MB_ICONQUESTION, IDNO, IDNO, true},
         {"text every font draws: the box is left as it is; answered Cancel",
