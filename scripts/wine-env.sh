@@ -51,8 +51,13 @@ wine_env_start() {  # [PREFIX]
 
   # One prefix per language: UPDATE_WINE_LANG (default ja_JP.UTF-8, ANSI code
   # page 932; en_US.UTF-8 gives code page 1252).
+  # UPDATE_WINE_PLAIN=1 gives a prefix as wineboot makes it (wine-<lang>-plain),
+  # without the fonts and the font link added below: the usual Wine of a Linux
+  # desktop, where the system's message font has no Japanese.
   export UPDATE_WINE_LANG=${UPDATE_WINE_LANG:-ja_JP.UTF-8}
-  export UPDATE_WINEPREFIX=${1:-$stage_root/wine-${UPDATE_WINE_LANG%%.*}}
+  local plain=
+  [ "${UPDATE_WINE_PLAIN:-0}" = 1 ] && plain=-plain
+  export UPDATE_WINEPREFIX=${1:-$stage_root/wine-${UPDATE_WINE_LANG%%.*}$plain}
   if [ ! -f "$UPDATE_WINEPREFIX/.ready" ]; then
     rm -rf "$UPDATE_WINEPREFIX"
     "${as_wine_user[@]}" mkdir -p "$UPDATE_WINEPREFIX" || return 1
@@ -67,12 +72,15 @@ wine_env_start() {  # [PREFIX]
     # fall back to a font without Japanese. Tahoma's bold face stays out: a
     # bold caption is then made from the regular face, which the link below
     # reaches. As on Windows, Tahoma links to a Japanese font for characters
-    # it lacks (IPA P Gothic standing in for MS UI Gothic).
-    "${as_wine_user[@]}" cp /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma.ttf \
-      "$UPDATE_WINEPREFIX/drive_c/windows/Fonts/" || return 1
-    wine_env_wine 60 wine64 reg add \
-      'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
-      /v Tahoma /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic' /f >/dev/null 2>&1 || return 1
+    # it lacks (IPA P Gothic standing in for MS UI Gothic). The plain prefix
+    # has none of this.
+    if [ -z "$plain" ]; then
+      "${as_wine_user[@]}" cp /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/tahoma.ttf \
+        "$UPDATE_WINEPREFIX/drive_c/windows/Fonts/" || return 1
+      wine_env_wine 60 wine64 reg add \
+        'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+        /v Tahoma /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic' /f >/dev/null 2>&1 || return 1
+    fi
     wine_env_wine 60 wineserver -w
     "${as_wine_user[@]}" touch "$UPDATE_WINEPREFIX/.ready"
   fi

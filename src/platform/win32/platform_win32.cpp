@@ -4,10 +4,12 @@
 // texts coming back are converted the same way (windows_text.h).
 #include <windows.h>
 
+#include <stddef.h>
 #include <string.h>
 #include <wchar.h>
 
 #include "platform/win32/folder_listing_win32.h"
+#include "platform/win32/readable_message_box_win32.h"
 #include "platform/platform.h"
 #include "platform/windows_text.h"
 
@@ -69,7 +71,7 @@ void PlatformMessageBox(WindowHandle owner, const char* text, const char* title,
     WideText wideText, wideTitle;
     ToWide(text, wideText.text, WideTextUnits);
     ToWide(title, wideTitle.text, WideTextUnits);
-    MessageBoxW((HWND)owner, wideText.text, wideTitle.text, type);
+    ReadableMessageBox((HWND)owner, wideText.text, wideTitle.text, type);
 }
 
 int PlatformOpenFileForReading(const char* path, FileReader* reader) {
@@ -329,22 +331,15 @@ void PlatformDestroyWindow(WindowHandle window) {
     if (window) DestroyWindow((HWND)window);
 }
 
+// A FontDescription is laid out as the LOGFONT before its face name.
+static_assert(sizeof(int) == sizeof(LONG), "the sizes of a font description and a LOGFONT");
+static_assert(offsetof(FontDescription, pitchAndFamily) == offsetof(LOGFONTW, lfPitchAndFamily) &&
+                  offsetof(FontDescription, faceName) == offsetof(LOGFONTW, lfFaceName),
+              "a font description has the fields of a LOGFONT in its order");
+
 FontHandle PlatformCreateFont(const FontDescription* description) {
     LOGFONTW font;
-    memset(&font, 0, sizeof font);
-    font.lfHeight = description->height;
-    font.lfWidth = description->width;
-    font.lfEscapement = description->escapement;
-    font.lfOrientation = description->orientation;
-    font.lfWeight = description->weight;
-    font.lfItalic = description->italic;
-    font.lfUnderline = description->underline;
-    font.lfStrikeOut = description->strikeOut;
-    font.lfCharSet = description->charSet;
-    font.lfOutPrecision = description->outPrecision;
-    font.lfClipPrecision = description->clipPrecision;
-    font.lfQuality = description->quality;
-    font.lfPitchAndFamily = description->pitchAndFamily;
+    memcpy(&font, description, offsetof(LOGFONTW, lfFaceName));
     // The face name field need not be terminated; a name too long for the
     // wide field is left empty, and the system picks a face by the rest.
     char face[sizeof description->faceName + 1];
