@@ -147,9 +147,10 @@ enum RuntimeLibrary { User32, Gdi32 };
 #define SLOT_POINTER_TYPE(library, function, argumentBytes) \
     static_assert(sizeof RuntimeImport##function == sizeof(FARPROC), #function ": a procedure pointer");
 RUNTIME_IMPORTS(SLOT_POINTER_TYPE)
-// In .data, whose 512 bytes of the file have room to spare, while
-// .rdata's last 512 are nearly full (update.exe stays below 64 KiB).
-__attribute__((section(".data"))) void* const Slots[] = {RUNTIME_IMPORTS(SLOT_ADDRESS)};
+// Not const, so that it lies in .data, whose 512 bytes of the file have room
+// to spare, while .rdata's last 512 are nearly full (update.exe stays below
+// 64 KiB). Nothing writes it.
+void* Slots[] = {RUNTIME_IMPORTS(SLOT_ADDRESS)};
 const char Names[] = RUNTIME_IMPORTS(SLOT_NAME);
 const unsigned char Libraries[] = {RUNTIME_IMPORTS(SLOT_LIBRARY)};
 

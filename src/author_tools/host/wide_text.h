@@ -12,8 +12,8 @@ std::string WideToUtf8(const std::wstring& wide);
 int WideToShiftJis(const std::wstring& wide, std::string* shiftJis);
 // The system's text for an error code, without its closing full stop.
 std::string SystemErrorText(unsigned long error);
-// A UTF-8 path as the W functions take it: backslashes, full, and in the \\?\
-// form where it has a drive, so that deep folders are reached.
+// A UTF-8 path as the W functions take it: backslashes, full, and in the form
+// \\?\C:\... where it has a drive, so that deep folders are reached.
 std::wstring FullWidePath(const std::string& path);
 // "path: the system's text for the last error".
 std::string PathAndLastError(const std::string& path);
