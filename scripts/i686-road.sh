@@ -15,8 +15,9 @@
 #   none    neither works; the reason is in i686_road_why.
 #
 # UPDATE_I686_VIA=native|qemu forces a road (auto, the default: native where it
-# works, else qemu). The road found is exported as UPDATE_I686_ROAD, so the
-# scripts a run starts (wine-run under CTest) do not look again.
+# works, else qemu). The road found is exported as UPDATE_I686_ROAD (with the
+# request it answers, auto:native for one), so the scripts a run starts
+# (wine-run under CTest) do not look again.
 
 # Wine's 32-bit loader, a 32-bit Linux program.
 i686_loader=/usr/lib/wine/wine
@@ -84,7 +85,8 @@ i686_namespace() {  # QEMU|"" COMMAND...
     mapping=(--map-root-user)
     then=(unshare --user --map-user="$(id -u)" --map-group="$(id -g)" --)
   fi
-  exec {i686_stdin}<&0
+  # The command keeps the caller's input (a background job would get /dev/null).
+  exec {i686_stdin}<&0 2>/dev/null || exec {i686_stdin}</dev/null
   unshare --user --mount "${mapping[@]}" -- bash -c "$inside" i686 "$dir" "$line" "${then[@]}" "$@" <&"$i686_stdin" &
   pid=$!
   exec {i686_stdin}<&-
@@ -108,10 +110,11 @@ i686_namespace() {  # QEMU|"" COMMAND...
 # UPDATE_I686_ROAD. Returns 1 for none.
 i686_road() {
   i686_road_why=
-  case ${UPDATE_I686_ROAD:-} in
-    native|qemu) i686_road=$UPDATE_I686_ROAD; return 0 ;;
-  esac
   local via=${UPDATE_I686_VIA:-auto} qemu
+  # A road found before counts only for the same request.
+  case ${UPDATE_I686_ROAD:-} in
+    "$via":native|"$via":qemu) i686_road=${UPDATE_I686_ROAD#*:}; return 0 ;;
+  esac
   case $via in
     auto|native|qemu) ;;
     *) i686_road=none
@@ -121,7 +124,7 @@ i686_road() {
   if [ "$via" != qemu ]; then
     if i686_runs_natively; then
       i686_road=native
-      export UPDATE_I686_ROAD=native
+      export UPDATE_I686_ROAD=$via:native
       return 0
     fi
     i686_road_why="this kernel does not execute 32-bit Linux programs"
@@ -142,7 +145,7 @@ i686_road() {
     return 1
   fi
   i686_road=qemu
-  export UPDATE_I686_ROAD=qemu
+  export UPDATE_I686_ROAD=$via:qemu
   return 0
 }
 
@@ -163,7 +166,10 @@ i686_runs_natively() {
 i686_road_text() {
   case $i686_road in
     native) echo "natively (this kernel executes 32-bit programs)" ;;
-    qemu) echo "through qemu-i386 $(i686_qemu_program | xargs -r -I{} sh -c '{} --version | sed -n "s/^qemu-i386 version \([^ ]*\).*/\1/p"') (user-mode emulation in a private namespace${UPDATE_I686_VIA:+, UPDATE_I686_VIA=$UPDATE_I686_VIA})" ;;
+    qemu) local qemu version
+          qemu=$(i686_qemu_program)
+          version=$("$qemu" --version | sed -n 's/^qemu-i386 version \([^ ]*\).*/\1/p')
+          echo "through qemu-i386 $version (user-mode emulation in a private namespace${UPDATE_I686_VIA:+, UPDATE_I686_VIA=$UPDATE_I686_VIA})" ;;
     *) echo "not at all: $i686_road_why" ;;
   esac
 }
