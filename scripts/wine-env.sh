@@ -6,17 +6,17 @@
 
 wine_env_repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 . "$wine_env_repo/scripts/stage.sh"
+. "$wine_env_repo/scripts/i686-road.sh"
 wine_env_xvfb_pid=
 
 wine_env_keeper_pid=
 
-# Whether this machine runs 32-bit programs under Wine: that needs a kernel that
-# executes 32-bit Linux programs natively, which some virtual machines do not.
-# (Through a registered qemu-i386 emulator the loader starts, but a Windows
-# program takes minutes, so that does not count.)
+# Whether this machine runs 32-bit programs under Wine, natively or through
+# qemu-i386 (scripts/i686-road.sh; sets i686_road and i686_road_why). A qemu-i386
+# registered on the machine itself does not count as native: that may be a
+# version that takes minutes to start a program; the qemu road brings its own.
 wine_env_runs_32bit() {
-  if [ "$(head -n 1 /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null)" = enabled ]; then return 1; fi
-  /usr/lib/wine/wine --version >/dev/null 2>&1
+  i686_road
 }
 
 # Runs one of Wine's programs (wine64, wineserver) in the prefix, as the Wine
@@ -115,4 +115,33 @@ wine_env_stop() {
     unset UPDATE_STAGED
     stage_bring_back
   fi
+}
+
+# Whether 32-bit programs on the i686 road talk to the wine server of this run
+# (started outside any namespace): a value written by the 64-bit side is read by
+# the 32-bit reg.exe, and one it writes is read back by the 64-bit side. A 32-bit
+# program that found no server would start its own, which loads the registry
+# from disk (where the value written a moment ago is not yet) and keeps what it
+# writes to itself. Needs wine_env_start.
+wine_env_i686_shares_server() {
+  local key='HKCU\Software\UpdateTests\I686Road' token=$$-$RANDOM-$RANDOM found
+  local reg32=$UPDATE_WINEPREFIX/drive_c/windows/syswow64/reg.exe
+  [ -f "$reg32" ] || { echo "wine-env: no 32-bit reg.exe in the prefix ($reg32)" >&2; return 1; }
+  wine_env_wine 60 wine64 reg add "$key" /v outside /t REG_SZ /d "64-$token" /f >/dev/null 2>&1 ||
+    { echo "wine-env: the 64-bit reg.exe could not write $key" >&2; return 1; }
+  found=$(timeout 120 "$wine_env_repo/scripts/wine-run" "$reg32" query "$key" /v outside 2>&1 | tr -d '\r')
+  case $found in
+    *"64-$token"*) ;;
+    *) echo "wine-env: the 32-bit reg.exe does not see the value the 64-bit side wrote: ${found:-no output}" >&2
+       return 1 ;;
+  esac
+  timeout 120 "$wine_env_repo/scripts/wine-run" "$reg32" add "$key" /v inside /t REG_SZ /d "32-$token" /f >/dev/null 2>&1 ||
+    { echo "wine-env: the 32-bit reg.exe could not write $key" >&2; return 1; }
+  found=$(wine_env_wine 60 wine64 reg query "$key" /v inside 2>&1 | tr -d '\r')
+  wine_env_wine 60 wine64 reg delete "$key" /f >/dev/null 2>&1
+  case $found in
+    *"32-$token"*) return 0 ;;
+    *) echo "wine-env: the 64-bit side does not see the value the 32-bit reg.exe wrote: ${found:-no output}" >&2
+       return 1 ;;
+  esac
 }
