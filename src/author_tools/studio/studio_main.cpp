@@ -18,6 +18,7 @@
 #include "author_tools/host/windows_path.h"
 #include "author_tools/run/patch_check.h"
 #include "author_tools/run/report_writers.h"
+#include "author_tools/studio/studio_ids.h"
 #include "author_tools/studio/studio_project.h"
 #include "author_tools/studio/studio_texts.h"
 #include "author_tools/update_make/make_tool.h"
@@ -28,25 +29,6 @@
 #include "update/program_reset.h"
 
 namespace {
-
-enum {
-    IdHint = 90,
-    IdFolderLabel = 95,   // + folder
-    IdFolderEdit = 100,   // + folder
-    IdBrowse = 110,       // + folder
-    IdTextLabel = 190,    // + text
-    IdTextEdit = 200,     // + text
-    IdMistake = 300,      // + text
-    IdOpenProject = 400,
-    IdSaveProject,
-    IdCheck,
-    IdMake,
-    IdCancel,
-    IdOpenPatch,
-    IdProgress,
-    IdReport,
-    IdPreviewLabel,
-};
 
 enum { JobDoneMessage = WM_APP + 1 };
 
@@ -85,6 +67,7 @@ HWND Controls[500];
 bool Running = false;
 bool CloseWhenDone = false;
 std::wstring ProjectPath;  // the texts file, once opened or saved
+bool Filling = false;      // the fields are being filled: one preview at the end
 
 HWND Control(int id) { return Controls[id]; }
 
@@ -130,11 +113,18 @@ StudioProject ProjectOfFields() {
     return project;
 }
 
+void ShowMistake(int text);
+void RebuildPreview();
+
 void SetFields(const StudioProject& project) {
+    Filling = true;
     for (int folder = 0; folder < FolderCount; ++folder)
         SetWindowTextW(Control(IdFolderEdit + folder), Wide(project.folders[folder]).c_str());
     for (int text = 0; text < TextCount; ++text)
         SetWindowTextW(Control(IdTextEdit + text), Wide(project.texts[text]).c_str());
+    Filling = false;
+    for (int text = 0; text < TextCount; ++text) ShowMistake(text);
+    RebuildPreview();
 }
 
 // Shift-JIS as the program will hold it; a character without a form shows as '?'
@@ -192,7 +182,6 @@ void RebuildPreview() {
     d.Width = PixelsOf(FieldText(Control(IdTextEdit + TextWidth)));
     d.Height = PixelsOf(FieldText(Control(IdTextEdit + TextHeight)));
 
-    SendMessageW(Studio, WM_SETREDRAW, FALSE, 0);
     TopText.DestroyOwnWindow();
     BodyText.DestroyOwnWindow();
     StartButton.DestroyOwnWindow();
@@ -215,7 +204,6 @@ void RebuildPreview() {
                      SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED | SWP_SHOWWINDOW);
         EnableWindow(Preview, FALSE);
     }
-    SendMessageW(Studio, WM_SETREDRAW, TRUE, 0);
 
     // The studio grows to show the whole preview, as far as the screen allows.
     RECT outer = {0, 0, ColumnWidth, ClientHeight};
@@ -362,12 +350,12 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
     return CloseHandle(file) && ok;
 }
 
-void LoadProject(const std::wstring& path) {
+bool LoadProject(const std::wstring& path) {
     std::string bytes, problem;
     StudioProject project;
     if (!ReadWholeFile(path, &bytes)) {
         SetReport(path + L": " + Wide(SystemErrorText(GetLastError())));
-        return;
+        return false;
     }
     ParseProjectTexts(bytes, &project, &problem);
     std::string folders;
@@ -375,6 +363,7 @@ void LoadProject(const std::wstring& path) {
     ProjectPath = path;
     SetFields(project);
     SetReport(path);
+    return true;
 }
 
 bool SaveProject(const std::wstring& path) {
@@ -442,7 +431,7 @@ void OnDrop(HDROP drop) {
 }
 
 void OnCommand(int id, int code) {
-    if (id >= IdTextEdit && id < IdTextEdit + TextCount && code == EN_CHANGE) {
+    if (id >= IdTextEdit && id < IdTextEdit + TextCount && code == EN_CHANGE && !Filling) {
         ShowMistake(id - IdTextEdit);
         RebuildPreview();
         return;
@@ -498,7 +487,7 @@ void CreateStudioControls() {
     }
     const int buttons[] = {IdOpenProject, IdSaveProject, IdCheck, IdMake, IdCancel, IdOpenPatch};
     const StudioWord buttonWords[] = {WordOpenProject, WordSaveProject, WordCheck, WordMake, WordCancel, WordOpenPatch};
-    const int widths[] = {136, 136, 64, 64, 80, 136};
+    const int widths[] = {130, 130, 64, 64, 80, 130};
     int x = 8;
     for (int i = 0; i < 6; ++i) {
         AddControl(L"BUTTON", Word(buttonWords[i]), WS_TABSTOP | BS_PUSHBUTTON, x, ButtonTop, widths[i], 26,
@@ -604,16 +593,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     // update-studio [TEXTS_FILE]: opens a saved project.
     int count = 0;
     wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (arguments && count > 1) {
-        LoadProject(arguments[1]);
-    } else {
+    if (!(arguments && count > 1 && LoadProject(arguments[1]))) {
         StudioProject project;
         DefaultTexts(&project);
         SetFields(project);
     }
     if (arguments) LocalFree(arguments);
-    for (int text = 0; text < TextCount; ++text) ShowMistake(text);
-    RebuildPreview();
     ShowWindow(Studio, show);
     UpdateWindow(Studio);
 

@@ -37,7 +37,7 @@ std::string TextMistake(int text, const std::string& value, bool japanese) {
     std::string mistake;
     if (text == TextWidth || text == TextHeight) {
         if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos)
-            return japanese ? "\xE3\x83\x94\xE3\x82\xAF\xE3\x82\xBB\xE3\x83\xAB\xE6\x95\xB0\xE3\x82\x92\xE6\x95\xB0"
+            return japanese ? std::string(StudioTextKeys[text]) + ": \xE3\x83\x94\xE3\x82\xAF\xE3\x82\xBB\xE3\x83\xAB\xE6\x95\xB0\xE3\x82\x92\xE6\x95\xB0"
                               "\xE5\xAD\x97\xE3\x81\xA7\xE6\x9B\xB8\xE3\x81\x84\xE3\x81\xA6\xE3\x81\x8F\xE3\x81\xA0"
                               "\xE3\x81\x95\xE3\x81\x84"  // ピクセル数を数字で書いてください
                             : std::string(StudioTextKeys[text]) + " needs a number of pixels";
