@@ -149,36 +149,55 @@ protected:
 // Make pressed; the patch is the one update-make makes from the same inputs,
 // file for file and byte for byte.
 TEST_F(StudioWindow, MakesThePatchUpdateMakeMakes) {
-    ASSERT_NO_FATAL_FAILURE(StartStudio());
+    // A project opened from its texts file, which Make saves again with the folders.
+    const std::wstring project = folder_ + L"\\texts 1.ini";
+    ASSERT_TRUE(WriteFileBytes(project, "[GameName]=x\r\n"));
+    DWORD started = GetTickCount();
+    ASSERT_NO_FATAL_FAILURE(StartStudio(L" \"" + project + L"\""));
+    printf("the window took %lu ms to show\n", GetTickCount() - started);
     const std::wstring patch = folder_ + L"\\パッチ 1";
     const Texts texts = SampleTexts(L"Studio Test\\ゲーム");
     TypeProject(patch, texts);
     std::wstring report = MakeAndWait(false);
     EXPECT_TRUE(IsWindowEnabled(Item(IdOpenPatch))) << Utf8(report);
     TakeScreenshot(JapaneseSystemForShot() ? "author-window-ja.png" : "author-window-en.png", window_);
+    std::string folders;
+    EXPECT_TRUE(ReadFileBytes(project + L".folders", &folders));
+    EXPECT_NE(folders.find(Utf8(newGame_)), std::string::npos) << folders;
 
-    const std::wstring console = folder_ + L"\\パッチ 2";
+    // Check: update-check's report of the patch on the old game.
+    PostMessageW(Item(IdCheck), BM_CLICK, 0, 0);
+    Sleep(200);
+    EXPECT_TRUE(WaitUntil([](HWND check) { return IsWindowEnabled(check) != FALSE; }, Item(IdCheck), 60000));
+    report = ControlText(Item(IdReport));
+    EXPECT_NE(report.find(L"データ\\追加.txt"), std::wstring::npos) << Utf8(report);
+
+    // update-make with the same texts as options, and with the saved texts file.
     std::wstring exe = BuiltFileWide(UPDATE_MAKE_EXE_PATH);
     const wchar_t* options[] = {L"--game-name", L"--reg-path", L"--caption",  L"--width",
                                 L"--height",    L"--comment0", L"--comment1", L"--attention1"};
-    std::wstring line = L"\"" + exe + L"\"";
-    for (int i = 0; i < 8; ++i) line += std::wstring(L" ") + options[i] + L" \"" + texts.values[i] + L"\"";
-    line += L" \"" + oldGame_ + L"\" \"" + newGame_ + L"\" \"" + console + L"\"";
-    DrivenProgram make;
-    ASSERT_TRUE(make.Start(exe, line));
-    DWORD exitCode = 99;
-    ASSERT_TRUE(make.WaitForExit(&exitCode, 60000));
-    EXPECT_LE(exitCode, 1u);
-
-    std::map<std::wstring, std::string> made, madeByConsole;
+    std::wstring byOptions = L"\"" + exe + L"\"";
+    for (int i = 0; i < 8; ++i) byOptions += std::wstring(L" ") + options[i] + L" \"" + texts.values[i] + L"\"";
+    const std::wstring byTexts = L"\"" + exe + L"\" --texts \"" + project + L"\"";
+    std::map<std::wstring, std::string> made;
     ReadTree(patch, L"", &made);
-    ReadTree(console, L"", &madeByConsole);
     EXPECT_GE(made.size(), 5u);  // update.exe, update.ini, update\, update\データ\, two files
     EXPECT_TRUE(made.count(L"update\\データ\\追加.txt"));
-    EXPECT_TRUE(made == madeByConsole);
-    for (const auto& [name, bytes] : made) {
-        auto other = madeByConsole.find(name);
-        EXPECT_TRUE(other != madeByConsole.end() && other->second == bytes) << Utf8(name);
+    int n = 2;
+    for (const std::wstring& command : {byOptions, byTexts}) {
+        const std::wstring console = folder_ + L"\\パッチ " + std::to_wstring(n++);
+        DrivenProgram make;
+        ASSERT_TRUE(make.Start(exe, command + L" \"" + oldGame_ + L"\" \"" + newGame_ + L"\" \"" + console + L"\""));
+        DWORD exitCode = 99;
+        ASSERT_TRUE(make.WaitForExit(&exitCode, 60000));
+        EXPECT_LE(exitCode, 1u);
+        std::map<std::wstring, std::string> madeByConsole;
+        ReadTree(console, L"", &madeByConsole);
+        EXPECT_TRUE(made == madeByConsole) << Utf8(command);
+        for (const auto& [name, bytes] : made) {
+            auto other = madeByConsole.find(name);
+            EXPECT_TRUE(other != madeByConsole.end() && other->second == bytes) << Utf8(name);
+        }
     }
 }
 
