@@ -196,7 +196,9 @@ TEST_F(StudioWindow, MakesThePatchUpdateMakeMakes) {
         EXPECT_TRUE(made == madeByConsole) << Utf8(command);
         for (const auto& [name, bytes] : made) {
             auto other = madeByConsole.find(name);
-            EXPECT_TRUE(other != madeByConsole.end() && other->second == bytes) << Utf8(name);
+            EXPECT_TRUE(other != madeByConsole.end() && other->second == bytes)
+                << Utf8(name) << ": " << bytes.size() << " bytes vs "
+                << (other == madeByConsole.end() ? std::string("none") : std::to_string(other->second.size()));
         }
     }
 }
