@@ -401,6 +401,12 @@ std::wstring AskProjectFile(bool save) {
 // A folder dropped on a folder's row goes there; elsewhere, each dropped folder
 // fills the next empty folder field. A dropped texts file opens as the project.
 void OnDrop(HDROP drop) {
+    // While a make or check runs, its fields (and the program's globals the
+    // preview fills) are the run's.
+    if (Running) {
+        DragFinish(drop);
+        return;
+    }
     POINT point;
     DragQueryPoint(drop, &point);
     int target = -1;
