@@ -47,5 +47,8 @@ int LocalModifiedTime(const std::string& path, int64_t* time);
 // the temporary folder can be removed before the tool ends.
 void WatchInterruptions();
 bool Interrupted();
+// Sets or clears the flag from within the process: a window's Cancel, and the
+// next make after it.
+void SetInterruption(bool seen);
 
 #endif

@@ -17,3 +17,5 @@ void WatchInterruptions() {
 }
 
 bool Interrupted() { return InterruptionSeen != 0; }
+
+void SetInterruption(bool seen) { InterruptionSeen = seen ? 1 : 0; }

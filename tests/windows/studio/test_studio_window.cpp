@@ -1,0 +1,305 @@
+// The author's window driven as an author would drive it: folders and texts
+// typed into its fields, Make and Cancel pressed, its preview compared with the
+// window update.exe itself shows for the same update.ini.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "author_tools/studio/studio_ids.h"
+#include "program_driver.h"
+
+namespace {
+
+// TextCount fields in the window's order: [GameName] [RegPath] [Caption] [Width]
+// [Height] [Comment0] [Comment1] [Attention1].
+struct Texts {
+    std::wstring values[8];
+};
+
+Texts SampleTexts(const std::wstring& registryPath) {
+    return Texts{{L"テスト ゲーム", registryPath, L"テスト ゲーム 修正パッチ ver1.01", L"460", L"230",
+                  L"「テスト ゲーム」修正パッチ", L"ゲームを終了してから\\n「開始」を押してください。",
+                  L"更新するファイルが見つかりません。"}};
+}
+
+std::string Utf8(const std::wstring& text) { return WideToCodePage(text, CP_UTF8); }
+
+bool JapaneseSystemForShot() { return GetACP() == 932; }
+
+// Every file below a folder, relative path -> bytes.
+void ReadTree(const std::wstring& root, const std::wstring& relative, std::map<std::wstring, std::string>* files) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((root + L"\\" + relative + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            (*files)[relative + name + L"\\"] = "";
+            ReadTree(root, relative + name + L"\\", files);
+        } else {
+            std::string bytes;
+            ReadFileBytes(root + L"\\" + relative + name, &bytes);
+            (*files)[relative + name] = bytes;
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+// Names in a folder that start with a prefix.
+std::vector<std::wstring> NamesStartingWith(const std::wstring& folder, const std::wstring& prefix) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\" + prefix + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(found.cFileName);
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    return names;
+}
+
+// An edit control's text in another process (GetWindowTextW gives only its title there).
+std::wstring ControlText(HWND control) {
+    LRESULT length = SendMessageW(control, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(length + 1, L'\0');
+    SendMessageW(control, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+bool WaitUntil(bool (*done)(HWND), HWND window, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (!done(window)) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+// A control's place relative to its parent's client area, and its text.
+struct Placed {
+    RECT rect;
+    std::wstring text;
+    bool visible;
+};
+
+Placed PlaceOf(HWND control) {
+    Placed placed;
+    GetWindowRect(control, &placed.rect);
+    MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&placed.rect), 2);
+    placed.text = WindowTextWide(control);
+    placed.visible = (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+    return placed;
+}
+
+class StudioWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = MakeTempFolder(L"studio 窓");
+        ASSERT_FALSE(folder_.empty());
+        oldGame_ = folder_ + L"\\旧 game";
+        newGame_ = folder_ + L"\\新 game";
+        for (const std::wstring* game : {&oldGame_, &newGame_}) {
+            ASSERT_TRUE(CreateDirectoryW(game->c_str(), NULL));
+            ASSERT_TRUE(CreateDirectoryW((*game + L"\\データ").c_str(), NULL));
+            ASSERT_TRUE(WriteFileBytes(*game + L"\\Tessoran.exe", std::string(5000, 'e')));
+        }
+        ASSERT_TRUE(WriteFileBytes(oldGame_ + L"\\データ\\scene 1.txt", "old scene\r\n"));
+        ASSERT_TRUE(WriteFileBytes(oldGame_ + L"\\obsolete.dat", "gone"));
+        ASSERT_TRUE(WriteFileBytes(newGame_ + L"\\データ\\scene 1.txt", "new scene, longer\r\n"));
+        ASSERT_TRUE(WriteFileBytes(newGame_ + L"\\データ\\追加.txt", "added"));
+    }
+    void TearDown() override { RemoveTree(folder_); }
+
+    void StartStudio(const std::wstring& arguments = L"") {
+        std::wstring exe = BuiltFileWide(STUDIO_EXE_PATH);
+        ASSERT_TRUE(studio_.Start(exe, L"\"" + exe + L"\"" + arguments));
+        window_ = studio_.WaitForWindow(L"update-studio", 20000);
+        ASSERT_TRUE(window_ != NULL);
+    }
+    HWND Item(int id) { return GetDlgItem(window_, id); }
+    void Type(int id, const std::wstring& text) {
+        SendMessageW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    void TypeProject(const std::wstring& patch, const Texts& texts) {
+        Type(IdFolderEdit + 0, oldGame_);
+        Type(IdFolderEdit + 1, newGame_);
+        Type(IdFolderEdit + 2, patch);
+        for (int i = 0; i < 8; ++i) Type(IdTextEdit + i, texts.values[i]);
+    }
+    // Presses Make and waits until the window takes input again.
+    std::wstring MakeAndWait(bool cancel) {
+        PostMessageW(Item(IdMake), BM_CLICK, 0, 0);
+        if (cancel) PostMessageW(window_, WM_COMMAND, IdCancel, 0);
+        Sleep(200);
+        EXPECT_TRUE(WaitUntil([](HWND make) { return IsWindowEnabled(make) != FALSE; }, Item(IdMake), 60000));
+        return ControlText(Item(IdReport));
+    }
+
+    std::wstring folder_, oldGame_, newGame_;
+    DrivenProgram studio_;
+    HWND window_ = NULL;
+};
+
+// The whole road: folders with Japanese names and spaces and the texts typed,
+// Make pressed; the patch is the one update-make makes from the same inputs,
+// file for file and byte for byte.
+TEST_F(StudioWindow, MakesThePatchUpdateMakeMakes) {
+    // A project opened from its texts file, which Make saves again with the folders.
+    const std::wstring project = folder_ + L"\\texts 1.ini";
+    ASSERT_TRUE(WriteFileBytes(project, "[GameName]=x\r\n"));
+    DWORD started = GetTickCount();
+    ASSERT_NO_FATAL_FAILURE(StartStudio(L" \"" + project + L"\""));
+    printf("the window took %lu ms to show\n", GetTickCount() - started);
+    const std::wstring patch = folder_ + L"\\パッチ 1";
+    const Texts texts = SampleTexts(L"Studio Test\\ゲーム");
+    TypeProject(patch, texts);
+    std::wstring report = MakeAndWait(false);
+    EXPECT_TRUE(IsWindowEnabled(Item(IdOpenPatch))) << Utf8(report);
+    TakeScreenshot(JapaneseSystemForShot() ? "author-window-ja.png" : "author-window-en.png", window_);
+    std::string folders;
+    EXPECT_TRUE(ReadFileBytes(project + L".folders", &folders));
+    EXPECT_NE(folders.find(Utf8(newGame_)), std::string::npos) << folders;
+
+    // Check: update-check's report of the patch on the old game.
+    PostMessageW(Item(IdCheck), BM_CLICK, 0, 0);
+    Sleep(200);
+    EXPECT_TRUE(WaitUntil([](HWND check) { return IsWindowEnabled(check) != FALSE; }, Item(IdCheck), 60000));
+    report = ControlText(Item(IdReport));
+    EXPECT_NE(report.find(L"データ\\追加.txt"), std::wstring::npos) << Utf8(report);
+
+    // update-make with the same texts as options, and with the saved texts file.
+    std::wstring exe = BuiltFileWide(UPDATE_MAKE_EXE_PATH);
+    const wchar_t* options[] = {L"--game-name", L"--reg-path", L"--caption",  L"--width",
+                                L"--height",    L"--comment0", L"--comment1", L"--attention1"};
+    std::wstring byOptions = L"\"" + exe + L"\"";
+    for (int i = 0; i < 8; ++i) byOptions += std::wstring(L" ") + options[i] + L" \"" + texts.values[i] + L"\"";
+    const std::wstring byTexts = L"\"" + exe + L"\" --texts \"" + project + L"\"";
+    std::map<std::wstring, std::string> made;
+    ReadTree(patch, L"", &made);
+    EXPECT_GE(made.size(), 5u);  // update.exe, update.ini, update\, update\データ\, two files
+    EXPECT_TRUE(made.count(L"update\\データ\\追加.txt"));
+    int n = 2;
+    for (const std::wstring& command : {byOptions, byTexts}) {
+        const std::wstring console = folder_ + L"\\パッチ " + std::to_wstring(n++);
+        DrivenProgram make;
+        ASSERT_TRUE(make.Start(exe, command + L" \"" + oldGame_ + L"\" \"" + newGame_ + L"\" \"" + console + L"\""));
+        DWORD exitCode = 99;
+        ASSERT_TRUE(make.WaitForExit(&exitCode, 60000));
+        EXPECT_LE(exitCode, 1u);
+        std::map<std::wstring, std::string> madeByConsole;
+        ReadTree(console, L"", &madeByConsole);
+        EXPECT_TRUE(made == madeByConsole) << Utf8(command);
+        for (const auto& [name, bytes] : made) {
+            auto other = madeByConsole.find(name);
+            EXPECT_TRUE(other != madeByConsole.end() && other->second == bytes)
+                << Utf8(name) << ": " << bytes.size() << " bytes vs "
+                << (other == madeByConsole.end() ? std::string("none") : std::to_string(other->second.size()));
+        }
+    }
+}
+
+// A cancelled make leaves neither the patch folder nor its temporary folder.
+TEST_F(StudioWindow, CancelledMakeLeavesNoFolder) {
+    ASSERT_NO_FATAL_FAILURE(StartStudio());
+    const std::wstring patch = folder_ + L"\\cancelled";
+    TypeProject(patch, SampleTexts(L"Studio Test\\Game"));
+    std::wstring report = MakeAndWait(true);
+    EXPECT_FALSE(PathExists(patch)) << Utf8(report);
+    EXPECT_TRUE(NamesStartingWith(folder_, L".cancelled").empty());
+    EXPECT_NE(report.find(L"interrupted"), std::wstring::npos) << Utf8(report);
+    // The next make in the same window is not cancelled by the last one's flag.
+    report = MakeAndWait(false);
+    EXPECT_TRUE(IsFolder(patch)) << Utf8(report);
+}
+
+// Each mistake update-make refuses or warns of shows at its field as it is typed,
+// and goes when it is mended.
+TEST_F(StudioWindow, MistakesShowAtTheirFields) {
+    ASSERT_NO_FATAL_FAILURE(StartStudio());
+    TypeProject(folder_ + L"\\p", SampleTexts(L"Maker\\Game"));
+    struct Case {
+        int field;
+        std::wstring typed;
+        std::wstring shown;  // a part of the message; empty: none
+    } cases[] = {
+        {1, L"HKEY_CURRENT_USER\\Software\\Maker\\Game", L"HKEY_CURRENT_USER"},
+        {1, L"Software\\Maker\\Game", L"Software\\"},
+        {1, L"Maker\\Game", L""},
+        {1, L"", L"[RegPath]"},
+        {2, L"パッチ〜ver1.01", L"U+FF5E"},
+        {2, L"パッチ～ver1.01", L""},
+        {0, L"", L"empty"},
+        {3, L"", L"[Width]"},
+        {3, L"500", L""},
+    };
+    for (const Case& c : cases) {
+        Type(IdTextEdit + c.field, c.typed);
+        std::wstring shown = WindowTextWide(Item(IdMistake + c.field));
+        if (c.shown.empty())
+            EXPECT_EQ(shown, L"") << Utf8(c.typed);
+        else
+            EXPECT_NE(shown.find(c.shown), std::wstring::npos) << Utf8(c.typed) << " -> " << Utf8(shown);
+    }
+}
+
+// The preview is update.exe's own window: for the same update.ini its controls
+// have the same places (relative to the client area) and the same texts.
+TEST_F(StudioWindow, PreviewMatchesTheProgramsWindow) {
+    const Texts texts = SampleTexts(L"Studio Test\\Preview");
+    std::string ini;
+    const char* keys[] = {"[GameName]", "[RegPath]", "[Caption]", "[Width]",
+                          "[Height]",   "[Comment0]", "[Comment1]", "[Attention1]"};
+    for (int i = 0; i < 8; ++i) ini += std::string(keys[i]) + "=" + WideToShiftJis(texts.values[i]) + "\r\n";
+    const std::wstring programFolder = folder_ + L"\\program";
+    ASSERT_TRUE(CreateDirectoryW(programFolder.c_str(), NULL));
+    ASSERT_TRUE(WriteFileBytes(programFolder + L"\\update.ini", ini));
+    ASSERT_TRUE(CopyFileOver(UpdateExePathWide(), programFolder + L"\\update.exe"));
+    // The same file opens as the studio's project.
+    const std::wstring project = folder_ + L"\\texts.ini";
+    ASSERT_TRUE(WriteFileBytes(project, ini));
+
+    DrivenProgram program;
+    ASSERT_TRUE(program.Start(programFolder + L"\\update.exe"));
+    HWND main = program.WaitForWindow(L"update");
+    ASSERT_TRUE(main != NULL);
+    ASSERT_NO_FATAL_FAILURE(StartStudio(L" \"" + project + L"\""));
+    HWND preview = FindWindowExW(window_, NULL, L"update", NULL);
+    ASSERT_TRUE(preview != NULL);
+    EXPECT_EQ(ControlText(Item(IdTextEdit + 2)), texts.values[2]) << Utf8(ControlText(Item(IdReport)));
+
+    RECT programClient, previewClient;
+    GetClientRect(main, &programClient);
+    GetClientRect(preview, &previewClient);
+    EXPECT_EQ(programClient.right, 460);
+    EXPECT_EQ(programClient.bottom, 230);
+    EXPECT_EQ(previewClient.right, programClient.right);
+    EXPECT_EQ(previewClient.bottom, programClient.bottom);
+    EXPECT_EQ(WindowTextWide(preview), WindowTextWide(main));
+    for (int id : {1000, 1001, 2000, 2001, 2002}) {
+        HWND ours = GetDlgItem(preview, id), theirs = GetDlgItem(main, id);
+        ASSERT_TRUE(ours != NULL && theirs != NULL) << id;
+        Placed a = PlaceOf(ours), b = PlaceOf(theirs);
+        EXPECT_TRUE(EqualRect(&a.rect, &b.rect)) << id << ": " << a.rect.left << "," << a.rect.top << " "
+                                                 << a.rect.right << "," << a.rect.bottom << " vs " << b.rect.left
+                                                 << "," << b.rect.top << " " << b.rect.right << "," << b.rect.bottom;
+        EXPECT_EQ(a.text, b.text) << id;
+        EXPECT_EQ(a.visible, b.visible) << id;
+        EXPECT_EQ(SendMessageW(ours, WM_GETFONT, 0, 0) != 0, SendMessageW(theirs, WM_GETFONT, 0, 0) != 0) << id;
+    }
+    // A new text changes the preview.
+    Type(IdTextEdit + 5, L"変わった文");
+    preview = FindWindowExW(window_, NULL, L"update", NULL);
+    ASSERT_TRUE(preview != NULL);
+    EXPECT_EQ(WindowTextWide(GetDlgItem(preview, 1000)), L"変わった文");
+    Type(IdTextEdit + 3, L"600");
+    preview = FindWindowExW(window_, NULL, L"update", NULL);
+    GetClientRect(preview, &previewClient);
+    EXPECT_EQ(previewClient.right, 600);
+}
+
+}  // namespace
