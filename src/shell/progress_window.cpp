@@ -1,5 +1,6 @@
 // The progress window is made only once the run has worked for ShowAfterMs, so
-// that a short run shows its box alone as before, and it is redrawn at most
+// that a short run shows its box alone as before. It is made on a report, so
+// the run reports throughout every long step (a hashed file every 64 KB). It is redrawn at most
 // every RedrawEveryMs: a report per file costs a clock reading and nothing more.
 // The run has the thread to itself, so the window's messages are fetched here,
 // and only its own: a posted Start, a key or a click meant for the (hidden) main

@@ -15,15 +15,18 @@ enum ProgressStage {
     ProgressCopy = 3,     // copying the update tree over the game folder
     ProgressReplace = 4,  // putting the new versions made from deltas in place
     ProgressDelete = 5,   // deleting the files update.ini lists
+    ProgressHash = 6,     // hashing a game file a delta patches whose size may be the new version's:
+                          // the first stage of such a file, before its delta is decoded
 };
-enum { ProgressStageCount = 6 };
+enum { ProgressStageCount = 7 };
 
 struct ProgressSink {
-    // The run starts working, with the bytes it will write in all.
+    // The run starts working, with the bytes it will hash and write in all.
     void (*begin)(uint64_t totalBytes);
     // A stage or a file (Shift-JIS, relative to the game folder; "" for none) begins.
     void (*file)(ProgressStage stage, const char* path);
-    // Bytes written since the last report.
+    // Bytes written (or, in ProgressHash, hashed) since the last report; 0
+    // while the run works on something its total does not count.
     void (*advance)(uint64_t bytes);
     // The run stops working: before each box and at the end.
     void (*end)();

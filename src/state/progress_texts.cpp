@@ -11,6 +11,7 @@ const char* const StageTexts[ProgressStageCount] = {
     "ファイルをコピーしています。",              // ProgressCopy
     "新しいファイルに置き換えています。",        // ProgressReplace
     "不要なファイルを削除しています。",          // ProgressDelete
+    "ゲームのファイルを確認しています。",        // ProgressHash
 };
 
 const uint64_t Kilobyte = 1024;

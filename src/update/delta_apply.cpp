@@ -42,8 +42,10 @@ int Stop(DeltaOutcome* outcome, DeltaStop stop, const char* name) {
     return 1;
 }
 
-// 0 and the SHA-256 of the file; 1 when it cannot be read whole.
-int HashFile(const char* path, uint64_t size, unsigned char digest[32]) {
+// 0 and the SHA-256 of the file; 1 when it cannot be read whole. Each block
+// read is reported as progress: its bytes where counted (the run's total holds
+// the file), else 0, which keeps the window drawn without moving the bar.
+int HashFile(const char* path, uint64_t size, unsigned char digest[32], bool counted) {
     FileReader reader;
     if (PlatformOpenFileForReading(path, &reader) != 0) return 1;
     Sha256State state;
@@ -59,6 +61,7 @@ int HashFile(const char* path, uint64_t size, unsigned char digest[32]) {
         if (count == 0) break;
         Sha256Add(&state, HashBuffer, count);
         offset += count;
+        ProgressAdvance(counted ? count : 0);
     }
     PlatformCloseFile(reader);
     Sha256Finish(&state, digest);
@@ -170,7 +173,9 @@ int MakeResult(int index, bool oldChecked, DeltaOutcome* outcome) {
             status = Stop(outcome, DeltaStopDamagedDelta, entry.deltaFile);
         } else if (decoded != 0 || targetSize != entry.newSize || memcmp(digest, entry.newHash, 32) != 0) {
             unsigned char old[32];
-            bool oldMatches = oldChecked || (HashFile(GamePath, entry.oldSize, old) == 0 &&
+            // Not in the total: a run that comes here stops.
+            if (!oldChecked) ProgressFile(ProgressHash, entry.gameFile);
+            bool oldMatches = oldChecked || (HashFile(GamePath, entry.oldSize, old, false) == 0 &&
                                              memcmp(old, entry.oldHash, 32) == 0);
             status = oldMatches ? Stop(outcome, DeltaStopDamagedDelta, entry.deltaFile)
                                 : Stop(outcome, DeltaStopWrongVersion, entry.gameFile);
@@ -184,9 +189,10 @@ int MakeResult(int index, bool oldChecked, DeltaOutcome* outcome) {
 // Whether a file of that size cannot be the old version and may be the new one.
 bool MayAlreadyBeNew(const DeltaEntry& entry, uint64_t size) { return size == entry.newSize && size != entry.oldSize; }
 
+// A file is reported as its work begins: its hashing, or its decoding. (A file
+// that stops the run before either is not.)
 int PrepareOne(int index, DeltaOutcome* outcome) {
     const DeltaEntry& entry = DeltaList[index];
-    ProgressFile(ProgressDeltas, entry.gameFile);
     if (ComposeGamePath(index) != 0)
         return Stop(outcome, DeltaStopMissingFile, entry.gameFile);
     if (FormatText(DeltaPath, sizeof DeltaPath, "%s\\%s", ProgramFolder, entry.deltaFile) != 0)
@@ -200,8 +206,10 @@ int PrepareOne(int index, DeltaOutcome* outcome) {
     if (attributes & (FileAttributeHidden | FileAttributeSystem)) return Stop(outcome, DeltaStopWriteFailed, entry.gameFile);
     bool oldChecked = false;
     if (size == entry.newSize) {
+        // The total counts these bytes (DeltaBytesToHash).
+        ProgressFile(ProgressHash, entry.gameFile);
         unsigned char digest[32];
-        if (HashFile(GamePath, size, digest) != 0) return Stop(outcome, DeltaStopMissingFile, entry.gameFile);
+        if (HashFile(GamePath, size, digest, true) != 0) return Stop(outcome, DeltaStopMissingFile, entry.gameFile);
         if (memcmp(digest, entry.newHash, 32) == 0) {
             // Already the new version. Its result was counted in the total where
             // its size could not tell it from the old version: counted as done.
@@ -213,6 +221,7 @@ int PrepareOne(int index, DeltaOutcome* outcome) {
     } else if (size != entry.oldSize) {
         return Stop(outcome, DeltaStopWrongVersion, entry.gameFile);
     }
+    ProgressFile(ProgressDeltas, entry.gameFile);
     return MakeResult(index, oldChecked, outcome);
 }
 
@@ -226,18 +235,31 @@ int LoadDeltaList(DeltaOutcome* outcome) {
     return 0;
 }
 
-uint64_t DeltaRoomNeeded() {
-    uint64_t needed = 0;
+namespace {
+
+// The sum over the deltas' game files, as they are now, of the new size of each
+// result to be made (hashed false), or of each file's size where it is hashed
+// before its delta is decoded (hashed true): the new size, which may be the
+// new version's. UINT64_MAX where it overflows.
+uint64_t SumOverDeltaFiles(bool hashed) {
+    uint64_t sum = 0;
     for (int i = 0; i < DeltaCount; ++i) {
+        const DeltaEntry& entry = DeltaList[i];
         uint64_t size;
-        if (ComposeGamePath(i) == 0 &&
-            PlatformGetFileSize(GamePath, &size) == 0 && MayAlreadyBeNew(DeltaList[i], size))
-            continue;
-        needed += DeltaList[i].newSize;
-        if (needed < DeltaList[i].newSize) return UINT64_MAX;
+        bool sized = ComposeGamePath(i) == 0 && PlatformGetFileSize(GamePath, &size) == 0;
+        uint64_t term = entry.newSize;
+        if (hashed ? !sized || size != term : sized && MayAlreadyBeNew(entry, size)) continue;
+        sum += term;
+        if (sum < term) return UINT64_MAX;
     }
-    return needed;
+    return sum;
 }
+
+}  // namespace
+
+uint64_t DeltaRoomNeeded() { return SumOverDeltaFiles(false); }
+
+uint64_t DeltaBytesToHash() { return SumOverDeltaFiles(true); }
 
 void RemoveDeltaLeftovers() {
     for (int i = 0; i < DeltaCount; ++i) {

@@ -37,6 +37,11 @@ int LoadDeltaList(DeltaOutcome* outcome);
 // the new size and not of the old one makes none).
 uint64_t DeltaRoomNeeded();
 
+// What the run hashes before it decodes, reported as progress: the size of
+// every game file a delta patches whose size is the new version's (a file of
+// the same size in both versions, or one that may already be new).
+uint64_t DeltaBytesToHash();
+
 // Removes the temporary files an interrupted run left in the folders of the
 // game files the deltas patch.
 void RemoveDeltaLeftovers();

@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "state/folders.h"
 #include "state/progress.h"
+#include "update/delta_apply.h"
 #include "update/game_folder.h"
 #include "update/update_run.h"
 #include "update/update_tree.h"
@@ -19,6 +20,7 @@ void BeginRunProgress() {
         if (FormatText(path, sizeof path, "%s\\update\\%s", ProgramFolder, name) == 0 &&
             PlatformGetFileSize(path, &EngineExecutableBytes) == 0)
             break;
-    // The results of deltas are written in full, as the room check counted them.
-    ProgressBegin(EngineExecutableBytes + PatchSpace.bytesWritten + PatchSpace.deltaResults);
+    // The results of deltas are written in full, as the room check counted
+    // them, after the game files whose size cannot tell their version are hashed.
+    ProgressBegin(EngineExecutableBytes + PatchSpace.bytesWritten + PatchSpace.deltaResults + DeltaBytesToHash());
 }

@@ -1,7 +1,8 @@
 // The total the run's progress reports start from, told before anything is
 // written: the engine executable the patch carries (copied before the
 // verification, and again with the tree) and every file of the update tree, as
-// the room check measured them, and the results the deltas make.
+// the room check measured them, the results the deltas make, and before them
+// the game files the deltas patch that are hashed to tell their version.
 #ifndef UPDATE_RUN_PROGRESS_H
 #define UPDATE_RUN_PROGRESS_H
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/sha256.h"
 #include "description/update_description.h"
 #include "host_test_support.h"
 #include "platform/memory/platform_memory.h"
@@ -20,11 +21,14 @@ namespace mp = memory_platform;
 
 namespace {
 
-const char* const StageNames[ProgressStageCount] = {"deltas", "engine", "verify", "copy", "replace", "delete"};
+const char* const StageNames[ProgressStageCount] = {"deltas", "engine", "verify", "copy", "replace", "delete", "hash"};
 
 // Every report as one line; the boxes already shown are counted at the end.
 std::vector<std::string> Reports;
 uint64_t Total = 0, Done = 0;
+ProgressStage Stage = ProgressDeltas;
+// Each advance while a game file is hashed, as "+bytes".
+std::string HashAdvances;
 
 void RecordBegin(uint64_t total) {
     Total = total;
@@ -33,9 +37,13 @@ void RecordBegin(uint64_t total) {
                       std::to_string(mp::ChangesBelow("C:\\Game").size()) + ")");
 }
 void RecordFile(ProgressStage stage, const char* path) {
+    Stage = stage;
     Reports.push_back(std::string(StageNames[stage]) + " " + path + " at " + std::to_string(Done));
 }
-void RecordAdvance(uint64_t bytes) { Done += bytes; }
+void RecordAdvance(uint64_t bytes) {
+    Done += bytes;
+    if (Stage == ProgressHash) HashAdvances += "+" + std::to_string(bytes);
+}
 void RecordEnd() { Reports.push_back("end at " + std::to_string(Done) + " (boxes so far: " + std::to_string(mp::MessageBoxes().size()) + ")"); }
 const ProgressSink Recorder = {RecordBegin, RecordFile, RecordAdvance, RecordEnd};
 
@@ -45,6 +53,8 @@ protected:
         ResetProgramState();
         Reports.clear();
         Total = Done = 0;
+        Stage = ProgressDeltas;
+        HashAdvances.clear();
         SetProgressSink(&Recorder);
         PrepareMakerGame("Patch");
         strcpy(UpdateDescription.AddFiles[UpdateDescription.AddFileCount++], "Data\\new.dat");
@@ -103,6 +113,97 @@ TEST_F(ProgressReports, AStoppedRunEndsBeforeItsFirstBox) {
     mp::SetRegistryString("Software\\Maker\\Game", "SAV_FOLDER", "C:\\Nowhere");
     EXPECT_EQ(1, RunUpdate());
     EXPECT_EQ((std::vector<std::string>{"end at 0 (boxes so far: 0)"}), Reports);
+}
+
+std::string Hex(const std::string& bytes) {
+    Sha256State state;
+    Sha256Begin(&state);
+    Sha256Add(&state, bytes.data(), bytes.size());
+    unsigned char digest[32];
+    Sha256Finish(&state, digest);
+    char text[65];
+    Sha256ToHex(digest, text);
+    return text;
+}
+
+// A delta that makes bytes whatever its source: one window of one ADD.
+std::string DeltaAdding(const std::string& bytes) {
+    auto number = [](uint64_t value) {
+        std::string digits(1, (char)(value & 0x7F));
+        while (value >>= 7) digits.insert(digits.begin(), (char)(0x80 | (value & 0x7F)));
+        return digits;
+    };
+    std::string instructions = "\x01" + number(bytes.size());
+    std::string window = number(bytes.size()) + '\0' + number(bytes.size()) + number(instructions.size()) + number(0) +
+                         bytes + instructions;
+    return std::string("\xD6\xC3\xC4\0\0\0", 6) + number(window.size()) + window;
+}
+
+// Two game files patched by deltas: same.arc of the same size in both versions
+// (200,000 bytes, hashed in four blocks of the run's 64 KB buffer), grow.arc
+// from 300 to 400 bytes. The run of each version found in the game folder: the
+// files whose size is the new size are hashed first, as a stage counted in the
+// total, and every byte of the total is reported by the end.
+TEST_F(ProgressReports, GameFilesOfTheNewSizeAreHashedAsTheFirstStageOfTheTotal) {
+    const std::string sameOld(200000, 'o'), sameNew(200000, 'n'), growOld(300, 'g'), growNew(400, 'G');
+    const uint64_t base = 2230;  // the engine executable twice and the tree, as above
+    const std::string hashBlocks = "+65536+65536+65536+3392";
+    struct Case {
+        const char* what;
+        std::string same, grow;
+        bool damagedGrowDelta;
+        uint64_t total;
+        std::vector<std::string> first;  // the reports up to the engine's, or to the end of a run that stops
+        std::string hashAdvances;
+        size_t boxes;
+    };
+    const std::string begin = "begin ";
+    const Case cases[] = {
+        {"the old versions: same.arc hashed, then both decoded", sameOld, growOld, false, base + 200000 + 200000 + 400,
+         {begin + std::to_string(base + 400400) + " (changes so far: 0)", "hash data\\same.arc at 0",
+          "deltas data\\same.arc at 200000", "deltas data\\grow.arc at 400000", "engine Tessoran.exe at 400400"},
+         hashBlocks, 1},
+        // A second run: both hashed; same.arc's result, counted since its size
+        // could not tell, is done with its hash; grow.arc's never counted.
+        {"the new versions: both hashed, nothing decoded", sameNew, growNew, false, base + 200000 + 400 + 200000,
+         {begin + std::to_string(base + 400400) + " (changes so far: 0)", "hash data\\same.arc at 0",
+          "hash data\\grow.arc at 400000", "engine Tessoran.exe at 400400"},
+         hashBlocks + "+200000+400", 1},
+        {"same.arc of neither version: the hash stops the run", std::string(200000, 'x'), growOld, false,
+         base + 400400, {begin + std::to_string(base + 400400) + " (changes so far: 0)", "hash data\\same.arc at 0",
+                         "end at 200000 (boxes so far: 0)"},
+         hashBlocks, 2},
+        // A result that is wrong: the old file is hashed to tell a damaged delta
+        // from a wrong version, a stage the total does not count.
+        {"a damaged delta: the uncounted hash after the decode", sameOld, growOld, true, base + 400400,
+         {begin + std::to_string(base + 400400) + " (changes so far: 0)", "hash data\\same.arc at 0",
+          "deltas data\\same.arc at 200000", "deltas data\\grow.arc at 400000", "hash data\\grow.arc at 400301",
+          "end at 400301 (boxes so far: 0)"},
+         hashBlocks + "+0", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetUp();
+        mp::AddFile(GameFile("data\\same.arc"), c.same);
+        mp::AddFile(GameFile("data\\grow.arc"), c.grow);
+        mp::AddFile("C:\\Patch\\deltas.txt",
+                    "# game file\told size\told SHA-256\tnew size\tnew SHA-256\tdelta file\r\n"
+                    "data\\same.arc\t200000\t" + Hex(sameOld) + "\t200000\t" + Hex(sameNew) + "\tdeltas\\1.vcdiff\r\n"
+                    "data\\grow.arc\t300\t" + Hex(growOld) + "\t400\t" + Hex(growNew) + "\tdeltas\\2.vcdiff\r\n");
+        mp::AddFile("C:\\Patch\\deltas\\1.vcdiff", DeltaAdding(sameNew));
+        mp::AddFile("C:\\Patch\\deltas\\2.vcdiff", DeltaAdding(c.damagedGrowDelta ? growOld + "!" : growNew));
+        const bool completes = c.boxes == 1;
+        EXPECT_EQ(completes ? 0 : 1, RunUpdate());
+        EXPECT_EQ(c.total, Total);
+        ASSERT_GE(Reports.size(), c.first.size());
+        EXPECT_EQ(c.first, std::vector<std::string>(Reports.begin(), Reports.begin() + c.first.size()));
+        EXPECT_EQ(c.hashAdvances, HashAdvances);
+        EXPECT_EQ(c.boxes, mp::MessageBoxes().size());
+        if (!completes) continue;
+        EXPECT_EQ("end at " + std::to_string(c.total) + " (boxes so far: 0)", Reports.back());
+        EXPECT_EQ(sameNew, mp::FileBytes(GameFile("data\\same.arc")));
+        EXPECT_EQ(growNew, mp::FileBytes(GameFile("data\\grow.arc")));
+    }
 }
 
 // What the window writes beneath the bar, from the first byte to the last.

@@ -7,8 +7,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <stdlib.h>
+
 #include <string>
 
+#include "codec/sha256.h"
 #include "program_driver.h"
 
 namespace {
@@ -139,6 +142,91 @@ TEST_F(ProgressWindow, NothingIsShownWithoutAWindow) {
     EXPECT_EQ(0u, exitCode);
     // The run lasted long enough for a window to have shown.
     EXPECT_GT(looks, 25);
+}
+
+// The second run of a patch whose delta patches a large archive of the same
+// size in both versions: only hashing the archive tells that it is already new,
+// and nothing else is long. The window must come while it hashes, about half a
+// second after Start, with the hashing's stage and a bar that moves; before, it
+// came only once the whole file was hashed. The archive is made large enough
+// for this machine to take 1.5 s to hash it (1 GB to start with, doubled up to
+// 4 GB; a processor with SHA extensions under Wine hashed 200 MB in 0.5 s);
+// UPDATE_PROGRESS_HASH_MB fixes its size, for measuring.
+TEST(HashProgress, TheWindowShowsWhileALargeGameFileIsHashed) {
+    const char* sizeSetting = getenv("UPDATE_PROGRESS_HASH_MB");
+    unsigned long long archiveBytes = (sizeSetting ? strtoull(sizeSetting, 0, 10) : 1024) << 20;
+    const std::string folder = MakeTempFolder("hash-progress");
+    ASSERT_FALSE(folder.empty());
+    const std::string exe = folder + "\\update.exe", game = folder + "\\game";
+    ASSERT_TRUE(CopyFileOver(UpdateExePath(), exe));
+    ASSERT_TRUE(MakeFolder(game) && MakeFolder(game + "\\data") && MakeFolder(folder + "\\update") &&
+                MakeFolder(folder + "\\deltas"));
+    ASSERT_TRUE(WriteFileBytes(game + "\\Tessoran.exe", "old engine"));
+    ASSERT_TRUE(WriteFileBytes(folder + "\\update\\Tessoran.exe", "new engine"));
+    ASSERT_TRUE(WriteFileBytes(folder + "\\update.ini", std::string("[Caption]=") + Caption +
+                                                          "\r\n[GameName]=テストゲーム\r\n[RegPath]=UpdateProgressTest\\None\r\n"));
+    // The archive as the patch makes it, hashed as the program hashes it (64 KB at a time).
+    const std::wstring archive = ShiftJisToWide(game + "\\data\\archive.arc");
+    std::string block(1 << 20, '\0');
+    unsigned long long written = 0;
+    char newHash[65];
+    for (;;) {
+        HANDLE file = CreateFileW(archive.c_str(), FILE_APPEND_DATA, 0, 0, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
+        ASSERT_TRUE(file != INVALID_HANDLE_VALUE);
+        for (DWORD count = 0; written < archiveBytes; written += count) {
+            for (size_t i = 0; i < block.size(); i += 4096) block[i] = (char)((written >> 20) + (i >> 12));
+            if (!WriteFile(file, block.data(), (DWORD)block.size(), &count, 0) || count != block.size()) break;
+        }
+        CloseHandle(file);
+        ASSERT_EQ(archiveBytes, written);
+        const DWORD hashStarted = GetTickCount();
+        file = CreateFileW(archive.c_str(), GENERIC_READ, FILE_SHARE_READ, 0, OPEN_EXISTING, 0, 0);
+        ASSERT_TRUE(file != INVALID_HANDLE_VALUE);
+        Sha256State state;
+        Sha256Begin(&state);
+        DWORD count = 0;
+        while (ReadFile(file, &block[0], 65536, &count, 0) && count != 0) Sha256Add(&state, block.data(), count);
+        CloseHandle(file);
+        unsigned char digest[32];
+        Sha256Finish(&state, digest);
+        Sha256ToHex(digest, newHash);
+        if (sizeSetting || GetTickCount() - hashStarted >= 1500 || archiveBytes >= (4ull << 30)) break;
+        archiveBytes *= 2;
+    }
+    const std::string size = std::to_string(archiveBytes);
+    ASSERT_TRUE(WriteFileBytes(folder + "\\deltas.txt", "data\\archive.arc\t" + size + "\t" + std::string(64, '0') + "\t" +
+                                                          size + "\t" + newHash + "\tdeltas\\1.vcdiff\r\n"));
+    ASSERT_TRUE(WriteFileBytes(folder + "\\deltas\\1.vcdiff", "never read: the archive is already new"));
+
+    DrivenProgram program;
+    ASSERT_TRUE(program.Start(exe, "\"" + exe + "\" \"" + game + "\""));
+    HWND main = program.WaitForWindow(L"update");
+    ASSERT_TRUE(main != NULL);
+    const DWORD pressed = GetTickCount();
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(2000, BN_CLICKED), (LPARAM)GetDlgItem(main, 2000));
+    HWND progress = program.WaitForWindow(L"updateProgress", 120000);
+    const DWORD shownAfter = GetTickCount() - pressed;
+    ASSERT_TRUE(progress != NULL) << "no progress window";
+    const std::string stage = WindowText(GetDlgItem(progress, 3000));
+    const std::string shownFile = WindowText(GetDlgItem(progress, 3001));
+    const LRESULT first = SendMessageW(GetDlgItem(progress, 3002), PBM_GETPOS, 0, 0);
+    Sleep(100);
+    const LRESULT later = SendMessageW(GetDlgItem(progress, 3002), PBM_GETPOS, 0, 0);
+    SeenBox box;
+    ASSERT_TRUE(program.WaitForBox(&box, 120000));
+    const DWORD boxAfter = GetTickCount() - pressed;
+    printf("progress window %lu ms after Start, the box after %lu ms (a %llu MB archive to hash)\n",
+           (unsigned long)shownAfter, (unsigned long)boxAfter, archiveBytes >> 20);
+    EXPECT_EQ("ゲームのファイルを確認しています。", stage) << shownAfter << " ms";
+    EXPECT_EQ("data\\archive.arc", shownFile);
+    EXPECT_GT(later, first);
+    EXPECT_LT(shownAfter, 1500u);  // half a second, and the time a window takes to come
+    EXPECT_EQ("アップデートが完了しました。", box.text);
+    DrivenProgram::Dismiss(box.handle);
+    DWORD exitCode = 1;
+    EXPECT_TRUE(program.WaitForExit(&exitCode));
+    EXPECT_EQ(0u, exitCode);
+    RemoveTree(folder);
 }
 
 }  // namespace

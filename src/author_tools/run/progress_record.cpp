@@ -50,6 +50,6 @@ void StopRecordingProgress() {
 }
 
 const char* ProgressStageName(ProgressStage stage) {
-    static const char* const names[ProgressStageCount] = {"deltas", "engine", "verify", "copy", "replace", "delete"};
+    static const char* const names[ProgressStageCount] = {"deltas", "engine", "verify", "copy", "replace", "delete", "hash"};
     return (unsigned)stage < ProgressStageCount ? names[stage] : "?";
 }

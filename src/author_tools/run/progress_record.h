@@ -13,7 +13,7 @@
 struct ProgressStageSeen {
     ProgressStage stage;
     int files = 0;        // reports of a file in this stage ("" counts as none)
-    uint64_t bytes = 0;   // bytes written in this stage
+    uint64_t bytes = 0;   // bytes written (or hashed) in this stage
 };
 
 struct ProgressSeen {
@@ -28,7 +28,7 @@ struct ProgressSeen {
 void StartRecordingProgress(ProgressSeen* seen);
 void StopRecordingProgress();
 
-// The stage as the JSON report names it: "engine", "verify", "copy", ...
+// The stage as the JSON report names it: "hash", "deltas", "engine", "verify", "copy", ...
 const char* ProgressStageName(ProgressStage stage);
 
 #endif
