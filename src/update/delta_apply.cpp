@@ -7,9 +7,12 @@
 #include "platform/platform.h"
 #include "state/folders.h"
 #include "state/progress.h"
+#include "state/user_messages.h"
 #include "codec/sha256.h"
 #include "update/update_tree.h"
 #include "codec/vcdiff_decoder.h"
+
+DeltaUse DeltaUses[DeltaCapacity];
 
 namespace {
 
@@ -25,8 +28,12 @@ char Temporaries[DeltaCapacity][PathSize];
 char GamePath[PathSize];
 char DeltaPath[PathSize];
 
-// Game files are hashed through this buffer (64 KB).
+// Game files are hashed, and whole new files copied, through this buffer (64 KB).
 unsigned char HashBuffer[65536];
+
+// The whole new file a patch may carry beside a file's deltas, for a game file
+// of a version none of them starts from: "whole\<game file>" (at most 517 bytes).
+char WholeName[DeltaFieldSize + 6];
 
 // The number in a temporary's name: a range of its own per entry (the copy's
 // temporaries use 0 to f), moved on by 0x200 while a name is taken.
@@ -186,17 +193,140 @@ int MakeResult(int index, bool oldChecked, DeltaOutcome* outcome) {
     return status;
 }
 
-// Whether a file of that size cannot be the old version and may be the new one.
-bool MayAlreadyBeNew(const DeltaEntry& entry, uint64_t size) { return size == entry.newSize && size != entry.oldSize; }
+// DeltaPath: the whole new file the patch carries for the game file of line
+// first, when it carries one.
+bool FindWholeCopy(int first) {
+    unsigned attributes;
+    return FormatText(WholeName, sizeof WholeName, "whole\\%s", DeltaList[first].gameFile) == 0 &&
+           FormatText(DeltaPath, sizeof DeltaPath, "%s\\%s", ProgramFolder, WholeName) == 0 &&
+           PlatformGetFileAttributes(DeltaPath, &attributes) == 0 && !(attributes & FileAttributeDirectory);
+}
+
+// Copies the whole new file (DeltaPath) into a temporary beside the game file,
+// hashing it as it is written: 0 when it is the new version; else 1 and the
+// outcome (a copy that is not is damaged; one that cannot be written is a
+// copy failure). A longer file stops before it fills the disk.
+int CopyWholeResult(int first, DeltaOutcome* outcome) {
+    const DeltaEntry& entry = DeltaList[first];
+    FileReader reader;
+    if (PlatformOpenFileForReading(DeltaPath, &reader) != 0) return Stop(outcome, DeltaStopDamagedDelta, WholeName);
+    TemporaryWriter writer;
+    if (CreateTemporaryFor(first, &writer) != 0) {
+        PlatformCloseFile(reader);
+        return Stop(outcome, DeltaStopWriteFailed, entry.gameFile);
+    }
+    Sha256State hash;
+    Sha256Begin(&hash);
+    uint64_t copied = 0;
+    bool readable = true, written = true;
+    for (;;) {
+        size_t count = 0;
+        readable = PlatformReadFileAt(reader, copied, HashBuffer, sizeof HashBuffer, &count) == 0 &&
+                   count <= entry.newSize - copied;
+        if (!readable || count == 0) break;
+        Sha256Add(&hash, HashBuffer, count);
+        written = PlatformWriteTemporary(writer, HashBuffer, count) == 0;
+        if (!written) break;
+        copied += count;
+        ProgressAdvance(count);
+    }
+    written = PlatformCloseTemporary(writer) == 0 && written;
+    PlatformCloseFile(reader);
+    unsigned char digest[32];
+    Sha256Finish(&hash, digest);
+    if (!written) return Stop(outcome, DeltaStopWriteFailed, entry.gameFile);
+    if (!readable || copied != entry.newSize || memcmp(digest, entry.newHash, 32) != 0)
+        return Stop(outcome, DeltaStopDamagedDelta, WholeName);
+    return 0;
+}
+
+// A version no delta starts from, or a damaged file: replaced by the whole new
+// file where the patch carries one. -1 where it carries none; else 0, or 1 and
+// the outcome.
+int ReplaceWhole(int first, DeltaOutcome* outcome) {
+    if (!FindWholeCopy(first)) return -1;
+    NoteInLog("%s: パッチの %s に置き換えます。", DeltaList[first].gameFile, WholeName);
+    DeltaUses[first] = DeltaUsedWhole;
+    ProgressFile(ProgressDeltas, DeltaList[first].gameFile);
+    return CopyWholeResult(first, outcome);
+}
+
+// Whether entry index is the first line of its game file: a file with a line
+// for each old version the patch knows is worked on once.
+bool FirstLineOfFile(int index) {
+    for (int i = 0; i < index; ++i)
+        if (EqualIgnoringAsciiCase(DeltaList[i].gameFile, DeltaList[index].gameFile)) return false;
+    return true;
+}
+
+// The lines of the game file of line first (itself or a later one).
+bool SameFile(int first, int line) {
+    return line == first || (line > first && EqualIgnoringAsciiCase(DeltaList[first].gameFile, DeltaList[line].gameFile));
+}
+
+// How many lines of the game file of line first start from an old version of
+// that size; *only is the last of them.
+int LinesFromSize(int first, uint64_t size, int* only) {
+    int count = 0;
+    for (int i = first; i < DeltaCount; ++i)
+        if (SameFile(first, i) && DeltaList[i].oldSize == size) ++count, *only = i;
+    return count;
+}
+
+// The line whose old version has that size and SHA-256, or -1.
+int LineFromVersion(int first, uint64_t size, const unsigned char digest[32]) {
+    for (int i = first; i < DeltaCount; ++i)
+        if (SameFile(first, i) && DeltaList[i].oldSize == size && memcmp(DeltaList[i].oldHash, digest, 32) == 0) return i;
+    return -1;
+}
+
+// A file is hashed before anything is decoded where its size cannot tell which
+// version it is: the new size, or the size of more than one old version.
+bool HashedFirst(int first, uint64_t size) {
+    int only;
+    return size == DeltaList[first].newSize || LinesFromSize(first, size, &only) > 1;
+}
+
+// Whether a file of that size cannot be an old version and may be the new one.
+bool MayAlreadyBeNew(int first, uint64_t size) {
+    int only;
+    return size == DeltaList[first].newSize && LinesFromSize(first, size, &only) == 0;
+}
+
+// Decimal digits of a 64-bit size, which the C runtime's printf of the 32-bit
+// program does not take.
+const char* Decimal(uint64_t value, char text[21]) {
+    char* at = text + 20;
+    *at = '\0';
+    do *--at = (char)('0' + value % 10);
+    while ((value /= 10) != 0);
+    return at;
+}
+
+// The log names the version found, or what was found and the versions the
+// patch knows, so that a player's report says which.
+void NoteVersion(int first, int line, uint64_t size, const unsigned char* digest) {
+    if (line >= 0) {
+        NoteInLog("%s: %s の版です。", DeltaList[first].gameFile, DeltaList[line].label[0] ? DeltaList[line].label : "既知");
+        return;
+    }
+    char known[512] = "", sizeText[21], hex[65] = "-";
+    for (int i = first; i < DeltaCount; ++i)
+        if (SameFile(first, i) && FormatText(known + strlen(known), sizeof known - strlen(known), "%s%s",
+                                             known[0] ? ", " : "", DeltaList[i].label[0] ? DeltaList[i].label : "?") != 0)
+            break;
+    if (digest) Sha256ToHex(digest, hex);
+    NoteInLog("%s: このパッチの知らない版です (%s バイト, SHA-256 %s)。知っている版: %s", DeltaList[first].gameFile,
+              Decimal(size, sizeText), hex, known);
+}
 
 // A file is reported as its work begins: its hashing, or its decoding. (A file
-// that stops the run before either is not.)
-int PrepareOne(int index, DeltaOutcome* outcome) {
-    const DeltaEntry& entry = DeltaList[index];
-    if (ComposeGamePath(index) != 0)
+// that stops the run before either is not.) first is the first line of its
+// game file; the line whose old version the file is decodes it.
+int PrepareOne(int first, DeltaOutcome* outcome) {
+    const DeltaEntry& entry = DeltaList[first];
+    if (ComposeGamePath(first) != 0)
         return Stop(outcome, DeltaStopMissingFile, entry.gameFile);
-    if (FormatText(DeltaPath, sizeof DeltaPath, "%s\\%s", ProgramFolder, entry.deltaFile) != 0)
-        return Stop(outcome, DeltaStopDamagedDelta, entry.deltaFile);
     unsigned attributes;
     uint64_t size;
     if (PlatformGetFileAttributes(GamePath, &attributes) != 0 || (attributes & FileAttributeDirectory) ||
@@ -204,31 +334,50 @@ int PrepareOne(int index, DeltaOutcome* outcome) {
         return Stop(outcome, DeltaStopMissingFile, entry.gameFile);
     // A file whose replacement would be refused is found out before anything changes.
     if (attributes & (FileAttributeHidden | FileAttributeSystem)) return Stop(outcome, DeltaStopWriteFailed, entry.gameFile);
-    bool oldChecked = false;
-    if (size == entry.newSize) {
+    int line = -1;
+    int fromSize = LinesFromSize(first, size, &line);
+    unsigned char digest[32];
+    bool hashed = HashedFirst(first, size);
+    if (hashed) {
         // The total counts these bytes (DeltaBytesToHash).
         ProgressFile(ProgressHash, entry.gameFile);
-        unsigned char digest[32];
         if (HashFile(GamePath, size, digest, true) != 0) return Stop(outcome, DeltaStopMissingFile, entry.gameFile);
-        if (memcmp(digest, entry.newHash, 32) == 0) {
+        if (size == entry.newSize && memcmp(digest, entry.newHash, 32) == 0) {
+            DeltaUses[first] = DeltaUsedAlreadyNew;
             // Already the new version. Its result was counted in the total where
-            // its size could not tell it from the old version: counted as done.
-            if (size == entry.oldSize) ProgressAdvance(size);
+            // its size could not tell it from an old version: counted as done.
+            if (fromSize > 0) ProgressAdvance(size);
             return 0;
         }
-        oldChecked = size == entry.oldSize && memcmp(digest, entry.oldHash, 32) == 0;
-        if (!oldChecked) return Stop(outcome, DeltaStopWrongVersion, entry.gameFile);
-    } else if (size != entry.oldSize) {
-        return Stop(outcome, DeltaStopWrongVersion, entry.gameFile);
+        line = LineFromVersion(first, size, digest);
     }
+    if (line < 0) {
+        // Hashed for the log only.
+        if (!hashed) hashed = HashFile(GamePath, size, digest, false) == 0;
+        NoteVersion(first, line, size, hashed ? digest : nullptr);
+        int replaced = ReplaceWhole(first, outcome);
+        return replaced >= 0 ? replaced : Stop(outcome, DeltaStopWrongVersion, entry.gameFile);
+    }
+    NoteVersion(first, line, size, nullptr);
+    DeltaUses[line] = DeltaUsedDecoded;
+    if (FormatText(DeltaPath, sizeof DeltaPath, "%s\\%s", ProgramFolder, DeltaList[line].deltaFile) != 0)
+        return Stop(outcome, DeltaStopDamagedDelta, DeltaList[line].deltaFile);
     ProgressFile(ProgressDeltas, entry.gameFile);
-    return MakeResult(index, oldChecked, outcome);
+    if (MakeResult(line, hashed, outcome) == 0) return 0;
+    if (outcome->stop != DeltaStopWrongVersion) return 1;
+    // Its size only made it look like that version.
+    DeltaUses[line] = DeltaUsedNone;
+    if (Temporaries[line][0] != '\0') PlatformDiscardTemporary(Temporaries[line]);
+    Temporaries[line][0] = '\0';
+    int replaced = ReplaceWhole(first, outcome);
+    return replaced < 0 ? 1 : replaced;
 }
 
 }  // namespace
 
 int LoadDeltaList(DeltaOutcome* outcome) {
     DeltaCount = 0;
+    memset(DeltaUses, 0, sizeof DeltaUses);
     char path[PathSize];
     if (FormatText(path, sizeof path, "%s\\%s", ProgramFolder, ListName) != 0 || ReadDeltaList(path) == DeltaListDamaged)
         return Stop(outcome, DeltaStopDamagedList, ListName);
@@ -244,11 +393,13 @@ namespace {
 uint64_t SumOverDeltaFiles(bool hashed) {
     uint64_t sum = 0;
     for (int i = 0; i < DeltaCount; ++i) {
-        const DeltaEntry& entry = DeltaList[i];
+        if (!FirstLineOfFile(i)) continue;
         uint64_t size;
         bool sized = ComposeGamePath(i) == 0 && PlatformGetFileSize(GamePath, &size) == 0;
-        uint64_t term = entry.newSize;
-        if (hashed ? !sized || size != term : sized && MayAlreadyBeNew(entry, size)) continue;
+        uint64_t term = hashed ? size : DeltaList[i].newSize;
+        // A file of the new size whose old version no line names is the new one,
+        // or is replaced by the whole new file where the patch carries one.
+        if (hashed ? !sized || !HashedFirst(i, size) : sized && MayAlreadyBeNew(i, size) && !FindWholeCopy(i)) continue;
         sum += term;
         if (sum < term) return UINT64_MAX;
     }
@@ -276,7 +427,7 @@ void RemoveDeltaLeftovers() {
 
 int PrepareDeltaResults(DeltaOutcome* outcome) {
     for (int i = 0; i < DeltaCount; ++i) {
-        if (PrepareOne(i, outcome) != 0) {
+        if (FirstLineOfFile(i) && PrepareOne(i, outcome) != 0) {
             DiscardDeltaResults();
             return 1;
         }
@@ -306,5 +457,6 @@ void DiscardDeltaResults() {
 
 void ResetDeltasForTests() {
     memset(Temporaries, 0, sizeof Temporaries);
+    memset(DeltaUses, 0, sizeof DeltaUses);
     DeltaCount = 0;
 }

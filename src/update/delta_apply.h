@@ -28,6 +28,13 @@ struct DeltaOutcome {
     const char* name;
 };
 
+// What the run did with each line of the list, for the author tools' report:
+// the line whose delta made the game file's new version, the first line of a
+// file already new or replaced by the whole new file the patch carries
+// (whole\<game file>, for a version no line starts from); none for the rest.
+enum DeltaUse { DeltaUsedNone = 0, DeltaUsedDecoded, DeltaUsedAlreadyNew, DeltaUsedWhole };
+extern DeltaUse DeltaUses[DeltaCapacity];
+
 // Reads ProgramFolder\deltas.txt: 0 when there is none or it was read, 1 and
 // the outcome when it is damaged.
 int LoadDeltaList(DeltaOutcome* outcome);

@@ -58,42 +58,53 @@ int ParseSize(const char* text, uint64_t* value) {
     return 0;
 }
 
-int CopyField(const char* text, char* field) {
+int CopyField(const char* text, char* field, size_t size) {
     size_t length = strlen(text);
-    if (length == 0 || length >= DeltaFieldSize) return 1;
+    if (length == 0 || length >= size) return 1;
     memcpy(field, text, length + 1);
     return 0;
 }
 
-// Splits Line at its TABs into exactly six fields, in place.
-int SplitFields(char* fields[6]) {
+// Splits Line at its TABs into six fields, or seven with the label, in place;
+// the count, or 0 for any other number.
+int SplitFields(char* fields[DeltaFieldCount]) {
     int count = 0;
     fields[count++] = Line;
     for (char* p = Line; *p; ++p) {
         if (*p != '\t') continue;
-        if (count == 6) return 1;
+        if (count == DeltaFieldCount) return 0;
         *p = '\0';
         fields[count++] = p + 1;
     }
-    return count == 6 ? 0 : 1;
+    return count >= DeltaFieldCount - 1 ? count : 0;
 }
 
 int ParseEntry(DeltaEntry* entry) {
-    char* fields[6];
-    if (SplitFields(fields) != 0) return 1;
-    if (CopyField(fields[0], entry->gameFile) != 0 || !IsPlainRelativePath(entry->gameFile)) return 1;
+    char* fields[DeltaFieldCount];
+    int count = SplitFields(fields);
+    if (count == 0) return 1;
+    entry->label[0] = '\0';
+    if (count == DeltaFieldCount && CopyField(fields[6], entry->label, sizeof entry->label) != 0) return 1;
+    if (CopyField(fields[0], entry->gameFile, sizeof entry->gameFile) != 0 || !IsPlainRelativePath(entry->gameFile))
+        return 1;
     if (ParseSize(fields[1], &entry->oldSize) != 0 || ParseSize(fields[3], &entry->newSize) != 0) return 1;
     if (Sha256FromHex(fields[2], strlen(fields[2]), entry->oldHash) != 0 ||
         Sha256FromHex(fields[4], strlen(fields[4]), entry->newHash) != 0)
         return 1;
-    if (CopyField(fields[5], entry->deltaFile) != 0 || !IsPlainRelativePath(entry->deltaFile)) return 1;
+    if (CopyField(fields[5], entry->deltaFile, sizeof entry->deltaFile) != 0 || !IsPlainRelativePath(entry->deltaFile))
+        return 1;
     return 0;
 }
 
-bool NamedBefore(int count, const char* gameFile) {
-    for (int i = 0; i < count; ++i)
-        if (EqualIgnoringAsciiCase(DeltaList[i].gameFile, gameFile)) return true;
-    return false;
+// Lines of one game file name one new version, each from another old one.
+bool AgreesWithEarlier(int count, const DeltaEntry& entry) {
+    for (int i = 0; i < count; ++i) {
+        const DeltaEntry& earlier = DeltaList[i];
+        if (!EqualIgnoringAsciiCase(earlier.gameFile, entry.gameFile)) continue;
+        if (earlier.newSize != entry.newSize || memcmp(earlier.newHash, entry.newHash, 32) != 0) return false;
+        if (earlier.oldSize == entry.oldSize && memcmp(earlier.oldHash, entry.oldHash, 32) == 0) return false;
+    }
+    return true;
 }
 
 DeltaListState ReadLines(FileReader reader) {
@@ -105,7 +116,7 @@ DeltaListState ReadLines(FileReader reader) {
         if (status != 0 || memchr(Line, '\0', length) != NULL) return DeltaListDamaged;
         if (length == 0 || Line[0] == '#') continue;
         if (count == DeltaCapacity || ParseEntry(&DeltaList[count]) != 0) return DeltaListDamaged;
-        if (NamedBefore(count, DeltaList[count].gameFile)) return DeltaListDamaged;
+        if (!AgreesWithEarlier(count, DeltaList[count])) return DeltaListDamaged;
         ++count;
     }
     DeltaCount = count;

@@ -147,11 +147,12 @@ def lay_out(case_folder, case_plan, work):
         shutil.copy(os.path.join(patch_source, "update.ini"), patch)
     if os.path.isdir(os.path.join(patch_source, "update")):
         shutil.copytree(os.path.join(patch_source, "update"), os.path.join(patch, "update"))
-    # A patch with deltas: their list and the deltas, which update-check reads.
+    # A patch with deltas: their list, the deltas and the whole files beside them, which update-check reads.
     if os.path.isfile(os.path.join(patch_source, "deltas.txt")):
         shutil.copy(os.path.join(patch_source, "deltas.txt"), patch)
-    if os.path.isdir(os.path.join(patch_source, "deltas")):
-        shutil.copytree(os.path.join(patch_source, "deltas"), os.path.join(patch, "deltas"))
+    for folder in ("deltas", "whole"):
+        if os.path.isdir(os.path.join(patch_source, folder)):
+            shutil.copytree(os.path.join(patch_source, folder), os.path.join(patch, folder))
     game = os.path.join(work, "game")
     game_source = native(case_folder, settings["game"]) if settings["game"] != "none" else None
     if game_source and os.path.isdir(game_source):

@@ -690,6 +690,76 @@ TEST_F(DeltaTest, BothToolsPrintTheSameBytesSaved) {
     EXPECT_NE(std::string::npos, text.find("Saved by deltas: " + std::to_string(saved) + " bytes: ")) << text;
 }
 
+// One patch for two old versions (1.00 and 1.01), proven on each: the archive
+// differs in both (a delta from each), voice.dat is already new in 1.01 (a
+// delta from 1.00 alone). update-check's run on a third version stops before
+// anything changes, naming the file.
+TEST_F(DeltaTest, OnePatchForTwoOldVersionsIsProvenOnEachAndAThirdIsRefused) {
+    WriteGame();
+    Write("old/data/voice.dat", Edited(Read("new/data/voice.dat"), 500, "1.00's voice"));
+    Write("old101/Tessoran.exe", Read("old/Tessoran.exe"));
+    Write("old101/data/archive.dat", Edited(Noise(300000, 1), 1000, "1.01's own line"));
+    Write("old101/data/voice.dat", Read("new/data/voice.dat"));
+    Write("old101/data/small.dat", Read("old/data/small.dat"));
+    std::string out, err;
+    int status = RunUpdateMake({"--exe", work + "/update.exe", "--reg-path", "Maker\\Game", "--game-name", "Game",
+                                "--comment0", "a", "--comment1", "b", "--label", "1.00", "--label", "1.01", work + "/old",
+                                work + "/old101", work + "/new", work + "/patch"},
+                               &out, &err);
+    ASSERT_EQ(MadeAndProven, status) << err << out;
+    const std::string manifest = Read("patch/deltas.txt");
+    for (const std::string& line :
+         std::vector<std::string>{"# game file\told size\told SHA-256\tnew size\tnew SHA-256\tdelta file\tversions\r\n",
+          "data\\archive.dat\t300000\t" + Sha256("old/data/archive.dat") + "\t300008\t" + Sha256("new/data/archive.dat") +
+              "\tdeltas\\0001.vcdiff\t1.00\r\n",
+          "data\\archive.dat\t300000\t" + Sha256("old101/data/archive.dat") + "\t300008\t" +
+              Sha256("new/data/archive.dat") + "\tdeltas\\0002.vcdiff\t1.01\r\n",
+          "data\\voice.dat\t100000\t" + Sha256("old/data/voice.dat") + "\t100000\t" + Sha256("new/data/voice.dat") +
+              "\tdeltas\\0003.vcdiff\t1.00\r\n"})
+        EXPECT_NE(std::string::npos, manifest.find(line)) << line << manifest;
+    for (const char* line : {"On the old version 1.00: proven\n", "On the old version 1.01: proven\n"})
+        EXPECT_NE(std::string::npos, out.find(line)) << line << out;
+
+    Write("old102/Tessoran.exe", Read("old/Tessoran.exe"));
+    Write("old102/data/archive.dat", Edited(Noise(300000, 1), 2000, "1.02, which the patch does not know"));
+    Write("old102/data/voice.dat", Read("old/data/voice.dat"));
+    Write("old102/data/small.dat", Read("old/data/small.dat"));
+    CheckInput input;
+    input.patchPath = "C:\\Patch";
+    input.gamePath = "C:\\Game";
+    std::string problem;
+    ASSERT_EQ(0, ReadFolder(work + "/patch", "update.ini", &input.patch, &problem)) << problem;
+    ASSERT_EQ(0, ReadFolder(work + "/old102", "update.ini", &input.game, &problem)) << problem;
+    ResetProgramGlobals();
+    ControlFont.font = 0;
+    CheckReport report;
+    ASSERT_EQ(0, CheckPatch(input, &report, &problem)) << problem;
+    EXPECT_FALSE(report.completes);
+    ASSERT_FALSE(report.boxes.empty());
+    EXPECT_EQ("data\\archive.datのバージョンが違うため、アップデートできません。", report.boxes[0].text);
+    EXPECT_TRUE(report.changes.empty());
+
+    // --also-whole: the files the deltas make travel whole as well, and the
+    // third version takes the whole archive.
+    out.clear();
+    ASSERT_EQ(MadeAndProven, RunUpdateMake({"--exe", work + "/update.exe", "--reg-path", "Maker\\Game", "--game-name",
+                                            "Game", "--comment0", "a", "--comment1", "b", "--also-whole", work + "/old",
+                                            work + "/old101", work + "/new", work + "/patch2"},
+                                           &out, &err))
+        << err << out;
+    EXPECT_EQ(Read("new/data/archive.dat"), Read("patch2/whole/data/archive.dat"));
+    EXPECT_NE(std::string::npos, out.find("--also-whole costs 400008 bytes: ")) << out;
+    input.patch = FolderRead();
+    ASSERT_EQ(0, ReadFolder(work + "/patch2", "update.ini", &input.patch, &problem)) << problem;
+    ResetProgramGlobals();
+    ControlFont.font = 0;
+    report = CheckReport();
+    ASSERT_EQ(0, CheckPatch(input, &report, &problem)) << problem;
+    EXPECT_TRUE(report.completes);
+    ASSERT_FALSE(report.deltas.empty());
+    EXPECT_EQ("whole", report.deltas[0].outcome);
+}
+
 TEST_F(DeltaTest, WithoutXdelta3OrWithNoDeltaEveryFileTravelsWhole) {
     WriteGame();
     const std::string path = getenv("PATH");

@@ -14,6 +14,7 @@
 #include "description/update_description.h"
 #include "host_test_support.h"
 #include "platform/memory/platform_memory.h"
+#include "state/command_line_choices.h"
 #include "state/folders.h"
 #include "state/progress.h"
 #include "state/run_outcome.h"
@@ -192,6 +193,87 @@ TEST_F(DeltaRunTest, TheRoadMakesTheNewFilesAndASecondRunChangesNothing) {
     EXPECT_EQ(Completion, Boxes()[boxes]);
     EXPECT_EQ(temporariesMade, mp::OperationCount(Operation::CreateTemporary));
     EXPECT_EQ(after, Snapshot());
+}
+
+// One patch for two old versions of a.arc of the same size, which only their
+// SHA-256 tells apart: each becomes the new version, and the log names the
+// version found; a third version of that size changes nothing, and the log
+// notes what was found and the versions the patch knows.
+TEST_F(DeltaRunTest, OnePatchTurnsEitherOldVersionIntoTheNewOneAndRefusesAThird) {
+    const Version& a = Versions()[0];
+    const std::string other = Flipped(a.oldBytes, 7000);  // 1.01: the same size, other bytes
+    const std::string line = std::string(GameFiles[0]) + "\t" + std::to_string(other.size()) + "\t" + Hex(other) +
+                             "\t" + std::to_string(a.newBytes.size()) + "\t" + Hex(a.newBytes) + "\tdeltas\\0003.vcdiff\t1.01\r\n";
+    std::string manifest = Manifest();
+    manifest.insert(manifest.find(".vcdiff\r\n") + 7, "\t1.00");  // the first line names its version
+    struct Road {
+        std::string game;
+        int status;
+        std::string logged;  // as the log writes it, backslashes doubled
+    } roads[] = {
+        {a.oldBytes, 0, "data\\\\a.arc: 1.00 の版です。"},
+        {other, 0, "data\\\\a.arc: 1.01 の版です。"},
+        {Flipped(a.oldBytes, 9000), 1,
+         "data\\\\a.arc: このパッチの知らない版です (300000 バイト, SHA-256 " + Hex(Flipped(a.oldBytes, 9000)) +
+             ")。知っている版: 1.00, 1.01"},
+    };
+    for (const Road& road : roads) {
+        SetUp();
+        mp::AddFile("C:\\Patch\\deltas.txt", manifest + line);
+        mp::AddFile("C:\\Patch\\deltas\\0003.vcdiff", Encode(other, a.newBytes));
+        mp::AddFile("C:\\Game\\data\\a.arc", road.game);
+        strcpy(CommandLineChoices.LogFile, "C:\\log.txt");
+        auto before = Snapshot();
+        EXPECT_EQ(road.status, RunUpdate()) << road.logged;
+        EXPECT_NE(std::string::npos, mp::FileContent("C:\\log.txt").find(road.logged)) << mp::FileContent("C:\\log.txt");
+        if (road.status == 0) {
+            EXPECT_EQ(Hex(a.newBytes), Hex(mp::FileBytes("C:\\Game\\data\\a.arc")));
+            EXPECT_EQ(Hex(Versions()[1].newBytes), Hex(mp::FileBytes("C:\\Game\\data\\b.arc")));
+        } else {
+            EXPECT_EQ(OutcomeWrongVersion, LastRunOutcome);
+            EXPECT_EQ("Patch 1.1 注意|data\\a.arcのバージョンが違うため、アップデートできません。", Boxes()[0]);
+            EXPECT_EQ(before, Snapshot());
+        }
+        EXPECT_TRUE(Temporaries().empty());
+    }
+}
+
+// With the whole new file beside the deltas (update-make --also-whole), a
+// version no delta starts from becomes the new one all the same, before
+// anything else changes; a whole file that is not the new version stops the
+// run as damaged, and nothing changes.
+TEST_F(DeltaRunTest, AVersionNoDeltaStartsFromTakesTheWholeNewFileTheLogSaysSo) {
+    const Version& a = Versions()[0];
+    const std::string damaged = "Patch 1.1 注意|whole\\data\\a.arcが壊れているため、アップデートできません。";
+    struct Road {
+        std::string game, whole;
+        int status;
+        std::string box;  // the first box
+    } roads[] = {
+        {Flipped(a.oldBytes, 9000), a.newBytes, 0, Completion},  // the old size: told by its decoding
+        {a.oldBytes + "x", a.newBytes, 0, Completion},          // another size: told at once
+        {Flipped(a.oldBytes, 9000), Flipped(a.newBytes, 10), 1, damaged},
+        {a.oldBytes + "x", a.newBytes + "x", 1, damaged},
+    };
+    for (const Road& road : roads) {
+        SetUp();
+        mp::AddFile("C:\\Patch\\whole\\data\\a.arc", road.whole);
+        mp::AddFile("C:\\Game\\data\\a.arc", road.game);
+        strcpy(CommandLineChoices.LogFile, "C:\\log.txt");
+        auto before = Snapshot();
+        EXPECT_EQ(road.status, RunUpdate());
+        EXPECT_EQ(road.box, Boxes()[0]);
+        EXPECT_NE(std::string::npos, mp::FileContent("C:\\log.txt").find("data\\\\a.arc: パッチの whole\\\\data\\\\a.arc に置き換えます。"))
+            << mp::FileContent("C:\\log.txt");
+        if (road.status == 0) {
+            EXPECT_EQ(Hex(a.newBytes), Hex(mp::FileBytes("C:\\Game\\data\\a.arc")));
+            EXPECT_EQ(Hex(Versions()[1].newBytes), Hex(mp::FileBytes("C:\\Game\\data\\b.arc")));
+        } else {
+            EXPECT_EQ(before, Snapshot());
+        }
+        EXPECT_TRUE(Temporaries().empty());
+        EXPECT_EQ(0, mp::OpenFileCount());
+    }
 }
 
 // What the run reports: each delta's file as it is made (with the bytes it
@@ -444,7 +526,15 @@ TEST(DeltaListTest, AcceptsCommentsLineEndsAndItsLimitsAndRefusesTheRest) {
         {full + line("one-more", "d") + "\n", DeltaListDamaged, 0},
         {line(std::string(511, 'x'), "d"), DeltaListRead, 1},
         {line(std::string(512, 'x'), "d"), DeltaListDamaged, 0},
-        {line("a", "d") + "\textra", DeltaListDamaged, 0},
+        {line("a", "d") + "\t1.00, 1.01", DeltaListRead, 1},  // the old version's names
+        {line("a", "d") + "\t" + std::string(127, 'v'), DeltaListRead, 1},
+        {line("a", "d") + "\t" + std::string(128, 'v'), DeltaListDamaged, 0},
+        {line("a", "d") + "\t", DeltaListDamaged, 0},
+        {line("a", "d") + "\t1.00\textra", DeltaListDamaged, 0},
+        // One game file from two old versions to one new one; not two new ones.
+        {line("a", "d") + "\n" + "a\t3\t" + std::string(64, 'b') + "\t2\t" + hash + "\te", DeltaListRead, 2},
+        {line("a", "d") + "\n" + "a\t3\t" + std::string(64, 'b') + "\t2\t" + std::string(64, 'c') + "\te",
+         DeltaListDamaged, 0},
         {"a\t1\t" + hash + "\t2\t" + hash.substr(1) + "\td", DeltaListDamaged, 0},
         {"a\t-1\t" + hash + "\t2\t" + hash + "\td", DeltaListDamaged, 0},
         {"a\t99999999999999999999\t" + hash + "\t2\t" + hash + "\td", DeltaListDamaged, 0},

@@ -34,7 +34,12 @@ struct DeltaSeen {
     std::string deltaFile;  // relative to the patch folder
     uint64_t newSize;
     uint64_t deltaSize;     // what the patch carries instead of the new file
-    std::string outcome;    // "applied", "already-new" (left as it is), "not-applied" (the run stopped)
+    std::string versions;   // the old versions the line starts from, as deltas.txt names them ("" for none)
+    // "applied"; "already-new" (left as it is); "not-applied" (the run stopped);
+    // "other-version" (another line of the file applied, or the whole file);
+    // "whole" (on the file's first line: the game file was of no version a
+    // line starts from, and the patch's whole new file, whole\<game file>, replaced it)
+    std::string outcome;
 };
 
 struct AuthorWarning {

@@ -37,24 +37,42 @@ std::string WithoutTrailingBackslash(const std::string& path) {
     return text.data();
 }
 
-// The deltas the run read, matched with the replacements they made.
+// The deltas the run read, matched with the replacements they made: which
+// line a file's version took, or the whole new file the patch carries.
 void RecordDeltas(const std::string& patchFolder, CheckReport* report) {
     report->hasDeltaList = mp::IsFile(patchFolder + "\\deltas.txt");
     uint64_t newBytes = 0, deltaBytes = 0;
     for (int i = 0; i < DeltaCount; ++i) {
         const DeltaEntry& entry = DeltaList[i];
         DeltaSeen seen{entry.gameFile, entry.deltaFile, entry.newSize, mp::FileSize(patchFolder + "\\" + entry.deltaFile),
-                       report->completes ? "already-new" : "not-applied"};
+                       entry.label, report->completes ? "already-new" : "not-applied"};
+        bool firstOfFile = true, fileUsed = false;
+        for (int k = 0; k < DeltaCount; ++k) {
+            if (!EqualIgnoringAsciiCase(DeltaList[k].gameFile, entry.gameFile)) continue;
+            firstOfFile = firstOfFile && k >= i;
+            fileUsed = fileUsed || DeltaUses[k] != DeltaUsedNone;
+        }
+        if (fileUsed && DeltaUses[i] == DeltaUsedNone) seen.outcome = "other-version";
+        // What replaced the file: this line's delta, or the whole new file.
+        std::string made = seen.deltaFile;
+        uint64_t madeSize = seen.deltaSize;
+        if (DeltaUses[i] == DeltaUsedWhole) {
+            made = "whole\\" + std::string(entry.gameFile);
+            madeSize = mp::FileSize(patchFolder + "\\" + made);
+            seen.outcome = "whole";
+        }
+        bool applies = DeltaUses[i] == DeltaUsedDecoded || DeltaUses[i] == DeltaUsedWhole;
         for (GameChange& change : report->changes) {
-            if (change.kind != mp::ChangeKind::Replace || !mp::SameName(change.path, entry.gameFile)) continue;
+            if (!applies || change.kind != mp::ChangeKind::Replace || !mp::SameName(change.path, entry.gameFile)) continue;
             // A copy of the tree over the same file comes first; the delta's result is what stays.
             change.size = entry.newSize;
-            change.deltaFile = entry.deltaFile;
-            change.deltaSize = seen.deltaSize;
-            seen.outcome = "applied";
+            change.deltaFile = made;
+            change.deltaSize = madeSize;
+            if (DeltaUses[i] == DeltaUsedDecoded) seen.outcome = "applied";
         }
-        newBytes += seen.newSize;
-        deltaBytes += seen.deltaSize;
+        // The new file counts once, however many versions it has a delta from.
+        if (firstOfFile) newBytes += seen.newSize;
+        deltaBytes += mp::FileSize(patchFolder + "\\" + entry.deltaFile);
         report->deltas.push_back(seen);
     }
     if (report->hasDeltaList)

@@ -66,6 +66,8 @@ std::string ReportAsJson(const CheckReport& report, bool listAfter) {
                                           {"delta_file", ShiftJisToUtf8(delta.deltaFile)},
                                           {"new_size", delta.newSize},
                                           {"delta_size", delta.deltaSize},
+                                          {"versions", delta.versions.empty() ? json(nullptr)
+                                                                              : json(ShiftJisToUtf8(delta.versions))},
                                           {"outcome", delta.outcome}});
         document["delta_bytes_saved"] = report.deltaBytesSaved;
     }

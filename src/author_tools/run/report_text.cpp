@@ -40,7 +40,8 @@ std::string ChangeLine(const GameChange& change) {
     if (ChangeHasSize(change.kind)) line += "  (" + Bytes(change.size) + ")";
     if (change.engine) line += "  the engine executable, before the verification";
     if (!change.deltaFile.empty())
-        line += "  made from the delta " + Utf8(change.deltaFile) + " (" + Bytes(change.deltaSize) + ")";
+        line += (change.deltaFile.compare(0, 6, "whole\\") == 0 ? "  the patch's whole new file " : "  made from the delta ") +
+                Utf8(change.deltaFile) + " (" + Bytes(change.deltaSize) + ")";
     return line + "\n";
 }
 
@@ -56,7 +57,8 @@ std::string DeltasAsText(const CheckReport& report) {
                        "), each new version made and checked before anything changes:\n";
     if (report.deltas.empty()) text += "  none\n";
     for (const DeltaSeen& delta : report.deltas)
-        text += "  " + Utf8(delta.gameFile) + "  from " + Utf8(delta.deltaFile) + ": " + Bytes(delta.deltaSize) +
+        text += "  " + Utf8(delta.gameFile) + "  from " + Utf8(delta.deltaFile) +
+                (delta.versions.empty() ? "" : " (" + Utf8(delta.versions) + ")") + ": " + Bytes(delta.deltaSize) +
                 " for " + Bytes(delta.newSize) + Share(delta.deltaSize, delta.newSize) + "  " + delta.outcome + "\n";
     if (report.deltaBytesSaved >= 0)
         text += "Saved by deltas: " + std::to_string(report.deltaBytesSaved) +

@@ -6,8 +6,10 @@
 #include <string.h>
 
 #include <algorithm>
+#include <map>
 
 #include "author_tools/update_make/delta_files.h"
+#include "author_tools/update_make/old_versions.h"
 #include "author_tools/host/local_files.h"
 #include "author_tools/host/text_conversion.h"
 #include "text/text.h"
@@ -15,8 +17,11 @@
 #include "update/game_folder.h"
 #include "update/update_run.h"
 #include "codec/vcdiff_decoder.h"
+#include "platform/memory/platform_memory.h"
 
 std::function<void(const std::string&)> DeltaEncodedHook;
+
+namespace mp = memory_platform;
 
 namespace {
 
@@ -121,10 +126,14 @@ std::string Numbered(size_t number) {
 }
 
 std::string Manifest(const std::vector<DeltaFile>& deltas) {
-    std::string text = "# game file\told size\told SHA-256\tnew size\tnew SHA-256\tdelta file\r\n";
+    // The versions' names only in a patch of several versions: one made from one
+    // reads as before.
+    std::string text = "# game file\told size\told SHA-256\tnew size\tnew SHA-256\tdelta file" +
+                       std::string(deltas[0].label.empty() ? "" : "\tversions") + "\r\n";
     for (const DeltaFile& delta : deltas)
         text += delta.path + "\t" + std::to_string(delta.oldSize) + "\t" + delta.oldHash + "\t" +
-                std::to_string(delta.newSize) + "\t" + delta.newHash + "\t" + delta.file + "\r\n";
+                std::to_string(delta.newSize) + "\t" + delta.newHash + "\t" + delta.file +
+                (delta.label.empty() ? "" : "\t" + delta.label) + "\r\n";
     return text;
 }
 
@@ -143,7 +152,7 @@ bool DeltaCandidate(const PlannedFile& file) {
     return true;
 }
 
-int MakeDeltas(const PatchPlan& plan, const FolderRead& oldRead, const FolderRead& newRead, const std::string& oldFolder,
+int MakeDeltas(const PatchPlan& plan, const std::vector<OldVersionFiles>& olds, const FolderRead& newRead,
                const std::string& newFolder, const std::string& patch, DeltaResult* result, std::string* problem) {
     std::vector<size_t> order;
     for (size_t i = 0; i < plan.replaced.size(); ++i)
@@ -154,58 +163,113 @@ int MakeDeltas(const PatchPlan& plan, const FolderRead& oldRead, const FolderRea
                      [&](size_t a, size_t b) { return plan.replaced[a].size > plan.replaced[b].size; });
     const std::string folder = patch + "/deltas";
     if (MakeLocalFolder(folder, problem) != 0) return 1;
-    auto oldPath = [&](size_t i) { return LocalPath(oldFolder, oldRead.entries[plan.replaced[i].oldSource].relativePath); };
-    auto newPath = [&](size_t i) { return LocalPath(newFolder, newRead.entries[plan.replaced[i].source].relativePath); };
-    auto encoded = [&](size_t i) { return folder + "/encoding-" + std::to_string(i) + ".vcdiff"; };
+    // The later versions' files by their folded names.
+    std::vector<std::map<std::string, size_t>> byName(olds.size());
+    for (size_t v = 1; v < olds.size(); ++v)
+        for (size_t k = 0; k < olds[v].read->entries.size(); ++k)
+            if (!olds[v].read->entries[k].directory) byName[v][mp::FoldedName(olds[v].read->entries[k].relativePath)] = k;
+    auto oldPath = [&](size_t v, size_t k) { return LocalPath(olds[v].folder, olds[v].read->entries[k].relativePath); };
+    size_t encodings = 0;
+    auto encoded = [&](size_t n) { return folder + "/encoding-" + std::to_string(n) + ".vcdiff"; };
 
     std::vector<DeltaFile> kept, whole;
     std::vector<char> buffer(ChunkSize);
     for (size_t i : order) {
         const PlannedFile& file = plan.replaced[i];
-        DeltaFile delta;
-        delta.replaced = i;
-        delta.path = file.path;
-        delta.newSize = file.size;
-        delta.oldSize = oldRead.entries[file.oldSource].size;
-        if (kept.size() >= DeltaCountLimit) {
-            delta.whole = "a patch holds at most " + std::to_string(DeltaCountLimit) + " deltas";
-            whole.push_back(delta);
+        const std::string newPath = LocalPath(newFolder, newRead.entries[file.source].relativePath);
+        DeltaFile base;
+        base.replaced = i;
+        base.path = file.path;
+        base.newSize = file.size;
+        auto travelWhole = [&](const std::string& why) {
+            base.whole = why;
+            whole.push_back(base);
+        };
+        // Each version's file, or why the file travels whole.
+        std::vector<std::pair<size_t, size_t>> files{{0, file.oldSource}};
+        std::string lacking;
+        for (size_t v = 1; v < olds.size() && lacking.empty(); ++v) {
+            auto found = byName[v].find(mp::FoldedName(file.path));
+            if (found == byName[v].end()) lacking = ShiftJisToUtf8(olds[v].label);
+            else files.push_back({v, found->second});
+        }
+        if (!lacking.empty()) {
+            travelWhole("the old version " + lacking + " does not have it");
             continue;
         }
-        EncodingProcess process;
-        if (StartEncoding(result->encoder, SourceWindow(delta.oldSize), oldPath(i), newPath(i), encoded(i), &process,
-                          problem) != 0)
-            return 1;
-        // While it runs: the two hashes.
-        std::string hashProblem;
-        int hashed = HashFile(oldPath(i), &buffer, &delta.oldHash, &hashProblem) != 0 ||
-                     HashFile(newPath(i), &buffer, &delta.newHash, &hashProblem) != 0;
-        if (FinishEncoding(&process, problem) != 0) {
-            *problem = Utf8(file.path) + ": " + *problem;
-            return 1;
+        // One delta per old content but NEW's. With one version the hashes are
+        // taken while the encoder runs; with more, each later file is hashed
+        // first, to know whether its content was met before.
+        std::vector<DeltaFile> lines;
+        std::string failed;
+        for (const auto& [v, k] : files) {
+            if (v == 0 && FirstHasNew(plan, file)) continue;
+            DeltaFile* line = nullptr;
+            std::string hash;
+            uint64_t size = olds[v].read->entries[k].size;
+            if (v > 0) {
+                if (HashFile(oldPath(v, k), &buffer, &hash, problem) != 0) return 1;
+                if (base.newHash.empty() && HashFile(newPath, &buffer, &base.newHash, problem) != 0) return 1;
+                if (size == file.size && hash == base.newHash) continue;  // already new: left alone
+                for (DeltaFile& earlier : lines)
+                    if (earlier.oldSize == size && earlier.oldHash == hash) line = &earlier;
+            }
+            if (line) {
+                line->from.push_back({v, k});
+                continue;
+            }
+            if (kept.size() + lines.size() >= DeltaCountLimit) {
+                failed = "a patch holds at most " + std::to_string(DeltaCountLimit) + " deltas";
+                break;
+            }
+            DeltaFile made = base;
+            made.from = {{v, k}};
+            made.oldSize = size;
+            made.oldHash = hash;
+            made.oldLocal = oldPath(v, k);
+            made.newLocal = newPath;
+            made.file = encoded(encodings++);
+            EncodingProcess process;
+            if (StartEncoding(result->encoder, SourceWindow(size), made.oldLocal, newPath, made.file, &process, problem) != 0)
+                return 1;
+            std::string hashProblem;
+            int hashed = (made.oldHash.empty() && HashFile(made.oldLocal, &buffer, &made.oldHash, &hashProblem) != 0) ||
+                         (base.newHash.empty() && HashFile(newPath, &buffer, &base.newHash, &hashProblem) != 0);
+            if (FinishEncoding(&process, problem) != 0) {
+                *problem = Utf8(file.path) + ": " + *problem;
+                return 1;
+            }
+            if (hashed != 0) return *problem = hashProblem, 1;
+            if (Interrupted()) return *problem = "interrupted", 1;
+            made.newHash = base.newHash;
+            made.deltaSize = LocalFileSize(made.file);
+            lines.push_back(made);
+            if (made.deltaSize > file.size / 2) {
+                failed = "its delta of " + std::to_string(made.deltaSize) + " bytes is more than half the file";
+                break;
+            }
+            if (DeltaEncodedHook) DeltaEncodedHook(made.file);
         }
-        if (hashed != 0) return *problem = hashProblem, 1;
-        if (Interrupted()) return *problem = "interrupted", 1;
-        delta.deltaSize = LocalFileSize(encoded(i));
-        if (delta.deltaSize > file.size / 2) {
-            RemoveLocalTree(encoded(i));
-            delta.whole = "its delta of " + std::to_string(delta.deltaSize) + " bytes is more than half the file";
-            whole.push_back(delta);
+        if (!failed.empty()) {
+            for (const DeltaFile& line : lines) RemoveLocalTree(line.file);
+            base.oldSize = lines.empty() ? 0 : lines[0].oldSize;
+            travelWhole(failed);
             continue;
         }
-        if (DeltaEncodedHook) DeltaEncodedHook(encoded(i));
-        delta.oldLocal = oldPath(i);
-        delta.newLocal = newPath(i);
-        kept.push_back(delta);
+        for (DeltaFile& line : lines) {
+            if (olds.size() > 1)
+                for (const auto& [v, k] : line.from) line.label += (line.label.empty() ? "" : ", ") + olds[v].label;
+            kept.push_back(line);
+        }
     }
 
     // Numbered in the plan's order, as the manifest lists them.
     auto byPlan = [](const DeltaFile& a, const DeltaFile& b) { return a.replaced < b.replaced; };
-    std::sort(kept.begin(), kept.end(), byPlan);
-    std::sort(whole.begin(), whole.end(), byPlan);
+    std::stable_sort(kept.begin(), kept.end(), byPlan);
+    std::stable_sort(whole.begin(), whole.end(), byPlan);
     for (size_t n = 0; n < kept.size(); ++n) {
+        if (RenameLocalFile(kept[n].file, folder + "/" + Numbered(n + 1), problem) != 0) return 1;
         kept[n].file = "deltas\\" + Numbered(n + 1);
-        if (RenameLocalFile(encoded(kept[n].replaced), folder + "/" + Numbered(n + 1), problem) != 0) return 1;
         result->deltaBytes += kept[n].deltaSize;
     }
     result->deltas = kept;

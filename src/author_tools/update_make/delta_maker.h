@@ -23,9 +23,12 @@ const size_t DeltaCountLimit = 256;  // the program's manifest holds no more
 
 enum class DeltaMode { Wanted, Required, Off };
 
+// One line of deltas.txt, or a candidate that travels whole.
 struct DeltaFile {
     size_t replaced = 0;  // its index in the plan's replaced files
     std::string path;     // Shift-JIS, relative to the game folder
+    std::vector<std::pair<size_t, size_t>> from;  // the old versions with this old file: version, index in its read
+    std::string label;                            // their names, for a patch of several versions ("" for one)
     uint64_t oldSize = 0, newSize = 0, deltaSize = 0;
     std::string oldHash, newHash;  // SHA-256, 64 lowercase hex digits
     std::string file;              // in the patch: "deltas\0001.vcdiff"; "" for one that travels whole
@@ -47,11 +50,22 @@ struct DeltaResult {
 // at least DeltaMinimumSize bytes.
 bool DeltaCandidate(const PlannedFile& file);
 
+// An old version as the deltas see it: its folder on this machine, the folder
+// as read, and its name (Shift-JIS).
+struct OldVersionFiles {
+    std::string folder;
+    const FolderRead* read;
+    std::string label;
+};
 // Encodes the candidates, largest first (the first 256 that are worth it
 // become deltas), hashing both versions while the encoder runs, into
 // patch/deltas (UTF-8 local paths); writes patch/deltas.txt when there is a
 // delta. 0, or 1 and a reason (a file that cannot be read, the encoder failing).
-int MakeDeltas(const PatchPlan& plan, const FolderRead& oldRead, const FolderRead& newRead, const std::string& oldFolder,
+// With several old versions a changed file has a delta from each old content
+// it has in them (by size and SHA-256) but NEW's, in the order of the
+// versions; it travels whole when a version lacks it or any delta is more
+// than half the file. olds[0] is the version the plan was made from.
+int MakeDeltas(const PatchPlan& plan, const std::vector<OldVersionFiles>& olds, const FolderRead& newRead,
                const std::string& newFolder, const std::string& patch, DeltaResult* result, std::string* problem);
 
 // Decodes each delta in patch with the program's decoder from OLD's file and

@@ -2,6 +2,8 @@
 
 #include <stdio.h>
 
+#include <set>
+
 #include <nlohmann/json.hpp>
 
 #include "author_tools/run/delta_savings.h"
@@ -18,17 +20,22 @@ std::string Bytes(uint64_t size) { return std::to_string(size) + (size == 1 ? " 
 
 uint64_t Total(const MakeReport& report) {
     return report.descriptionBytes + report.updateBytes + report.deltas.manifestBytes + report.deltas.deltaBytes +
-           report.exeBytes;
+           report.alsoWholeBytes + report.exeBytes;
 }
 
+// Each file the deltas make counts once, however many old versions it has a delta from.
 int64_t Saved(const MakeReport& report) {
     uint64_t newBytes = 0;
-    for (const DeltaFile& delta : report.deltas.deltas) newBytes += delta.newSize;
+    std::set<size_t> counted;
+    for (const DeltaFile& delta : report.deltas.deltas)
+        if (counted.insert(delta.replaced).second) newBytes += delta.newSize;
     return DeltaBytesSaved(newBytes, report.deltas.deltaBytes, report.deltas.manifestBytes);
 }
 
-// The patch had every replaced file travelled whole.
-uint64_t WholeTotal(const MakeReport& report) { return (uint64_t)((int64_t)Total(report) + Saved(report)); }
+// The patch had every replaced file travelled whole (in update\, once).
+uint64_t WholeTotal(const MakeReport& report) {
+    return (uint64_t)((int64_t)(Total(report) - report.alsoWholeBytes) + Saved(report));
+}
 
 const DeltaFile* DeltaOf(const MakeReport& report, const std::vector<PlannedFile>& files, const PlannedFile& file) {
     if (&files != &report.plan.replaced) return nullptr;
@@ -87,8 +94,9 @@ std::string DeltasAsText(const MakeReport& report) {
                        std::to_string(deltas.deltas.size()) + "):\n";
     if (deltas.deltas.empty()) text += "  none\n";
     for (const DeltaFile& delta : deltas.deltas)
-        text += "  " + Utf8(delta.path) + "  " + Bytes(delta.deltaSize) + " for " + Bytes(delta.newSize) + " (" +
-                Percent(delta.deltaSize, delta.newSize) + ")\n";
+        text += "  " + Utf8(delta.path) + (delta.label.empty() ? "" : "  from " + Utf8(delta.label)) + "  " +
+                Bytes(delta.deltaSize) + " for " + Bytes(delta.newSize) + " (" + Percent(delta.deltaSize, delta.newSize) +
+                ")\n";
     if (!deltas.whole.empty()) {
         text += "Travel whole though a delta was tried (" + std::to_string(deltas.whole.size()) + "):\n";
         for (const DeltaFile& delta : deltas.whole)
@@ -107,7 +115,8 @@ json DeltasAsJson(const MakeReport& report) {
                         {"old_size", delta.oldSize},
                         {"old_sha256", delta.oldHash},
                         {"new_size", delta.newSize},
-                        {"new_sha256", delta.newHash}});
+                        {"new_sha256", delta.newHash},
+                        {"versions", delta.label.empty() ? json(nullptr) : json(Utf8(delta.label))}});
     for (const DeltaFile& delta : deltas.whole)
         whole.push_back({{"path", Utf8(delta.path)}, {"size", delta.newSize},
                          {"delta_size", delta.deltaSize ? json(delta.deltaSize) : json(nullptr)},
@@ -155,7 +164,14 @@ std::string MakeReportAsText(const MakeReport& report) {
                              : ", deltas.txt " + Bytes(report.deltas.manifestBytes) + ", deltas\\ " +
                                    std::to_string(deltaFiles) + (deltaFiles == 1 ? " file " : " files ") +
                                    Bytes(report.deltas.deltaBytes)) +
+            (report.alsoWholeFiles == 0 ? std::string()
+                                        : ", whole\\ " + std::to_string(report.alsoWholeFiles) +
+                                              (report.alsoWholeFiles == 1 ? " file " : " files ") +
+                                              Bytes(report.alsoWholeBytes)) +
             ", update.exe " + Bytes(report.exeBytes) + ": " + Bytes(Total(report)) + " in all\n";
+    if (report.alsoWholeFiles != 0)
+        text += "--also-whole costs " + Bytes(report.alsoWholeBytes) + ": the files the deltas make, whole, for a "
+                "player's file of another version or a damaged one\n";
     if (deltaFiles != 0)
         text += "Deltas save " + std::to_string(Saved(report)) + " bytes: with every file whole it would be " +
                 Bytes(WholeTotal(report)) + " (this patch is " + Percent(Total(report), WholeTotal(report)) +
@@ -174,6 +190,8 @@ std::string MakeReportAsText(const MakeReport& report) {
                 std::to_string(deltas.deltas.size() - deltas.rejected.size()) + " of " +
                 std::to_string(deltas.deltas.size()) + " give NEW's file byte for byte\n";
     }
+    for (const auto& [label, proven] : report.versionsProven)
+        text += "On the old version " + Utf8(label) + ": " + (proven ? "proven" : "not proven") + "\n";
     if (!report.proof.differences.empty()) {
         text += "Differences between the game folder afterwards and NEW:\n";
         for (const ProofDifference& difference : report.proof.differences)
@@ -205,6 +223,8 @@ std::string MakeReportAsJson(const MakeReport& report) {
                         {"deltas_txt", report.deltas.manifestBytes},
                         {"delta_files", report.deltas.deltas.size()},
                         {"delta_bytes", report.deltas.deltaBytes},
+                        {"also_whole_files", report.alsoWholeFiles},
+                        {"also_whole_bytes", report.alsoWholeBytes},
                         {"update_exe", report.exeBytes},
                         {"total", Total(report)},
                         {"all_whole", WholeTotal(report)},
@@ -222,6 +242,9 @@ std::string MakeReportAsJson(const MakeReport& report) {
     for (const ProofDifference& difference : report.proof.differences)
         proof["differences"].push_back({{"path", Utf8(difference.path)}, {"message", Utf8(difference.message)}});
     document["proof"] = proof;
+    document["versions"] = json::array();
+    for (const auto& [label, proven] : report.versionsProven)
+        document["versions"].push_back({{"name", Utf8(label)}, {"proven", proven}});
     document["proven"] = report.proof.proven;
     document["made"] = report.placed;
     document["result"] = ProofLine(report);

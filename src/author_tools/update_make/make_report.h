@@ -16,9 +16,14 @@ struct MakeReport {
     PatchPlan plan;
     std::vector<std::string> excludedOld, excludedNew;  // files --exclude left out (Shift-JIS, relative)
     uint64_t descriptionBytes = 0, updateFiles = 0, updateBytes = 0, exeBytes = 0;
+    uint64_t alsoWholeFiles = 0, alsoWholeBytes = 0;  // whole\ (--also-whole)
     DeltaMode deltaMode = DeltaMode::Wanted;
     DeltaResult deltas;
     ProofResult proof;
+    // With several old versions: each one's name (Shift-JIS) and whether its
+    // proof holds, and what the later ones' proofs found (named by version).
+    std::vector<std::pair<std::string, bool>> versionsProven;
+    std::vector<ProofDifference> laterDifferences;
     bool placed = false;  // renamed into place (only when proven)
 };
 

@@ -13,6 +13,7 @@
 #include "author_tools/update_make/folder_order.h"
 #include "author_tools/update_make/left_out_files.h"
 #include "author_tools/update_make/make_report.h"
+#include "author_tools/update_make/old_versions.h"
 #include "author_tools/update_make/parallel_compare.h"
 #include "author_tools/update_make/patch_maker.h"
 #include "author_tools/update_make/release_program.h"
@@ -27,7 +28,8 @@ const char Usage[] =
     "usage: update-make [--json] [--texts UPDATE_INI] [--game-name TEXT] [--reg-path KEY] [--caption TEXT]\n"
     "                   [--width N] [--height N] [--comment0 TEXT] [--comment1 TEXT] [--attention1 TEXT]\n"
     "                   [--exe UPDATE_EXE] [--game-path C:\\Game] [--patch-path C:\\Patch] [--delta | --no-delta]\n"
-    "                   [--exclude PATTERN]... OLD_GAME NEW_GAME PATCH_FOLDER\n";
+    "                   [--also-whole] [--exclude PATTERN]... [--label NAME]... OLD_GAME [OLD_GAME...] NEW_GAME\n"
+    "                   PATCH_FOLDER\n";
 
 const char Help[] =
     "\nMakes a patch in PATCH_FOLDER (new, or an empty folder) that turns the game in OLD_GAME into the one in\n"
@@ -39,7 +41,11 @@ const char Help[] =
     "(nothing written), 3 a usage or read error. --version shows the version.\n"
     "--exclude PATTERN leaves out the files and folders it matches, by their path relative to the game folder or\n"
     "by their name (* any run of characters, ? one, / or \\ between names, letters in either case), in OLD as in\n"
-    "NEW: the patch neither carries nor deletes them (--exclude Thumbs.db --exclude .git --exclude '*~').\n";
+    "NEW: the patch neither carries nor deletes them (--exclude Thumbs.db --exclude .git --exclude '*~').\n"
+    "Several OLD_GAME folders make one patch for each of those versions: a changed file travels as a delta from\n"
+    "each old content it has; each version is named by its folder, or by --label, once for each OLD_GAME in order,\n"
+    "and the patch is proven on each. --also-whole carries each file the deltas make whole as well, in whole\\ beside\n"
+    "update\\: a player's file of a version no delta starts from, or a damaged one, is then replaced by it.\n";
 
 // The options that give a line of update.ini, in the order a first patch writes them.
 const char* const TextOptions[][2] = {{"--game-name", "[GameName]"}, {"--reg-path", "[RegPath]"},
@@ -54,11 +60,14 @@ const char DefaultAttention[] =
 
 struct Options {
     std::string oldFolder, newFolder, patchFolder;  // on this machine, UTF-8
+    std::vector<std::string> laterOldFolders;       // more old versions, after oldFolder
+    std::vector<std::string> labels;                // --label, UTF-8
     std::string patchPath = "C:\\Patch", gamePath = "C:\\Game";
     std::string texts, exe;
     std::vector<std::string> excludes;  // UTF-8
     std::vector<std::pair<std::string, std::string>> values;  // key, UTF-8 value, in TextOptions order
     bool json = false;
+    bool alsoWhole = false;  // --also-whole
     DeltaMode deltas = DeltaMode::Wanted;
 };
 
@@ -67,8 +76,8 @@ int ParseOptions(const std::vector<std::string>& arguments, Options* options, st
     std::vector<std::pair<std::string, std::string>> given;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        if (argument == "--json") {
-            options->json = true;
+        if (argument == "--json" || argument == "--also-whole") {
+            (argument == "--json" ? options->json : options->alsoWhole) = true;
             continue;
         }
         if (argument == "--delta" || argument == "--no-delta") {
@@ -89,7 +98,7 @@ int ParseOptions(const std::vector<std::string>& arguments, Options* options, st
             const char* key = nullptr;
             for (const auto& option : TextOptions)
                 if (argument == option[0]) key = option[1];
-            if (!target && !key && argument != "--exclude") {
+            if (!target && !key && argument != "--exclude" && argument != "--label") {
                 *problem = "unknown option " + argument;
                 return 1;
             }
@@ -98,14 +107,20 @@ int ParseOptions(const std::vector<std::string>& arguments, Options* options, st
                 return 1;
             }
             if (argument == "--exclude") options->excludes.push_back(arguments[++i]);
+            else if (argument == "--label") options->labels.push_back(arguments[++i]);
             else if (target) *target = arguments[++i];
             else given.push_back({key, arguments[++i]});
             continue;
         }
         folders.push_back(argument);
     }
-    if (folders.size() != 3) {
+    if (folders.size() < 3) {
         *problem = "the old game folder, the new game folder and the patch folder to make are needed";
+        return 1;
+    }
+    if (!options->labels.empty() && options->labels.size() != folders.size() - 2) {
+        *problem = "--label names each old game folder in order: " + std::to_string(folders.size() - 2) +
+                   " old folders, " + std::to_string(options->labels.size()) + " labels";
         return 1;
     }
     for (const auto& option : TextOptions)
@@ -118,8 +133,9 @@ int ParseOptions(const std::vector<std::string>& arguments, Options* options, st
             return 1;
         }
     options->oldFolder = folders[0];
-    options->newFolder = folders[1];
-    options->patchFolder = folders[2];
+    options->laterOldFolders.assign(folders.begin() + 1, folders.end() - 2);
+    options->newFolder = folders[folders.size() - 2];
+    options->patchFolder = folders.back();
     return 0;
 }
 
@@ -159,46 +175,67 @@ void AddDefaults(std::vector<std::pair<std::string, std::string>>* values) {
     if (!has("[Attention1]")) values->push_back({"[Attention1]", DefaultAttention});
 }
 
+// The folders of a patch's tree (update\ or whole\) made as files are
+// copied into it, each once.
+struct TreeWriter {
+    std::string root;  // on this machine
+    std::set<std::string> made;
+
+    // Every folder along a Shift-JIS path (its last name too with withLast), as NEW spells it.
+    int Ensure(const std::string& path, bool withLast, std::string* problem) {
+        for (size_t i = 0; i <= path.size(); ++i) {
+            bool end = i == path.size();
+            if (!end && path[i] != '\\') {
+                // A double-byte character's second byte is never a separator.
+                if (IsShiftJisLeadByte((unsigned char)path[i]) && i + 1 < path.size()) ++i;
+                continue;
+            }
+            if (end && !withLast) break;
+            const std::string prefix = path.substr(0, i);
+            if (prefix.empty() || !made.insert(prefix).second) continue;
+            if (MakeLocalFolder(LocalPath(root, prefix), problem) != 0) return 1;
+        }
+        return 0;
+    }
+    // NEW's file at path, copied below root.
+    int Copy(const Options& options, const FolderRead& newRead, const PlannedFile& file, uint64_t* bytes,
+             std::string* problem) {
+        if (Interrupted()) return *problem = "interrupted", 1;
+        return Ensure(file.path, false, problem) != 0 ||
+               CopyLocalFile(LocalPath(options.newFolder, newRead.entries[file.source].relativePath),
+                             LocalPath(root, file.path), bytes, problem) != 0;
+    }
+};
+
 int WritePatch(const Options& options, const FolderRead& newRead, const PatchPlan& plan, const std::string& description,
                const std::string& temporary, MakeReport* report, std::string* problem) {
     if (WriteLocalFile(temporary + "/update.ini", description, problem) != 0) return 1;
     report->descriptionBytes = description.size();
     if (CopyLocalFile(options.exe, temporary + "/update.exe", &report->exeBytes, problem) != 0) return 1;
-    const std::string update = temporary + "/update";
-    if (MakeLocalFolder(update, problem) != 0) return 1;
-    std::set<std::string> made;
-    // Every folder along a path of update\, as NEW spells it.
-    auto ensure = [&](const std::string& folder, bool withLast) {
-        std::string prefix;
-        for (size_t i = 0; i <= folder.size(); ++i) {
-            bool end = i == folder.size();
-            if (!end && folder[i] != '\\') {
-                // A double-byte character's second byte is never a separator.
-                unsigned char byte = (unsigned char)folder[i];
-                if (IsShiftJisLeadByte(byte) && i + 1 < folder.size()) ++i;
-                continue;
-            }
-            if (end && !withLast) break;
-            prefix = folder.substr(0, i);
-            if (prefix.empty() || !made.insert(prefix).second) continue;
-            if (MakeLocalFolder(LocalPath(update, prefix), problem) != 0) return 1;
-        }
-        return 0;
-    };
+    TreeWriter update{temporary + "/update"};
+    if (MakeLocalFolder(update.root, problem) != 0) return 1;
     for (const std::string& folder : plan.newFolders)
-        if (ensure(folder, true) != 0) return 1;
+        if (update.Ensure(folder, true, problem) != 0) return 1;
     for (const auto* list : {&plan.added, &plan.replaced})
         for (const PlannedFile& file : *list) {
-            if (Interrupted()) return *problem = "interrupted", 1;
             if (list == &plan.replaced && report->deltas.Uses((size_t)(&file - plan.replaced.data()))) continue;
             uint64_t bytes = 0;
-            if (ensure(file.path, false) != 0 ||
-                CopyLocalFile(LocalPath(options.newFolder, newRead.entries[file.source].relativePath),
-                              LocalPath(update, file.path), &bytes, problem) != 0)
-                return 1;
+            if (update.Copy(options, newRead, file, &bytes, problem) != 0) return 1;
             ++report->updateFiles;
             report->updateBytes += bytes;
         }
+    // --also-whole: each file the deltas make, whole, apart from update\ (whose
+    // copy the program would make for every version).
+    if (!options.alsoWhole || report->deltas.deltas.empty()) return 0;
+    TreeWriter whole{temporary + "/whole"};
+    if (MakeLocalFolder(whole.root, problem) != 0) return 1;
+    for (size_t i = 0; i < plan.replaced.size(); ++i) {
+        uint64_t bytes = 0;
+        if (!report->deltas.Uses(i)) continue;
+        if (whole.Copy(options, newRead, plan.replaced[i], &bytes, problem) != 0) return 1;
+        ++report->alsoWholeFiles;
+        report->alsoWholeBytes += bytes;
+    }
     return 0;
 }
 
@@ -219,6 +256,15 @@ void WarnOfNoEncoder(PatchPlan* plan) {
             "; or give --no-delta to make a whole-file patch on purpose"});
 }
 
+// A later old version: its folder (UTF-8), its name (Shift-JIS), the folder as
+// read, its own plan and the NEW files its run must make from deltas.
+struct OldVersion {
+    std::string folder, label;
+    FolderRead read;
+    PatchPlan plan;
+    std::set<size_t> byDelta;
+};
+
 // One make, from the command line to the report. Each phase returns 0 to go
 // on, or the exit status the make ends with.
 struct MakeRun {
@@ -227,6 +273,8 @@ struct MakeRun {
     DescriptionTexts texts;
     std::vector<AuthorWarning> programWarnings;
     FolderRead oldRead, newRead, patchRead;
+    std::string firstLabel;           // the first old version's name, with several
+    std::vector<OldVersion> laterOld;  // the other old versions, each planned on its own
     std::string description;
     std::string temporary;     // the patch as it is built, beside the patch folder
     std::set<size_t> byDelta;  // NEW's files the deltas make
@@ -252,12 +300,21 @@ int ReadInputs(MakeRun& run, const std::vector<std::string>& arguments) {
         WindowsPath("--game-path", options.gamePath, &settings.gamePath, &problem) != 0)
         return run.Fail(MakeUsageOrReadError, problem);
     settings.oldShown = options.oldFolder;
+    for (const std::string& later : options.laterOldFolders) settings.oldShown += " and " + later;
     settings.newShown = options.newFolder;
     run.report.patchShown = options.patchFolder;
     options.patchFolder = WithoutTrailingSeparators(options.patchFolder);
-    if (int status = CheckFolderRoles(options.oldFolder, options.newFolder, options.patchFolder, run.report.patchShown,
-                                      &problem))
-        return run.Fail(status, problem);
+    for (size_t v = 0; v <= options.laterOldFolders.size(); ++v) {
+        const std::string& old = v == 0 ? options.oldFolder : options.laterOldFolders[v - 1];
+        if (int status = CheckFolderRoles(old, options.newFolder, options.patchFolder, run.report.patchShown, &problem))
+            return run.Fail(status, problem);
+        if (options.laterOldFolders.empty()) break;
+        std::string label;
+        if (VersionLabel(options.labels.empty() ? "" : options.labels[v], old, &label, &problem) != 0)
+            return run.Fail(MakeUsageOrReadError, problem);
+        if (v == 0) run.firstLabel = label;
+        else run.laterOld.push_back(OldVersion{old, label});
+    }
     if (options.exe.empty()) options.exe = ToolFolder() + "/update.exe";
     if (!LocalFileExists(options.exe))
         return run.Fail(MakeUsageOrReadError, "no update.exe at " + options.exe +
@@ -287,10 +344,16 @@ int ReadInputs(MakeRun& run, const std::vector<std::string>& arguments) {
             return run.Fail(read->nameRefused ? RefusedOrNotProven : MakeUsageOrReadError,
                             std::string(read->nameRefused ? "refused: " : "") + *folder + ": " + *reason +
                                 (read->nameRefused ? "; nothing was written" : ""));
+    for (OldVersion& old : run.laterOld)
+        if (ReadFolder(old.folder, "", &old.read, &problem) != 0)
+            return run.Fail(old.read.nameRefused ? RefusedOrNotProven : MakeUsageOrReadError,
+                            std::string(old.read.nameRefused ? "refused: " : "") + old.folder + ": " + problem +
+                                (old.read.nameRefused ? "; nothing was written" : ""));
     std::vector<std::string> excludes;
     if (ExcludePatterns(options.excludes, &excludes, &problem) != 0) return run.Fail(MakeUsageOrReadError, problem);
     run.report.excludedOld = ExcludeEntries(excludes, &run.oldRead);
     run.report.excludedNew = ExcludeEntries(excludes, &run.newRead);
+    for (OldVersion& old : run.laterOld) ExcludeEntries(excludes, &old.read);
     return 0;
 }
 
@@ -314,6 +377,22 @@ int PlanThePatch(MakeRun& run) {
     case PlanResult::ReadError: return run.Fail(MakeUsageOrReadError, run.problem);
     case PlanResult::Planned: break;
     }
+    // Each later version on its own; the patch carries what any of them needs.
+    for (OldVersion& old : run.laterOld) {
+        FileComparer compareOld = [&](size_t oldIndex, size_t newIndex, std::string* reason) {
+            return CompareLocalFiles(LocalPath(old.folder, old.read.entries[oldIndex].relativePath),
+                                     LocalPath(options.newFolder, run.newRead.entries[newIndex].relativePath),
+                                     old.read.entries[oldIndex].size, reason);
+        };
+        switch (PlanPatch(old.read, run.newRead, report.settings, compareOld, &old.plan, &run.problem)) {
+        case PlanResult::Refused: return run.Fail(RefusedOrNotProven, "refused: " + run.problem + "; nothing was written");
+        case PlanResult::ReadError: return run.Fail(MakeUsageOrReadError, run.problem);
+        case PlanResult::Planned: break;
+        }
+        MergeVersionPlan(old.plan, &report.plan);
+    }
+    if (!run.laterOld.empty() && CheckPlanLimits(report.plan, report.settings, &run.problem) != 0)
+        return run.Fail(RefusedOrNotProven, "refused: " + run.problem + "; nothing was written");
     report.plan.warnings.insert(report.plan.warnings.end(), run.programWarnings.begin(), run.programWarnings.end());
     WarnIfVersionsSwapped(options.oldFolder, options.newFolder, run.newRead, &report.plan);
     if (ComposeDescription(run.texts, report.plan, &run.description, &run.problem) != 0)
@@ -337,17 +416,20 @@ int MakeDeltasAndWrite(MakeRun& run) {
     const Options& options = run.options;
     MakeReport& report = run.report;
     run.temporary = TemporaryBeside(options.patchFolder);
+    std::vector<OldVersionFiles> olds{{options.oldFolder, &run.oldRead, run.firstLabel}};
+    for (const OldVersion& old : run.laterOld) olds.push_back({old.folder, &old.read, old.label});
     bool made = MakeLocalFolder(run.temporary, &run.problem) == 0 &&
                 (report.deltas.encoder.empty() ||
-                 MakeDeltas(report.plan, run.oldRead, run.newRead, options.oldFolder, options.newFolder, run.temporary,
-                            &report.deltas, &run.problem) == 0);
-    // The run reads the files deltas patch, deltas.txt and the deltas from the disk.
-    for (const DeltaFile& delta : report.deltas.deltas) {
-        const PlannedFile& file = report.plan.replaced[delta.replaced];
-        run.byDelta.insert(file.source);
-        mp::TreeEntry& old = run.oldRead.entries[file.oldSource];
-        old.diskPath = LocalPath(options.oldFolder, old.relativePath);
-    }
+                 MakeDeltas(report.plan, olds, run.newRead, options.newFolder, run.temporary, &report.deltas,
+                            &run.problem) == 0);
+    // The run reads the files deltas patch, deltas.txt and the deltas from the
+    // disk; each version's run must replace the files it has a delta for.
+    for (const DeltaFile& delta : report.deltas.deltas)
+        for (const auto& [v, k] : delta.from) {
+            FolderRead& read = v == 0 ? run.oldRead : run.laterOld[v - 1].read;
+            (v == 0 ? run.byDelta : run.laterOld[v - 1].byDelta).insert(report.plan.replaced[delta.replaced].source);
+            read.entries[k].diskPath = LocalPath(olds[v].folder, read.entries[k].relativePath);
+        }
     bool written = made &&
                    WritePatch(options, run.newRead, report.plan, run.description, run.temporary, &report,
                               &run.problem) == 0 &&
@@ -358,7 +440,8 @@ int MakeDeltasAndWrite(MakeRun& run) {
     }
     for (mp::TreeEntry& entry : run.patchRead.entries)
         if (!entry.directory && (EqualIgnoringAsciiCase(entry.relativePath.c_str(), "deltas.txt") ||
-                                 EqualIgnoringAsciiCase(entry.relativePath.substr(0, 7).c_str(), "deltas\\")))
+                                 EqualIgnoringAsciiCase(entry.relativePath.substr(0, 7).c_str(), "deltas\\") ||
+                                 EqualIgnoringAsciiCase(entry.relativePath.substr(0, 6).c_str(), "whole\\")))
             entry.diskPath = LocalPath(run.temporary, entry.relativePath);
     return 0;
 }
@@ -367,12 +450,31 @@ int MakeDeltasAndWrite(MakeRun& run) {
 // folder's place, any other is removed.
 int ProveAndPlace(MakeRun& run) {
     MakeReport& report = run.report;
-    // OLD and the patch as read go to the proof, which is the last to need them (a game may have 50,000 files).
+    // Each later version first, on its own plan with every warning; then the
+    // first, to which OLD and the patch as read go: the proof is the last to
+    // need them (a game may have 50,000 files).
+    for (OldVersion& old : run.laterOld) {
+        PatchPlan plan = old.plan;
+        plan.warnings = report.plan.warnings;
+        ProofResult proof;
+        if (ProvePatch(std::move(old.read), run.newRead, run.patchRead, plan, old.byDelta, report.settings, &proof,
+                       &run.problem) != 0) {
+            RemoveLocalTree(run.temporary);
+            return run.Fail(MakeUsageOrReadError, run.problem + "; nothing was written");
+        }
+        report.versionsProven.push_back({old.label, proof.proven});
+        for (const ProofDifference& difference : proof.differences)
+            report.laterDifferences.push_back(ProofDifference{difference.path, "(" + old.label + ") " +
+                                                                                   difference.message});
+    }
     if (ProvePatch(std::move(run.oldRead), run.newRead, std::move(run.patchRead), report.plan, run.byDelta,
                    report.settings, &report.proof, &run.problem) != 0) {
         RemoveLocalTree(run.temporary);
         return run.Fail(MakeUsageOrReadError, run.problem + "; nothing was written");
     }
+    if (!run.laterOld.empty()) report.versionsProven.insert(report.versionsProven.begin(), {run.firstLabel, report.proof.proven});
+    for (const ProofDifference& difference : report.laterDifferences) report.proof.differences.push_back(difference);
+    for (const auto& [label, proven] : report.versionsProven) report.proof.proven = report.proof.proven && proven;
     // The run checked every delta's result against NEW's SHA-256. Where it
     // failed, the deltas the decoder does not turn into NEW's file are named.
     if (!report.proof.proven) FindRejectedDeltas(run.temporary, &report.deltas);

@@ -280,6 +280,10 @@ PlanResult PlanPatch(const FolderRead& oldRead, const FolderRead& newRead, const
     return PlanResult::Planned;
 }
 
+int CheckPlanLimits(const PatchPlan& plan, const MakeSettings& settings, std::string* problem) {
+    return CheckLimits(plan, settings, problem);
+}
+
 int ComposeDescription(const DescriptionTexts& texts, const PatchPlan& plan, std::string* content, std::string* problem) {
     std::vector<std::string> lines;
     if (texts.haveTexts) {

@@ -53,6 +53,10 @@ enum class PlanResult { Planned, Refused, ReadError };
 PlanResult PlanPatch(const FolderRead& oldRead, const FolderRead& newRead, const MakeSettings& settings,
                      const FileComparer& compare, PatchPlan* plan, std::string* problem);
 
+// The refusals of lengths and counts PlanPatch makes, on a plan made otherwise
+// (the union of several old versions' plans). 0, or 1 and "path: reason".
+int CheckPlanLimits(const PatchPlan& plan, const MakeSettings& settings, std::string* problem);
+
 // The texts of update.ini: an existing update.ini (Shift-JIS as shipped, or
 // UTF-8) whose lines are kept as they stand but its [AddFile] and [DelFile]
 // lines, and values given as options ("[Caption]", UTF-8) that replace or add

@@ -124,8 +124,9 @@ bool CaseLayout::LayOutProgramFolder() {
         report_->Fail("cannot copy " + WideToUtf8(options_.program) + " to " + WideToUtf8(exe_));
         return false;
     }
-    // A patch with deltas carries their list and the deltas beside update.ini.
-    for (const wchar_t* name : {L"update.ini", L"update", L"deltas.txt", L"deltas"}) {
+    // A patch with deltas carries their list and the deltas beside update.ini,
+    // and may carry the new files whole.
+    for (const wchar_t* name : {L"update.ini", L"update", L"deltas.txt", L"deltas", L"whole"}) {
         std::wstring source = case_.patchSource + L"\\" + name;
         if (PathExists(source) && !CopyTree(source, programFolder_ + L"\\" + name)) {
             report_->Fail("cannot copy " + WideToUtf8(source));
