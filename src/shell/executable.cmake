@@ -20,7 +20,7 @@ set_property(SOURCE ${PROJECT_SOURCE_DIR}/res/update.rc APPEND PROPERTY OBJECT_D
 # 32-bit code carries DWARF unwind tables that only exceptions and debuggers
 # read; the program has neither, and they would take a sixth of the file.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  foreach(target update_core platform_win32 windows_text update_controls update_window update)
+  foreach(target update_core update_codec platform_win32 windows_text update_controls update_window update)
     target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables -fomit-frame-pointer)
   endforeach()
   # The runtime's objects bring tables of their own (2.6 KB): see the script.

@@ -52,8 +52,8 @@ def write_stand_in_program(path):
     struct.pack_into("<H", header, 0x58, 0x10B)
     struct.pack_into("<H", header, 0x58 + 68, 2)
     with open(path, "wb") as f:
-        # The ProductName of update.exe's version resource, which marks the project's program.
-        mark = "ProductName\0\0update_patcher\0".encode("utf-16-le")
+        # The InternalName of update.exe's version resource, which marks the project's program.
+        mark = "InternalName\0\0update_patcher\0".encode("utf-16-le")
         f.write(bytes(header) + b"a stand-in for the release update.exe\n" + mark)
 
 

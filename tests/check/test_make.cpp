@@ -33,7 +33,7 @@ namespace {
 
 // The headers of a Windows program, all update-make reads of one: MZ, the PE
 // signature, the file header and a 32- or 64-bit optional header; then, for
-// this project's program, the ProductName string of its version resource.
+// this project's program, the InternalName string of its version resource.
 std::string WindowsProgram(unsigned machine = 0x14C, unsigned subsystem = 2, bool dll = false, bool ours = true) {
     const size_t pe = 0x40, optional = pe + 24;
     bool wide = machine == 0x8664;
@@ -54,7 +54,7 @@ std::string WindowsProgram(unsigned machine = 0x14C, unsigned subsystem = 2, boo
         for (char c : text) units += std::string{c, '\0'};
         return units + std::string(2, '\0');
     };
-    if (ours) bytes += utf16("ProductName") + std::string(2, '\0') + utf16("update_patcher");
+    if (ours) bytes += utf16("InternalName") + std::string(2, '\0') + utf16("update_patcher");
     return bytes;
 }
 
@@ -482,7 +482,7 @@ TEST_F(MakeTest, TheAuthorsMistakesAreNamedWithWhatToDo) {
          "--exe {work}/update.exe: a Windows program for another processor (machine 0xAA64)" + give},
         {"the game's engine", WindowsProgram(0x14C, 2, false, false), {"old", "new", "patch"}, MakeUsageOrReadError,
          "--exe {work}/update.exe: a windowed Windows program, but not this project's update.exe (its version "
-         "resource names no ProductName update_patcher; the game's own engine, perhaps)" + give},
+         "resource names no InternalName update_patcher; the game's own engine, perhaps)" + give},
         {"the patch folder named first", WindowsProgram(), {"patch", "old", "new"}, MakeUsageOrReadError,
          "old game folder {work}/patch: no such folder; " + order},
         {"a new game folder that does not exist", WindowsProgram(), {"old", "newer", "patch"}, MakeUsageOrReadError,

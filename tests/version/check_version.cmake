@@ -3,7 +3,7 @@
 #     PROGRAM --version prints "NAME VERSION" and one line end, and exits 0.
 #   cmake -DVERSION=1.2.3 -DPRODUCT=update_patcher -DWINDRES=windres -DPROGRAM=update.exe -P check_version.cmake
 #     update.exe's version resource, read back from the built file: FILEVERSION and
-#     PRODUCTVERSION VERSION,0; FileVersion and ProductVersion VERSION, ProductName
+#     PRODUCTVERSION VERSION,0; FileVersion and ProductVersion VERSION, InternalName
 #     PRODUCT and OriginalFilename update.exe in both language blocks.
 if(DEFINED WINDRES)
   execute_process(COMMAND ${WINDRES} --input-format=coff --output-format=rc -i ${PROGRAM}
@@ -29,7 +29,7 @@ if(DEFINED WINDRES)
   foreach(value FileVersion ProductVersion)
     list(APPEND expected "VALUE \"${value}\", \"${VERSION}\"")
   endforeach()
-  list(APPEND expected "VALUE \"ProductName\", \"${PRODUCT}\"" "VALUE \"OriginalFilename\", \"update.exe\"")
+  list(APPEND expected "VALUE \"InternalName\", \"${PRODUCT}\"" "VALUE \"OriginalFilename\", \"update.exe\"")
   string(LENGTH "${rc}" whole)
   foreach(line IN LISTS expected)
     string(REPLACE "${line}" "" without "${rc}")

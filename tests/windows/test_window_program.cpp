@@ -9,6 +9,7 @@
 
 #include "program_driver.h"
 #include "test_window_support.h"
+#include "update_version.h"
 
 namespace {
 
@@ -332,7 +333,8 @@ TEST_F(ProgramResources, VersionInformationInJapaneseAndEnglish) {
     };
     EXPECT_EQ(value("041103a4", "ProductName"), "ゲーム アップデート");
     EXPECT_EQ(value("041103a4", "FileDescription"), "ゲーム アップデート プログラム");
-    EXPECT_EQ(value("041103a4", "FileVersion"), "1.0.0.0");
+    EXPECT_EQ(value("041103a4", "FileVersion"), UPDATE_VERSION);
+    EXPECT_EQ(value("041103a4", "InternalName"), "update_patcher");
     EXPECT_EQ(value("040904e4", "ProductName"), "Game Update");
     EXPECT_EQ(value("040904e4", "FileDescription"), "Game update program");
     EXPECT_EQ(value("040904e4", "OriginalFilename"), "update.exe");

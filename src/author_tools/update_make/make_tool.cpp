@@ -212,7 +212,7 @@ int WritePatch(const Options& options, const FolderRead& newRead, const PatchPla
     if (WriteLocalFile(temporary + "/update.ini", description, problem) != 0) return 1;
     report->descriptionBytes = description.size();
     if (CopyLocalFile(options.exe, temporary + "/update.exe", &report->exeBytes, problem) != 0) return 1;
-    TreeWriter update{temporary + "/update"};
+    TreeWriter update{temporary + "/update", {}};
     if (MakeLocalFolder(update.root, problem) != 0) return 1;
     for (const std::string& folder : plan.newFolders)
         if (update.Ensure(folder, true, problem) != 0) return 1;
@@ -227,7 +227,7 @@ int WritePatch(const Options& options, const FolderRead& newRead, const PatchPla
     // --also-whole: each file the deltas make, whole, apart from update\ (whose
     // copy the program would make for every version).
     if (!options.alsoWhole || report->deltas.deltas.empty()) return 0;
-    TreeWriter whole{temporary + "/whole"};
+    TreeWriter whole{temporary + "/whole", {}};
     if (MakeLocalFolder(whole.root, problem) != 0) return 1;
     for (size_t i = 0; i < plan.replaced.size(); ++i) {
         uint64_t bytes = 0;

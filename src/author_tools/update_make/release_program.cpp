@@ -30,12 +30,12 @@ std::string Utf16Terminated(const char* text) {
     return units + std::string(2, '\0');
 }
 
-// update.exe's version resource names the project as its ProductName: that
+// update.exe's version resource names the project as its InternalName: that
 // tells it from another windowed program given by mistake, such as the game's
 // own engine. A version resource string is UTF-16: the key, its terminator,
 // up to two bytes of padding to a four-byte boundary, then the value.
 bool NamesThisProject(const std::string& bytes) {
-    const std::string key = Utf16Terminated("ProductName"), value = Utf16Terminated(UPDATE_PRODUCT_NAME);
+    const std::string key = Utf16Terminated("InternalName"), value = Utf16Terminated(UPDATE_PRODUCT_NAME);
     for (size_t at = bytes.find(key); at != std::string::npos; at = bytes.find(key, at + 1)) {
         size_t start = at + key.size();
         for (int padding = 0; padding < 2 && start < bytes.size() && bytes[start] == '\0'; ++padding) start += 2;
@@ -75,7 +75,7 @@ int CheckReleaseProgram(const std::string& path, std::vector<AuthorWarning>* war
     if (subsystem != SubsystemGui) return refuse("a Windows program of subsystem " + std::to_string(subsystem) + ", not update.exe");
     if (!NamesThisProject(bytes))
         return refuse(std::string("a windowed Windows program, but not this project's update.exe (its version resource "
-                                  "names no ProductName ") + UPDATE_PRODUCT_NAME + "; the game's own engine, perhaps)");
+                                  "names no InternalName ") + UPDATE_PRODUCT_NAME + "; the game's own engine, perhaps)");
     if (machine == MachineAmd64)
         warnings->push_back(AuthorWarning{"exe-64-bit", "update.exe",
                                           "the x86_64 build: it runs only on 64-bit Windows; the release is the i686 "
