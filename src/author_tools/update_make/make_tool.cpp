@@ -313,7 +313,7 @@ int ReadInputs(MakeRun& run, const std::vector<std::string>& arguments) {
         if (VersionLabel(options.labels.empty() ? "" : options.labels[v], old, &label, &problem) != 0)
             return run.Fail(MakeUsageOrReadError, problem);
         if (v == 0) run.firstLabel = label;
-        else run.laterOld.push_back(OldVersion{old, label});
+        else run.laterOld.push_back(OldVersion{old, label, {}, {}, {}});
     }
     if (options.exe.empty()) options.exe = ToolFolder() + "/update.exe";
     if (!LocalFileExists(options.exe))
