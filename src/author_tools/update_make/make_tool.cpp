@@ -12,6 +12,7 @@
 #include "author_tools/update_make/delta_maker.h"
 #include "author_tools/update_make/folder_order.h"
 #include "author_tools/update_make/left_out_files.h"
+#include "author_tools/update_make/make_options.h"
 #include "author_tools/update_make/make_report.h"
 #include "author_tools/update_make/old_versions.h"
 #include "author_tools/update_make/parallel_compare.h"
@@ -23,121 +24,6 @@
 namespace mp = memory_platform;
 
 namespace {
-
-const char Usage[] =
-    "usage: update-make [--json] [--texts UPDATE_INI] [--game-name TEXT] [--reg-path KEY] [--caption TEXT]\n"
-    "                   [--width N] [--height N] [--comment0 TEXT] [--comment1 TEXT] [--attention1 TEXT]\n"
-    "                   [--exe UPDATE_EXE] [--game-path C:\\Game] [--patch-path C:\\Patch] [--delta | --no-delta]\n"
-    "                   [--also-whole] [--exclude PATTERN]... [--label NAME]... OLD_GAME [OLD_GAME...] NEW_GAME\n"
-    "                   PATCH_FOLDER\n";
-
-const char Help[] =
-    "\nMakes a patch in PATCH_FOLDER (new, or an empty folder) that turns the game in OLD_GAME into the one in\n"
-    "NEW_GAME, and proves it with update.exe's own run. The patch carries the release update.exe: the one\n"
-    "beside update-make, or --exe (on Linux, build it with cmake --preset win32 && cmake --build --preset win32:\n"
-    "build/win32/src/shell/update.exe). A first patch takes its texts from the options (--reg-path is needed;\n"
-    "--game-name, --caption, --comment0 and --comment1 fill the window), a later one from --texts and the\n"
-    "previous patch's update.ini. Exit status: 0 made and proven, 1 with warnings, 2 refused or not proven\n"
-    "(nothing written), 3 a usage or read error. --version shows the version.\n"
-    "--exclude PATTERN leaves out the files and folders it matches, by their path relative to the game folder or\n"
-    "by their name (* any run of characters, ? one, / or \\ between names, letters in either case), in OLD as in\n"
-    "NEW: the patch neither carries nor deletes them (--exclude Thumbs.db --exclude .git --exclude '*~').\n"
-    "Several OLD_GAME folders make one patch for each of those versions: a changed file travels as a delta from\n"
-    "each old content it has; each version is named by its folder, or by --label, once for each OLD_GAME in order,\n"
-    "and the patch is proven on each. --also-whole carries each file the deltas make whole as well, in whole\\ beside\n"
-    "update\\: a player's file of a version no delta starts from, or a damaged one, is then replaced by it.\n";
-
-// The options that give a line of update.ini, in the order a first patch writes them.
-const char* const TextOptions[][2] = {{"--game-name", "[GameName]"}, {"--reg-path", "[RegPath]"},
-                                      {"--caption", "[Caption]"},     {"--width", "[Width]"},
-                                      {"--height", "[Height]"},       {"--comment0", "[Comment0]"},
-                                      {"--comment1", "[Comment1]"},   {"--attention1", "[Attention1]"}};
-
-// A first patch's window without --width, --height and --attention1.
-const char DefaultAttention[] =
-    "\xE6\x9B\xB4\xE6\x96\xB0\xE3\x81\x99\xE3\x82\x8B\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB\xE3\x81\x8C"
-    "\xE8\xA6\x8B\xE3\x81\xA4\xE3\x81\x8B\xE3\x82\x8A\xE3\x81\xBE\xE3\x81\x9B\xE3\x82\x93\xE3\x80\x82";  // 更新するファイルが見つかりません。
-
-struct Options {
-    std::string oldFolder, newFolder, patchFolder;  // on this machine, UTF-8
-    std::vector<std::string> laterOldFolders;       // more old versions, after oldFolder
-    std::vector<std::string> labels;                // --label, UTF-8
-    std::string patchPath = "C:\\Patch", gamePath = "C:\\Game";
-    std::string texts, exe;
-    std::vector<std::string> excludes;  // UTF-8
-    std::vector<std::pair<std::string, std::string>> values;  // key, UTF-8 value, in TextOptions order
-    bool json = false;
-    bool alsoWhole = false;  // --also-whole
-    DeltaMode deltas = DeltaMode::Wanted;
-};
-
-int ParseOptions(const std::vector<std::string>& arguments, Options* options, std::string* problem) {
-    std::vector<std::string> folders;
-    std::vector<std::pair<std::string, std::string>> given;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (argument == "--json" || argument == "--also-whole") {
-            (argument == "--json" ? options->json : options->alsoWhole) = true;
-            continue;
-        }
-        if (argument == "--delta" || argument == "--no-delta") {
-            DeltaMode mode = argument == "--delta" ? DeltaMode::Required : DeltaMode::Off;
-            if (options->deltas != DeltaMode::Wanted && options->deltas != mode) {
-                *problem = "--delta and --no-delta exclude each other";
-                return 1;
-            }
-            options->deltas = mode;
-            continue;
-        }
-        if (argument.size() > 1 && argument[0] == '-') {
-            std::string* target = argument == "--texts"        ? &options->texts
-                                  : argument == "--exe"        ? &options->exe
-                                  : argument == "--game-path"  ? &options->gamePath
-                                  : argument == "--patch-path" ? &options->patchPath
-                                                               : nullptr;
-            const char* key = nullptr;
-            for (const auto& option : TextOptions)
-                if (argument == option[0]) key = option[1];
-            if (!target && !key && argument != "--exclude" && argument != "--label") {
-                *problem = "unknown option " + argument;
-                return 1;
-            }
-            if (i + 1 >= arguments.size()) {
-                *problem = argument + " needs a value";
-                return 1;
-            }
-            if (argument == "--exclude") options->excludes.push_back(arguments[++i]);
-            else if (argument == "--label") options->labels.push_back(arguments[++i]);
-            else if (target) *target = arguments[++i];
-            else given.push_back({key, arguments[++i]});
-            continue;
-        }
-        folders.push_back(argument);
-    }
-    if (folders.size() < 3) {
-        *problem = "the old game folder, the new game folder and the patch folder to make are needed";
-        return 1;
-    }
-    if (!options->labels.empty() && options->labels.size() != folders.size() - 2) {
-        *problem = "--label names each old game folder in order: " + std::to_string(folders.size() - 2) +
-                   " old folders, " + std::to_string(options->labels.size()) + " labels";
-        return 1;
-    }
-    for (const auto& option : TextOptions)
-        for (const auto& value : given)
-            if (value.first == option[1]) options->values.push_back(value);
-    for (const auto& value : options->values)
-        if ((value.first == "[Width]" || value.first == "[Height]") &&
-            (value.second.empty() || value.second.find_first_not_of("0123456789") != std::string::npos)) {
-            *problem = value.first + " needs a number of pixels";
-            return 1;
-        }
-    options->oldFolder = folders[0];
-    options->laterOldFolders.assign(folders.begin() + 1, folders.end() - 2);
-    options->newFolder = folders[folders.size() - 2];
-    options->patchFolder = folders.back();
-    return 0;
-}
 
 bool IsSeparator(char c) {
 #ifdef _WIN32
@@ -160,21 +46,6 @@ std::string TemporaryBeside(const std::string& folder) {
 }
 
 // The first patch's texts that the author did not give.
-void AddDefaults(std::vector<std::pair<std::string, std::string>>* values) {
-    auto has = [&](const char* key) {
-        for (const auto& value : *values)
-            if (value.first == key) return true;
-        return false;
-    };
-    std::string gameName;
-    for (const auto& value : *values)
-        if (value.first == "[GameName]") gameName = value.second;
-    if (!has("[Caption]") && !gameName.empty()) values->push_back({"[Caption]", gameName});
-    if (!has("[Width]")) values->push_back({"[Width]", "440"});
-    if (!has("[Height]")) values->push_back({"[Height]", "220"});
-    if (!has("[Attention1]")) values->push_back({"[Attention1]", DefaultAttention});
-}
-
 // The folders of a patch's tree (update\ or whole\) made as files are
 // copied into it, each once.
 struct TreeWriter {
@@ -198,7 +69,7 @@ struct TreeWriter {
         return 0;
     }
     // NEW's file at path, copied below root.
-    int Copy(const Options& options, const FolderRead& newRead, const PlannedFile& file, uint64_t* bytes,
+    int Copy(const MakeOptions& options, const FolderRead& newRead, const PlannedFile& file, uint64_t* bytes,
              std::string* problem) {
         if (Interrupted()) return *problem = "interrupted", 1;
         return Ensure(file.path, false, problem) != 0 ||
@@ -207,7 +78,7 @@ struct TreeWriter {
     }
 };
 
-int WritePatch(const Options& options, const FolderRead& newRead, const PatchPlan& plan, const std::string& description,
+int WritePatch(const MakeOptions& options, const FolderRead& newRead, const PatchPlan& plan, const std::string& description,
                const std::string& temporary, MakeReport* report, std::string* problem) {
     if (WriteLocalFile(temporary + "/update.ini", description, problem) != 0) return 1;
     report->descriptionBytes = description.size();
@@ -268,7 +139,7 @@ struct OldVersion {
 // One make, from the command line to the report. Each phase returns 0 to go
 // on, or the exit status the make ends with.
 struct MakeRun {
-    Options options;
+    MakeOptions options;
     MakeReport report;
     DescriptionTexts texts;
     std::vector<AuthorWarning> programWarnings;
@@ -289,10 +160,10 @@ struct MakeRun {
 
 // The options, the program the patch carries, the texts, and both folders as read.
 int ReadInputs(MakeRun& run, const std::vector<std::string>& arguments) {
-    Options& options = run.options;
+    MakeOptions& options = run.options;
     std::string& problem = run.problem;
     if (ParseOptions(arguments, &options, &problem) != 0) {
-        *run.err += Usage;
+        *run.err += MakeUsage;
         return run.Fail(MakeUsageOrReadError, problem);
     }
     MakeSettings& settings = run.report.settings;
@@ -360,7 +231,7 @@ int ReadInputs(MakeRun& run, const std::vector<std::string>& arguments) {
 // What changes (the files compared on two threads), the warnings, update.ini's
 // text and the encoder the deltas will come from.
 int PlanThePatch(MakeRun& run) {
-    const Options& options = run.options;
+    const MakeOptions& options = run.options;
     MakeReport& report = run.report;
     WatchInterruptions();
     ComparedBeforehand compared;
@@ -413,7 +284,7 @@ int PlanThePatch(MakeRun& run) {
 // The patch built in its temporary folder beside the patch folder: the deltas
 // first, then update.ini, update.exe and update\, read back for the proof.
 int MakeDeltasAndWrite(MakeRun& run) {
-    const Options& options = run.options;
+    const MakeOptions& options = run.options;
     MakeReport& report = run.report;
     run.temporary = TemporaryBeside(options.patchFolder);
     std::vector<OldVersionFiles> olds{{options.oldFolder, &run.oldRead, run.firstLabel}};
@@ -507,7 +378,7 @@ int Report(const MakeRun& run, std::string* out) {
 
 int RunUpdateMake(const std::vector<std::string>& arguments, std::string* out, std::string* err) {
     for (const std::string& argument : arguments)
-        if (argument == "--help" || argument == "-h") return *out += std::string(Usage) + Help, MadeAndProven;
+        if (argument == "--help" || argument == "-h") return *out += std::string(MakeUsage) + MakeHelp, MadeAndProven;
     MakeRun run;
     run.err = err;
     if (int status = ReadInputs(run, arguments)) return status;
