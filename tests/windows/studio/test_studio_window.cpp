@@ -280,20 +280,40 @@ TEST_F(StudioWindow, SeveralOldVersionsMakeUpdateMakesPatchAndReopen) {
     const std::wstring encoder = BuiltFileWide(XDELTA3_EXE_PATH);
     if (!PathExists(encoder)) GTEST_SKIP() << "no " << XDELTA3_EXE_PATH << " (scripts/build-xdelta3 builds it)";
     PathWith path(encoder.substr(0, encoder.rfind(L'\\')));
-    // 1.00 is the fixture's old game; 1.01 changed the archive once and the scene.
-    const std::wstring older = folder_ + L"\\旧 1.01";
-    ASSERT_TRUE(CreateDirectoryW(older.c_str(), NULL));
-    ASSERT_TRUE(CreateDirectoryW((older + L"\\データ").c_str(), NULL));
-    ASSERT_TRUE(WriteFileBytes(older + L"\\Tessoran.exe", std::string(5000, 'e')));
-    ASSERT_TRUE(WriteFileBytes(older + L"\\データ\\scene 1.txt", "scene of 1.01\r\n"));
-    ASSERT_TRUE(WriteFileBytes(oldGame_ + L"\\データ\\archive 大.dat", GameBytes(96 * 1024, {})));
-    ASSERT_TRUE(WriteFileBytes(older + L"\\データ\\archive 大.dat", GameBytes(96 * 1024, {5000})));
-    ASSERT_TRUE(WriteFileBytes(newGame_ + L"\\データ\\archive 大.dat", GameBytes(96 * 1024, {5000, 70000})));
+    // xdelta3.exe opens its files by the system's code page: the games' names
+    // are Japanese where it spells them, plain letters (and spaces) elsewhere.
+    const bool japanese = GetACP() == 932;
+    const std::wstring base = japanese ? folder_ : MakeTempFolder(L"studio versions");
+    ASSERT_FALSE(base.empty());
+    struct Removed {
+        std::wstring folder;
+        ~Removed() { RemoveTree(folder); }
+    } removed{base == folder_ ? L"" : base};
+    const std::wstring data = japanese ? L"\\データ" : L"\\data";
+    const std::wstring archive = data + (japanese ? L"\\archive 大.dat" : L"\\archive 1.dat");
+    // 1.01 changed the archive and the scene of 1.00; the new game changes both again.
+    oldGame_ = base + (japanese ? L"\\旧 1.00" : L"\\old 1.00");
+    const std::wstring older = base + (japanese ? L"\\旧 1.01" : L"\\old 1.01");
+    newGame_ = base + (japanese ? L"\\新 1.02" : L"\\new 1.02");
+    const struct {
+        std::wstring folder;
+        std::string scene;
+        std::vector<size_t> changed;
+    } games[] = {{oldGame_, "scene of 1.00\r\n", {}},
+                 {older, "scene of 1.01\r\n", {5000}},
+                 {newGame_, "scene of 1.02, longer\r\n", {5000, 70000}}};
+    for (const auto& game : games) {
+        ASSERT_TRUE(CreateDirectoryW(game.folder.c_str(), NULL));
+        ASSERT_TRUE(CreateDirectoryW((game.folder + data).c_str(), NULL));
+        ASSERT_TRUE(WriteFileBytes(game.folder + L"\\Tessoran.exe", std::string(5000, 'e')));
+        ASSERT_TRUE(WriteFileBytes(game.folder + data + L"\\scene 1.txt", game.scene));
+        ASSERT_TRUE(WriteFileBytes(game.folder + archive, GameBytes(96 * 1024, game.changed)));
+    }
 
     const std::wstring project = folder_ + L"\\版 project.ini";
     ASSERT_TRUE(WriteFileBytes(project, "[GameName]=x\r\n"));
     ASSERT_NO_FATAL_FAILURE(StartStudio(L" \"" + project + L"\""));
-    const std::wstring patch = folder_ + L"\\パッチ 版";
+    const std::wstring patch = base + (japanese ? L"\\パッチ 版" : L"\\patch 1.02");
     const Texts texts = SampleTexts(L"Studio Test\\ゲーム");
     TypeProject(patch, texts);
     Type(IdOldLabelEdit, L"1.00 初版");
@@ -333,7 +353,7 @@ TEST_F(StudioWindow, SeveralOldVersionsMakeUpdateMakesPatchAndReopen) {
                                 L"--height",    L"--comment0", L"--comment1", L"--attention1"};
     for (int i = 0; i < 8; ++i) arguments.insert(arguments.end(), {options[i], texts.values[i]});
     arguments.insert(arguments.end(), {oldGame_, older, newGame_});
-    ExpectSamePatch(made, PatchOfUpdateMake(arguments, folder_ + L"\\パッチ console"), "update-make");
+    ExpectSamePatch(made, PatchOfUpdateMake(arguments, base + L"\\patch console"), "update-make");
 
     // The project Make saved opens again in a new window with both versions and the box.
     PostMessageW(window_, WM_CLOSE, 0, 0);
