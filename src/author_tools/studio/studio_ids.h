@@ -19,6 +19,13 @@ enum StudioControlId {
     IdProgress,
     IdReport,
     IdPreviewLabel,
+    IdOldListLabel,  // the old versions: their list, each one's name, --also-whole
+    IdOldList,
+    IdAddOld,
+    IdRemoveOld,
+    IdOldLabelLabel,
+    IdOldLabelEdit,
+    IdAlsoWhole,
 };
 
 #endif

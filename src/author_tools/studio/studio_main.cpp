@@ -1,4 +1,5 @@
-// update-studio: the patch author's window. The three folders, the texts of
+// update-studio: the patch author's window. The folders (one or more old
+// versions, each with an optional name, the new game, the patch), the texts of
 // update.ini with update-make's own checks shown at each field as it is typed,
 // a live preview of the player's window built by update.exe's own window code,
 // and Check and Make, which run update-check's and update-make's code on a
@@ -22,6 +23,7 @@
 #include "author_tools/studio/studio_project.h"
 #include "author_tools/studio/studio_texts.h"
 #include "author_tools/update_make/make_tool.h"
+#include "author_tools/update_make/old_versions.h"
 #include "description/update_description.h"
 #include "shell/font_holder.h"
 #include "shell/main_window.h"
@@ -40,7 +42,12 @@ const int ColumnWidth = 640;
 const int RowHeight = 22;
 const int FolderTop = 30;
 const int FolderStep = 28;
-const int TextTop = FolderTop + 3 * FolderStep + 10;
+// The old versions' list, then the selected one's folder and name, then the
+// new game's and the patch's folders.
+const int OldListHeight = 70;
+const int OldFolderTop = FolderTop + OldListHeight + 6;
+const int OldLabelTop = OldFolderTop + FolderStep;
+const int TextTop = OldLabelTop + 3 * FolderStep + 10;
 const int TextStep = 52;
 const int ButtonTop = TextTop + TextCount * TextStep + 4;
 const int ProgressTop = ButtonTop + 32;
@@ -52,8 +59,11 @@ const int PreviewTop = 30;
 // The preview is drawn at the size given, up to this many pixels each way.
 const int PreviewLimit = 4000;
 
+int RowTop(int folder) { return folder == FolderOld ? OldFolderTop : OldLabelTop + folder * FolderStep; }
+
 struct Job {
     bool make = false;
+    size_t checked = 0;  // the old version Check runs on
     StudioProject project;
     std::string out, err;
     int status = 0;
@@ -68,6 +78,9 @@ bool Running = false;
 bool CloseWhenDone = false;
 std::wstring ProjectPath;  // the texts file, once opened or saved
 bool Filling = false;      // the fields are being filled: one preview at the end
+// The old versions as typed (UTF-8); the folder and name fields edit the selected one.
+std::vector<StudioOldVersion> Olds(1);
+size_t Selected = 0;
 
 HWND Control(int id) { return Controls[id]; }
 
@@ -106,8 +119,10 @@ std::wstring FieldText(HWND edit) {
 
 StudioProject ProjectOfFields() {
     StudioProject project;
-    for (int folder = 0; folder < FolderCount; ++folder)
-        project.folders[folder] = WideToUtf8(FieldText(Control(IdFolderEdit + folder)));
+    project.olds = Olds;
+    project.newFolder = WideToUtf8(FieldText(Control(IdFolderEdit + FolderNew)));
+    project.patchFolder = WideToUtf8(FieldText(Control(IdFolderEdit + FolderPatch)));
+    project.alsoWhole = SendMessageW(Control(IdAlsoWhole), BM_GETCHECK, 0, 0) == BST_CHECKED;
     for (int text = 0; text < TextCount; ++text)
         project.texts[text] = WideToUtf8(FieldText(Control(IdTextEdit + text)));
     return project;
@@ -116,10 +131,53 @@ StudioProject ProjectOfFields() {
 void ShowMistake(int text);
 void RebuildPreview();
 
+std::wstring OldItemText(const StudioOldVersion& old) {
+    std::wstring folder = old.folder.empty() ? std::wstring(Word(WordNoFolderYet)) : Wide(old.folder);
+    return old.label.empty() ? folder : Wide(old.label) + L":  " + folder;
+}
+
+// The list shows every old version; the fields below it the selected one.
+void ShowOlds(bool fields) {
+    HWND list = Control(IdOldList);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (const StudioOldVersion& old : Olds)
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(OldItemText(old).c_str()));
+    SendMessageW(list, LB_SETCURSEL, Selected, 0);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, 0, TRUE);
+    if (!fields) return;
+    bool filling = Filling;
+    Filling = true;
+    SetWindowTextW(Control(IdFolderEdit + FolderOld), Wide(Olds[Selected].folder).c_str());
+    SetWindowTextW(Control(IdOldLabelEdit), Wide(Olds[Selected].label).c_str());
+    Filling = filling;
+}
+
+void SelectOld(size_t index) {
+    Selected = index < Olds.size() ? index : Olds.size() - 1;
+    ShowOlds(true);
+}
+
+void AddOld(const std::wstring& folder) {
+    Olds.push_back(StudioOldVersion{WideToUtf8(folder), ""});
+    SelectOld(Olds.size() - 1);
+}
+
+void RemoveOld() {
+    Olds.erase(Olds.begin() + Selected);
+    if (Olds.empty()) Olds.resize(1);  // one row to type the old folder into stays
+    SelectOld(Selected);
+}
+
 void SetFields(const StudioProject& project) {
     Filling = true;
-    for (int folder = 0; folder < FolderCount; ++folder)
-        SetWindowTextW(Control(IdFolderEdit + folder), Wide(project.folders[folder]).c_str());
+    Olds = project.olds;
+    if (Olds.empty()) Olds.resize(1);
+    SelectOld(0);
+    SetWindowTextW(Control(IdFolderEdit + FolderNew), Wide(project.newFolder).c_str());
+    SetWindowTextW(Control(IdFolderEdit + FolderPatch), Wide(project.patchFolder).c_str());
+    SendMessageW(Control(IdAlsoWhole), BM_SETCHECK, project.alsoWhole ? BST_CHECKED : BST_UNCHECKED, 0);
     for (int text = 0; text < TextCount; ++text)
         SetWindowTextW(Control(IdTextEdit + text), Wide(project.texts[text]).c_str());
     Filling = false;
@@ -238,7 +296,9 @@ void SetRunning(bool running) {
         EnableWindow(Control(IdBrowse + folder), !running);
     }
     for (int text = 0; text < TextCount; ++text) EnableWindow(Control(IdTextEdit + text), !running);
-    for (int id : {IdOpenProject, IdSaveProject, IdCheck, IdMake}) EnableWindow(Control(id), !running);
+    for (int id : {IdOpenProject, IdSaveProject, IdCheck, IdMake, IdOldList, IdAddOld, IdRemoveOld, IdOldLabelEdit,
+                   IdAlsoWhole})
+        EnableWindow(Control(id), !running);
     EnableWindow(Control(IdCancel), running);
     // update-make tells no progress: the bar moves while it works, and is empty at rest.
     HWND progress = Control(IdProgress);
@@ -258,12 +318,13 @@ DWORD WINAPI RunJob(void* context) {
         // update-check PATCH OLD, as its console does it.
         std::string problem;
         CheckInput input;
-        input.patchShown = project.folders[FolderPatch];
-        input.gameShown = project.folders[FolderOld];
+        const std::string& old = project.olds[job->checked].folder;
+        input.patchShown = project.patchFolder;
+        input.gameShown = old;
         if (WindowsPath("--patch-path", "C:\\Patch", &input.patchPath, &problem) != 0 ||
             WindowsPath("--game-path", "C:\\Game", &input.gamePath, &problem) != 0 ||
-            ReadFolder(project.folders[FolderPatch], "update.ini", &input.patch, &problem) != 0 ||
-            ReadFolder(project.folders[FolderOld], "update.ini", &input.game, &problem) != 0) {
+            ReadFolder(project.patchFolder, "update.ini", &input.patch, &problem) != 0 ||
+            ReadFolder(old, "update.ini", &input.game, &problem) != 0) {
             job->err = "update-check: " + problem + "\n";
             job->status = 3;
         } else {
@@ -288,12 +349,18 @@ void StartJob(bool make) {
     Job* job = new Job;
     job->make = make;
     job->project = ProjectOfFields();
-    for (const std::string& folder : job->project.folders)
-        if (folder.empty() && (make || &folder != &job->project.folders[FolderNew])) {
-            SetReport(Word(WordFolderMissing));
-            delete job;
-            return;
-        }
+    job->checked = Selected;
+    // Make needs every folder; Check the patch and the selected old version.
+    bool missing = job->project.patchFolder.empty() || job->project.olds[Selected].folder.empty();
+    if (make) {
+        missing = missing || job->project.newFolder.empty();
+        for (const StudioOldVersion& old : job->project.olds) missing = missing || old.folder.empty();
+    }
+    if (missing) {
+        SetReport(Word(WordFolderMissing));
+        delete job;
+        return;
+    }
     SetInterruption(false);
     SetReport(Word(make ? WordMaking : WordChecking));
     EnableWindow(Control(IdOpenPatch), FALSE);
@@ -411,9 +478,11 @@ void OnDrop(HDROP drop) {
     DragQueryPoint(drop, &point);
     int target = -1;
     for (int folder = 0; folder < FolderCount; ++folder) {
-        int top = FolderTop + folder * FolderStep - 3;
+        int top = RowTop(folder) - 3;
         if (point.x < ColumnWidth && point.y >= top && point.y < top + FolderStep) target = folder;
     }
+    // Folders dropped on the old versions' list are each an old version.
+    bool onList = point.x < ColumnWidth && point.y >= FolderTop - 3 && point.y < OldFolderTop - 3;
     UINT count = DragQueryFileW(drop, 0xFFFFFFFF, 0, 0);
     for (UINT i = 0; i < count; ++i) {
         UINT length = DragQueryFileW(drop, i, 0, 0);
@@ -424,6 +493,15 @@ void OnDrop(HDROP drop) {
         if (attributes == INVALID_FILE_ATTRIBUTES) continue;
         if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             LoadProject(path);
+            continue;
+        }
+        if (onList) {
+            if (Olds[Selected].folder.empty()) {
+                Olds[Selected].folder = WideToUtf8(path);
+                ShowOlds(true);
+            } else {
+                AddOld(path);
+            }
             continue;
         }
         int field = target;
@@ -442,8 +520,24 @@ void OnCommand(int id, int code) {
         RebuildPreview();
         return;
     }
+    if ((id == IdFolderEdit + FolderOld || id == IdOldLabelEdit) && code == EN_CHANGE && !Filling) {
+        std::string typed = WideToUtf8(FieldText(Control(id)));
+        (id == IdOldLabelEdit ? Olds[Selected].label : Olds[Selected].folder) = typed;
+        ShowOlds(false);
+        return;
+    }
+    if (id == IdOldList && code == LBN_SELCHANGE) {
+        LRESULT index = SendMessageW(Control(IdOldList), LB_GETCURSEL, 0, 0);
+        if (index >= 0) SelectOld((size_t)index);
+        return;
+    }
     if (id >= IdBrowse && id < IdBrowse + FolderCount) return PickFolder(id - IdBrowse);
     switch (id) {
+    case IdAddOld:
+        AddOld(L"");
+        SetFocus(Control(IdFolderEdit + FolderOld));
+        return;
+    case IdRemoveOld: return RemoveOld();
     case IdOpenProject: {
         std::wstring path = AskProjectFile(false);
         if (!path.empty()) LoadProject(path);
@@ -470,9 +564,19 @@ void OnCommand(int id, int code) {
 
 void CreateStudioControls() {
     AddControl(L"STATIC", Word(WordDropHint), SS_LEFT, 8, 8, ColumnWidth - 16, 18, IdHint);
+    AddControl(L"STATIC", Word(WordOldVersions), SS_LEFT, 8, FolderTop + 3, LabelWidth, RowHeight, IdOldListLabel);
+    AddControl(L"BUTTON", Word(WordAddOld), WS_TABSTOP | BS_PUSHBUTTON, 8, FolderTop + 26, 70, 24, IdAddOld);
+    AddControl(L"BUTTON", Word(WordRemoveOld), WS_TABSTOP | BS_PUSHBUTTON, 82, FolderTop + 26, 70, 24, IdRemoveOld);
+    AddControl(L"LISTBOX", L"", WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, FieldX, FolderTop,
+               FieldWidth + 40, OldListHeight, IdOldList, WS_EX_CLIENTEDGE);
+    AddControl(L"STATIC", Word(WordOldLabel), SS_LEFT, 8, OldLabelTop + 3, LabelWidth, RowHeight, IdOldLabelLabel);
+    AddControl(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, FieldX, OldLabelTop, 150, RowHeight, IdOldLabelEdit,
+               WS_EX_CLIENTEDGE);
+    AddControl(L"BUTTON", Word(WordAlsoWhole), WS_TABSTOP | BS_AUTOCHECKBOX, FieldX + 164, OldLabelTop,
+               FieldWidth + 40 - 164, RowHeight, IdAlsoWhole);
     const StudioWord folderWords[FolderCount] = {WordOld, WordNew, WordPatch};
     for (int folder = 0; folder < FolderCount; ++folder) {
-        int y = FolderTop + folder * FolderStep;
+        int y = RowTop(folder);
         AddControl(L"STATIC", Word(folderWords[folder]), SS_LEFT, 8, y + 3, LabelWidth, RowHeight,
                    IdFolderLabel + folder);
         AddControl(L"EDIT", L"", WS_TABSTOP | ES_AUTOHSCROLL, FieldX, y, FieldWidth, RowHeight,

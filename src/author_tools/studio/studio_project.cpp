@@ -3,6 +3,7 @@
 #include "author_tools/host/encoding_guess.h"
 #include "author_tools/host/text_conversion.h"
 #include "author_tools/run/author_warnings.h"
+#include "author_tools/update_make/old_versions.h"
 
 const char* const StudioTextKeys[TextCount] = {"[GameName]", "[RegPath]",  "[Caption]",  "[Width]",
                                                "[Height]",   "[Comment0]", "[Comment1]", "[Attention1]"};
@@ -11,7 +12,6 @@ namespace {
 
 const char* const TextOptions[TextCount] = {"--game-name", "--reg-path", "--caption",  "--width",
                                             "--height",    "--comment0", "--comment1", "--attention1"};
-const char* const FolderKeys[FolderCount] = {"old", "new", "patch"};
 
 // 更新するファイルが見つかりません。, update-make's own default.
 const char DefaultAttention[] =
@@ -68,7 +68,23 @@ std::vector<std::string> MakeArguments(const StudioProject& project) {
         arguments.push_back(TextOptions[text]);
         arguments.push_back(project.texts[text]);
     }
-    for (int folder = 0; folder < FolderCount; ++folder) arguments.push_back(project.folders[folder]);
+    if (project.alsoWhole) arguments.push_back("--also-whole");
+    bool named = false;
+    for (const StudioOldVersion& old : project.olds) named = named || !old.label.empty();
+    if (project.olds.size() > 1 && named) {
+        // update-make takes a name for every old folder or none: the unnamed
+        // ones get the name it would give them, their folder's own.
+        for (const StudioOldVersion& old : project.olds) {
+            std::string label = old.label, shiftJis, problem;
+            if (label.empty())
+                label = VersionLabel("", old.folder, &shiftJis, &problem) == 0 ? ShiftJisToUtf8(shiftJis) : old.folder;
+            arguments.push_back("--label");
+            arguments.push_back(label);
+        }
+    }
+    for (const StudioOldVersion& old : project.olds) arguments.push_back(old.folder);
+    arguments.push_back(project.newFolder);
+    arguments.push_back(project.patchFolder);
     return arguments;
 }
 
@@ -95,8 +111,12 @@ std::string FoldersFileOf(const std::string& textsPath) { return textsPath + ".f
 
 std::string ProjectFolders(const StudioProject& project) {
     std::string bytes;
-    for (int folder = 0; folder < FolderCount; ++folder)
-        bytes += std::string(FolderKeys[folder]) + "=" + project.folders[folder] + "\r\n";
+    for (const StudioOldVersion& old : project.olds) {
+        bytes += "old=" + old.folder + "\r\n";
+        if (!old.label.empty()) bytes += "label=" + old.label + "\r\n";
+    }
+    bytes += "new=" + project.newFolder + "\r\npatch=" + project.patchFolder + "\r\n";
+    if (project.alsoWhole) bytes += "also-whole=1\r\n";
     return bytes;
 }
 
@@ -141,8 +161,14 @@ int ParseProjectTexts(const std::string& bytes, StudioProject* project, std::str
 }
 
 void ParseProjectFolders(const std::string& bytes, StudioProject* project) {
+    project->olds.clear();
+    project->alsoWhole = false;
+    // A label= names the old= line before it; an earlier window wrote one old= and no label.
     EachLine(bytes, [&](const std::string& key, const std::string& value) {
-        for (int i = 0; i < FolderCount; ++i)
-            if (key == FolderKeys[i]) project->folders[i] = value;
+        if (key == "old") project->olds.push_back(StudioOldVersion{value, ""});
+        else if (key == "label" && !project->olds.empty()) project->olds.back().label = value;
+        else if (key == "new") project->newFolder = value;
+        else if (key == "patch") project->patchFolder = value;
+        else if (key == "also-whole") project->alsoWhole = value == "1";
     });
 }

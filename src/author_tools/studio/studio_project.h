@@ -1,4 +1,5 @@
-// The author's window's project: the three folders and the texts of update.ini,
+// The author's window's project: the old game folders (one or more versions,
+// each with an optional name), the new game and patch folders and the texts of update.ini,
 // as the author typed them (UTF-8), with the checks update-make makes of each
 // text and the arguments that make the patch with update-make's own code.
 #ifndef UPDATE_STUDIO_PROJECT_H
@@ -7,6 +8,7 @@
 #include <string>
 #include <vector>
 
+// The folder rows of the window; FolderOld edits the selected old version.
 enum StudioFolder { FolderOld, FolderNew, FolderPatch, FolderCount };
 
 // In the order update-make writes a first patch's lines.
@@ -25,9 +27,17 @@ enum StudioText {
 // "[GameName]" ... as update.ini spells the key.
 extern const char* const StudioTextKeys[TextCount];
 
+// One old version of the game: its folder and the name update-make gives it
+// (--label; empty: the folder's own name). UTF-8.
+struct StudioOldVersion {
+    std::string folder, label;
+};
+
 struct StudioProject {
-    std::string folders[FolderCount];  // UTF-8
-    std::string texts[TextCount];      // UTF-8, escapes (\n) as in update.ini
+    std::vector<StudioOldVersion> olds;  // in update-make's order; one at least to make
+    std::string newFolder, patchFolder;  // UTF-8
+    std::string texts[TextCount];        // UTF-8, escapes (\n) as in update.ini
+    bool alsoWhole = false;              // --also-whole
 };
 
 // The first patch's texts update-make gives where the author gives none.
@@ -39,7 +49,9 @@ void DefaultTexts(StudioProject* project);
 std::string TextMistake(int text, const std::string& value, bool japanese);
 
 // update-make's arguments (UTF-8) for the project: every text as its option,
-// then OLD NEW PATCH. `update-make` with the same arguments, or with --texts
+// --also-whole when asked, with several old versions and a name given to any
+// of them a --label for each (the folder's own name where none is given), then
+// OLD... NEW PATCH. One old version gives no --label, as update-make ignores it. `update-make` with the same arguments, or with --texts
 // and the file SaveProject writes, makes the same patch.
 std::vector<std::string> MakeArguments(const StudioProject& project);
 // The same as one command line, quoted where a value needs it, for the report.
@@ -48,8 +60,9 @@ std::string MakeCommandLine(const StudioProject& project);
 // The texts file `update-make --texts` reads: update.ini's text lines in
 // Shift-JIS, CR LF. 0, or 1 and which text has no Shift-JIS form.
 int ProjectTexts(const StudioProject& project, std::string* bytes, std::string* problem);
-// The folders' file beside it: "<texts file>.folders", UTF-8 lines KEY=path.
-// update.exe and update-make never read it.
+// The folders' file beside it: "<texts file>.folders", UTF-8 lines KEY=value:
+// old= for each old version in order (label= after it when it has a name),
+// new=, patch= and also-whole=1 when asked. update.exe and update-make never read it.
 std::string FoldersFileOf(const std::string& textsPath);
 std::string ProjectFolders(const StudioProject& project);
 

@@ -6,7 +6,7 @@ namespace {
 
 const wchar_t* const English[WordCount] = {
     L"update-studio: patch maker",
-    L"Old game folder",
+    L"Old game folder (selected)",
     L"New game folder",
     L"Patch folder to make",
     L"...",
@@ -31,14 +31,20 @@ const wchar_t* const English[WordCount] = {
     L"Cancelled: nothing was written.",
     L"The patch was made.",
     L"The patch was not made.",
-    L"Drop a folder from Explorer onto its field, type it or press ...",
+    L"Drop a folder from Explorer onto its field or the list, type it or press ...",
     L"The project could not be saved",
-    L"Give the three folders first.",
+    L"Give the folders first: every old game folder, the new game folder and the patch folder.",
+    L"Old versions of the game",
+    L"Add",
+    L"Remove",
+    L"Its version name (--label)",
+    L"Also carry whole files (--also-whole)",
+    L"(drop, type or pick its folder)",
 };
 
 const wchar_t* const Japanese[WordCount] = {
     L"update-studio: パッチ作成",
-    L"旧バージョンのフォルダ",
+    L"旧バージョンのフォルダ (選択中)",
     L"新バージョンのフォルダ",
     L"作成するパッチのフォルダ",
     L"...",
@@ -63,9 +69,15 @@ const wchar_t* const Japanese[WordCount] = {
     L"キャンセルしました。何も書き込まれていません。",
     L"パッチを作成しました。",
     L"パッチは作成されませんでした。",
-    L"エクスプローラーからフォルダを欄にドロップするか、入力するか、... を押してください",
+    L"エクスプローラーからフォルダを欄か一覧にドロップするか、入力するか、... を押してください",
     L"プロジェクトを保存できませんでした",
-    L"まず三つのフォルダを指定してください。",
+    L"まずフォルダを指定してください: 旧バージョンのすべてのフォルダ、新バージョンのフォルダ、パッチのフォルダ。",
+    L"ゲームの旧バージョン",
+    L"追加",
+    L"削除",
+    L"そのバージョン名 (--label)",
+    L"完全なファイルも入れる (--also-whole)",
+    L"(フォルダをドロップ・入力・選択してください)",
 };
 
 }  // namespace

@@ -32,6 +32,12 @@ enum StudioWord {
     WordDropHint,
     WordSaveFailed,
     WordFolderMissing,
+    WordOldVersions,
+    WordAddOld,
+    WordRemoveOld,
+    WordOldLabel,
+    WordAlsoWhole,
+    WordNoFolderYet,
     WordCount
 };
 

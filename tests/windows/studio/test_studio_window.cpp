@@ -71,6 +71,63 @@ std::wstring ControlText(HWND control) {
     return text;
 }
 
+// Runs update-make.exe with the arguments (each quoted) and reads the patch it made.
+std::map<std::wstring, std::string> PatchOfUpdateMake(const std::vector<std::wstring>& arguments,
+                                                      const std::wstring& patch) {
+    std::wstring exe = BuiltFileWide(UPDATE_MAKE_EXE_PATH);
+    std::wstring command = L"\"" + exe + L"\"";
+    for (const std::wstring& argument : arguments) command += L" \"" + argument + L"\"";
+    command += L" \"" + patch + L"\"";
+    DrivenProgram make;
+    std::map<std::wstring, std::string> files;
+    EXPECT_TRUE(make.Start(exe, command));
+    DWORD exitCode = 99;
+    EXPECT_TRUE(make.WaitForExit(&exitCode, 60000));
+    EXPECT_LE(exitCode, 1u) << Utf8(command);
+    ReadTree(patch, L"", &files);
+    return files;
+}
+
+// Two patches equal file for file and byte for byte.
+void ExpectSamePatch(const std::map<std::wstring, std::string>& made,
+                     const std::map<std::wstring, std::string>& madeByConsole, const std::string& what) {
+    EXPECT_TRUE(made == madeByConsole) << what << ": " << made.size() << " vs " << madeByConsole.size() << " files";
+    for (const auto& [name, bytes] : made) {
+        auto other = madeByConsole.find(name);
+        EXPECT_TRUE(other != madeByConsole.end() && other->second == bytes)
+            << what << ": " << Utf8(name) << ": " << bytes.size() << " bytes vs "
+            << (other == madeByConsole.end() ? std::string("none") : std::to_string(other->second.size()));
+    }
+}
+
+// A game file of `size` pseudo-random bytes (deltas cannot shrink it by
+// compression alone), with `changes` bytes at each of the given places.
+std::string GameBytes(size_t size, const std::vector<size_t>& changed) {
+    std::string bytes(size, '\0');
+    unsigned state = 12345;
+    for (char& c : bytes) c = char((state = state * 1103515245u + 12345u) >> 16);
+    for (size_t at : changed)
+        for (size_t i = at; i < at + 40 && i < size; ++i) bytes[i] = char(bytes[i] ^ 0x5A);
+    return bytes;
+}
+
+// Puts a folder first on PATH for the programs the test starts, and restores PATH.
+class PathWith {
+public:
+    explicit PathWith(const std::wstring& folder) {
+        wchar_t old[32768];
+        DWORD length = GetEnvironmentVariableW(L"PATH", old, 32768);
+        had_ = length > 0 && length < 32768;
+        if (had_) old_ = old;
+        SetEnvironmentVariableW(L"PATH", (folder + (had_ ? L";" + old_ : L"")).c_str());
+    }
+    ~PathWith() { SetEnvironmentVariableW(L"PATH", had_ ? old_.c_str() : NULL); }
+
+private:
+    bool had_;
+    std::wstring old_;
+};
+
 bool WaitUntil(bool (*done)(HWND), HWND window, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     while (!done(window)) {
@@ -115,13 +172,30 @@ protected:
     }
     void TearDown() override { RemoveTree(folder_); }
 
-    void StartStudio(const std::wstring& arguments = L"") {
+    void StartStudio(const std::wstring& arguments = L"", DrivenProgram* program = nullptr) {
         std::wstring exe = BuiltFileWide(STUDIO_EXE_PATH);
-        ASSERT_TRUE(studio_.Start(exe, L"\"" + exe + L"\"" + arguments));
-        window_ = studio_.WaitForWindow(L"update-studio", 20000);
+        if (!program) program = &studio_;
+        ASSERT_TRUE(program->Start(exe, L"\"" + exe + L"\"" + arguments));
+        window_ = program->WaitForWindow(L"update-studio", 20000);
         ASSERT_TRUE(window_ != NULL);
     }
     HWND Item(int id) { return GetDlgItem(window_, id); }
+    // Selects an old version in the list, as a click does.
+    void SelectOld(int index) {
+        SendMessageW(Item(IdOldList), LB_SETCURSEL, index, 0);
+        SendMessageW(window_, WM_COMMAND, MAKEWPARAM(IdOldList, LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(Item(IdOldList)));
+    }
+    // The old versions the window holds: folder and name of each, in order.
+    std::vector<std::pair<std::wstring, std::wstring>> Olds() {
+        std::vector<std::pair<std::wstring, std::wstring>> olds;
+        LRESULT count = SendMessageW(Item(IdOldList), LB_GETCOUNT, 0, 0);
+        for (int i = 0; i < count; ++i) {
+            SelectOld(i);
+            olds.push_back({ControlText(Item(IdFolderEdit + 0)), ControlText(Item(IdOldLabelEdit))});
+        }
+        return olds;
+    }
     void Type(int id, const std::wstring& text) {
         SendMessageW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
@@ -160,7 +234,9 @@ TEST_F(StudioWindow, MakesThePatchUpdateMakeMakes) {
     TypeProject(patch, texts);
     std::wstring report = MakeAndWait(false);
     EXPECT_TRUE(IsWindowEnabled(Item(IdOpenPatch))) << Utf8(report);
-    TakeScreenshot(JapaneseSystemForShot() ? "author-window-ja.png" : "author-window-en.png", window_);
+    // One old version: update-make's arguments as before there were several.
+    EXPECT_EQ(report.find(L"--label"), std::wstring::npos) << Utf8(report);
+    EXPECT_EQ(report.find(L"--also-whole"), std::wstring::npos) << Utf8(report);
     std::string folders;
     EXPECT_TRUE(ReadFileBytes(project + L".folders", &folders));
     EXPECT_NE(folders.find(Utf8(newGame_)), std::string::npos) << folders;
@@ -193,14 +269,112 @@ TEST_F(StudioWindow, MakesThePatchUpdateMakeMakes) {
         EXPECT_LE(exitCode, 1u);
         std::map<std::wstring, std::string> madeByConsole;
         ReadTree(console, L"", &madeByConsole);
-        EXPECT_TRUE(made == madeByConsole) << Utf8(command);
-        for (const auto& [name, bytes] : made) {
-            auto other = madeByConsole.find(name);
-            EXPECT_TRUE(other != madeByConsole.end() && other->second == bytes)
-                << Utf8(name) << ": " << bytes.size() << " bytes vs "
-                << (other == madeByConsole.end() ? std::string("none") : std::to_string(other->second.size()));
-        }
+        ExpectSamePatch(made, madeByConsole, Utf8(command));
     }
+}
+
+// Two old versions, each named, and --also-whole: the window's patch is the one
+// update-make makes from the same arguments (deltas from each version's content
+// of a large file included), and the project opens again with both versions.
+TEST_F(StudioWindow, SeveralOldVersionsMakeUpdateMakesPatchAndReopen) {
+    const std::wstring encoder = BuiltFileWide(XDELTA3_EXE_PATH);
+    if (!PathExists(encoder)) GTEST_SKIP() << "no " << XDELTA3_EXE_PATH << " (scripts/build-xdelta3 builds it)";
+    PathWith path(encoder.substr(0, encoder.rfind(L'\\')));
+    // xdelta3.exe opens its files by the system's code page: the games' names
+    // are Japanese where it spells them, plain letters (and spaces) elsewhere.
+    const bool japanese = GetACP() == 932;
+    const std::wstring base = japanese ? folder_ : MakeTempFolder(L"studio versions");
+    ASSERT_FALSE(base.empty());
+    struct Removed {
+        std::wstring folder;
+        ~Removed() { RemoveTree(folder); }
+    } removed{base == folder_ ? L"" : base};
+    const std::wstring data = japanese ? L"\\データ" : L"\\data";
+    const std::wstring archive = data + (japanese ? L"\\archive 大.dat" : L"\\archive 1.dat");
+    // 1.01 changed the archive and the scene of 1.00; the new game changes both again.
+    oldGame_ = base + (japanese ? L"\\旧 1.00" : L"\\old 1.00");
+    const std::wstring older = base + (japanese ? L"\\旧 1.01" : L"\\old 1.01");
+    newGame_ = base + (japanese ? L"\\新 1.02" : L"\\new 1.02");
+    const struct {
+        std::wstring folder;
+        std::string scene;
+        std::vector<size_t> changed;
+    } games[] = {{oldGame_, "scene of 1.00\r\n", {}},
+                 {older, "scene of 1.01\r\n", {5000}},
+                 {newGame_, "scene of 1.02, longer\r\n", {5000, 70000}}};
+    for (const auto& game : games) {
+        ASSERT_TRUE(CreateDirectoryW(game.folder.c_str(), NULL));
+        ASSERT_TRUE(CreateDirectoryW((game.folder + data).c_str(), NULL));
+        ASSERT_TRUE(WriteFileBytes(game.folder + L"\\Tessoran.exe", std::string(5000, 'e')));
+        ASSERT_TRUE(WriteFileBytes(game.folder + data + L"\\scene 1.txt", game.scene));
+        ASSERT_TRUE(WriteFileBytes(game.folder + archive, GameBytes(96 * 1024, game.changed)));
+    }
+
+    const std::wstring project = folder_ + L"\\版 project.ini";
+    ASSERT_TRUE(WriteFileBytes(project, "[GameName]=x\r\n"));
+    ASSERT_NO_FATAL_FAILURE(StartStudio(L" \"" + project + L"\""));
+    const std::wstring patch = base + (japanese ? L"\\パッチ 版" : L"\\patch 1.02");
+    const Texts texts = SampleTexts(L"Studio Test\\ゲーム");
+    TypeProject(patch, texts);
+    Type(IdOldLabelEdit, L"1.00 初版");
+    SendMessageW(Item(IdAddOld), BM_CLICK, 0, 0);
+    Type(IdFolderEdit + 0, older);
+    Type(IdOldLabelEdit, L"1.01");
+    SendMessageW(Item(IdAlsoWhole), BM_CLICK, 0, 0);
+    // A third version added and removed again leaves the two.
+    SendMessageW(Item(IdAddOld), BM_CLICK, 0, 0);
+    Type(IdFolderEdit + 0, folder_ + L"\\gone");
+    SendMessageW(Item(IdRemoveOld), BM_CLICK, 0, 0);
+    using Olds = std::vector<std::pair<std::wstring, std::wstring>>;
+    const Olds typed = {{oldGame_, L"1.00 初版"}, {older, L"1.01"}};
+    EXPECT_TRUE(this->Olds() == typed);
+
+    std::wstring report = MakeAndWait(false);
+    EXPECT_TRUE(IsWindowEnabled(Item(IdOpenPatch))) << Utf8(report);
+    EXPECT_NE(report.find(L"--also-whole --label \"1.00 初版\" --label 1.01 \"" + oldGame_ + L"\" \"" + older),
+              std::wstring::npos)
+        << Utf8(report);
+    TakeScreenshot(JapaneseSystemForShot() ? "author-window-ja.png" : "author-window-en.png", window_);
+
+    std::map<std::wstring, std::string> made;
+    ReadTree(patch, L"", &made);
+    size_t deltas = 0, whole = 0;
+    for (const auto& file : made) {
+        deltas += file.first.rfind(L"deltas\\", 0) == 0 && file.first.back() != L'\\';
+        whole += file.first.rfind(L"whole\\", 0) == 0 && file.first.back() != L'\\';
+    }
+    EXPECT_EQ(deltas, 2u) << "one delta from each version's archive";
+    EXPECT_EQ(whole, 1u) << "--also-whole carries the archive";
+    ASSERT_TRUE(made.count(L"deltas.txt"));
+    EXPECT_NE(made[L"deltas.txt"].find(WideToShiftJis(L"1.00 初版")), std::string::npos) << made[L"deltas.txt"];
+
+    std::vector<std::wstring> arguments = {L"--also-whole", L"--label", L"1.00 初版", L"--label", L"1.01"};
+    const wchar_t* options[] = {L"--game-name", L"--reg-path", L"--caption",  L"--width",
+                                L"--height",    L"--comment0", L"--comment1", L"--attention1"};
+    for (int i = 0; i < 8; ++i) arguments.insert(arguments.end(), {options[i], texts.values[i]});
+    arguments.insert(arguments.end(), {oldGame_, older, newGame_});
+    ExpectSamePatch(made, PatchOfUpdateMake(arguments, base + L"\\patch console"), "update-make");
+
+    // The project Make saved opens again in a new window with both versions and the box.
+    PostMessageW(window_, WM_CLOSE, 0, 0);
+    DWORD exitCode = 99;
+    EXPECT_TRUE(studio_.WaitForExit(&exitCode, 20000));
+    DrivenProgram reopened;
+    ASSERT_NO_FATAL_FAILURE(StartStudio(L" \"" + project + L"\"", &reopened));
+    EXPECT_TRUE(this->Olds() == typed) << Utf8(ControlText(Item(IdReport)));
+    EXPECT_EQ(SendMessageW(Item(IdAlsoWhole), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(ControlText(Item(IdFolderEdit + 1)), newGame_);
+    EXPECT_EQ(ControlText(Item(IdTextEdit + 2)), texts.values[2]);
+
+    // A project an earlier window saved (one old= line, no names) opens with one version.
+    const std::wstring earlier = folder_ + L"\\earlier.ini";
+    ASSERT_TRUE(WriteFileBytes(earlier, "[GameName]=x\r\n"));
+    ASSERT_TRUE(WriteFileBytes(earlier + L".folders", "old=" + Utf8(oldGame_) + "\r\nnew=" + Utf8(newGame_) +
+                                                          "\r\npatch=" + Utf8(patch) + "\r\n"));
+    DrivenProgram third;
+    ASSERT_NO_FATAL_FAILURE(StartStudio(L" \"" + earlier + L"\"", &third));
+    EXPECT_TRUE(this->Olds() == Olds({{oldGame_, L""}}));
+    EXPECT_EQ(SendMessageW(Item(IdAlsoWhole), BM_GETCHECK, 0, 0), BST_UNCHECKED);
 }
 
 // A cancelled make leaves neither the patch folder nor its temporary folder.
