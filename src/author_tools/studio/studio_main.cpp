@@ -168,27 +168,6 @@ LRESULT CALLBACK StudioProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-HFONT MakeFont(const FontDescription& description) {
-    LOGFONTW font;
-    memset(&font, 0, sizeof font);
-    font.lfHeight = description.height;
-    font.lfWidth = description.width;
-    font.lfWeight = description.weight;
-    font.lfItalic = description.italic;
-    font.lfUnderline = description.underline;
-    font.lfStrikeOut = description.strikeOut;
-    font.lfCharSet = description.charSet;
-    font.lfOutPrecision = description.outPrecision;
-    font.lfClipPrecision = description.clipPrecision;
-    font.lfQuality = description.quality;
-    font.lfPitchAndFamily = description.pitchAndFamily;
-    char face[sizeof description.faceName + 1];
-    memcpy(face, description.faceName, sizeof description.faceName);
-    face[sizeof description.faceName] = '\0';
-    MultiByteToWideChar(932, 0, face, -1, font.lfFaceName, LF_FACESIZE);
-    return CreateFontIndirectW(&font);
-}
-
 }  // namespace
 
 }  // namespace studio
@@ -207,7 +186,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     FontHolder program;
     program.description.height = 13;
     program.description.width = 0;
-    PreviewFont = MakeFont(program.description);
+    PreviewFont = (HFONT)PlatformCreateFont(&program.description);  // the program's own font, as update.exe makes it
     InterfaceFont = CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"MS UI Gothic");
 

@@ -228,6 +228,16 @@ int ReadInputs(MakeRun& run, const std::vector<std::string>& arguments) {
     return 0;
 }
 
+// One old version's plan against NEW: 0, or the exit status of a refusal.
+int PlanVersion(MakeRun& run, const FolderRead& oldRead, const FileComparer& compare, PatchPlan* plan) {
+    switch (PlanPatch(oldRead, run.newRead, run.report.settings, compare, plan, &run.problem)) {
+    case PlanResult::Refused: return run.Fail(RefusedOrNotProven, "refused: " + run.problem + "; nothing was written");
+    case PlanResult::ReadError: return run.Fail(MakeUsageOrReadError, run.problem);
+    case PlanResult::Planned: break;
+    }
+    return 0;
+}
+
 // What changes (the files compared on two threads), the warnings, update.ini's
 // text and the encoder the deltas will come from.
 int PlanThePatch(MakeRun& run) {
@@ -243,11 +253,7 @@ int PlanThePatch(MakeRun& run) {
                                  LocalPath(options.newFolder, run.newRead.entries[newIndex].relativePath),
                                  run.oldRead.entries[oldIndex].size, reason);
     };
-    switch (PlanPatch(run.oldRead, run.newRead, report.settings, compare, &report.plan, &run.problem)) {
-    case PlanResult::Refused: return run.Fail(RefusedOrNotProven, "refused: " + run.problem + "; nothing was written");
-    case PlanResult::ReadError: return run.Fail(MakeUsageOrReadError, run.problem);
-    case PlanResult::Planned: break;
-    }
+    if (int status = PlanVersion(run, run.oldRead, compare, &report.plan)) return status;
     // Each later version on its own; the patch carries what any of them needs.
     for (OldVersion& old : run.laterOld) {
         FileComparer compareOld = [&](size_t oldIndex, size_t newIndex, std::string* reason) {
@@ -255,11 +261,7 @@ int PlanThePatch(MakeRun& run) {
                                      LocalPath(options.newFolder, run.newRead.entries[newIndex].relativePath),
                                      old.read.entries[oldIndex].size, reason);
         };
-        switch (PlanPatch(old.read, run.newRead, report.settings, compareOld, &old.plan, &run.problem)) {
-        case PlanResult::Refused: return run.Fail(RefusedOrNotProven, "refused: " + run.problem + "; nothing was written");
-        case PlanResult::ReadError: return run.Fail(MakeUsageOrReadError, run.problem);
-        case PlanResult::Planned: break;
-        }
+        if (int status = PlanVersion(run, old.read, compareOld, &old.plan)) return status;
         MergeVersionPlan(old.plan, &report.plan);
     }
     if (!run.laterOld.empty() && CheckPlanLimits(report.plan, report.settings, &run.problem) != 0)
