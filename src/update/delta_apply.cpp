@@ -345,8 +345,9 @@ int PrepareOne(int first, DeltaOutcome* outcome) {
         if (size == entry.newSize && memcmp(digest, entry.newHash, 32) == 0) {
             DeltaUses[first] = DeltaUsedAlreadyNew;
             // Already the new version. Its result was counted in the total where
-            // its size could not tell it from an old version: counted as done.
-            if (fromSize > 0) ProgressAdvance(size);
+            // its size could not tell it from an old version, or the whole new
+            // file might have replaced it: counted as done.
+            if (fromSize > 0 || FindWholeCopy(first)) ProgressAdvance(size);
             return 0;
         }
         line = LineFromVersion(first, size, digest);

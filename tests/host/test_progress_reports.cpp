@@ -156,6 +156,7 @@ TEST_F(ProgressReports, GameFilesOfTheNewSizeAreHashedAsTheFirstStageOfTheTotal)
         std::vector<std::string> first;  // the reports up to the engine's, or to the end of a run that stops
         std::string hashAdvances;
         size_t boxes;
+        bool whole = false;  // the patch carries the new files whole (whole\)
     };
     const std::string begin = "begin ";
     const Case cases[] = {
@@ -180,6 +181,12 @@ TEST_F(ProgressReports, GameFilesOfTheNewSizeAreHashedAsTheFirstStageOfTheTotal)
           "deltas data\\same.arc at 200000", "deltas data\\grow.arc at 400000", "hash data\\grow.arc at 400301",
           "end at 400301 (boxes so far: 0)"},
          hashBlocks + "+0", 2},
+        // With the new files whole beside the deltas, grow.arc's result is
+        // counted too (the whole file might replace it): done with its hash.
+        {"the new versions, the whole files carried", sameNew, growNew, false, base + 200000 + 400 + 200000 + 400,
+         {begin + std::to_string(base + 400800) + " (changes so far: 0)", "hash data\\same.arc at 0",
+          "hash data\\grow.arc at 400000", "engine Tessoran.exe at 400800"},
+         hashBlocks + "+200000+400+400", 1, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -192,6 +199,10 @@ TEST_F(ProgressReports, GameFilesOfTheNewSizeAreHashedAsTheFirstStageOfTheTotal)
                     "data\\grow.arc\t300\t" + Hex(growOld) + "\t400\t" + Hex(growNew) + "\tdeltas\\2.vcdiff\r\n");
         mp::AddFile("C:\\Patch\\deltas\\1.vcdiff", DeltaAdding(sameNew));
         mp::AddFile("C:\\Patch\\deltas\\2.vcdiff", DeltaAdding(c.damagedGrowDelta ? growOld + "!" : growNew));
+        if (c.whole) {
+            mp::AddFile("C:\\Patch\\whole\\data\\same.arc", sameNew);
+            mp::AddFile("C:\\Patch\\whole\\data\\grow.arc", growNew);
+        }
         const bool completes = c.boxes == 1;
         EXPECT_EQ(completes ? 0 : 1, RunUpdate());
         EXPECT_EQ(c.total, Total);
