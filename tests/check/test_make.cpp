@@ -582,6 +582,20 @@ protected:
         return std::string(std::istreambuf_iterator<char>(file), {});
     }
     bool Exists(const std::string& relative) { return access((work + "/" + relative).c_str(), F_OK) == 0; }
+    // update-check's run of a patch on a game, both folders below work.
+    CheckReport Check(const std::string& patch, const std::string& game) {
+        CheckInput input;
+        input.patchPath = "C:\\Patch";
+        input.gamePath = "C:\\Game";
+        std::string problem;
+        CheckReport report;
+        EXPECT_EQ(0, ReadFolder(work + "/" + patch, "update.ini", &input.patch, &problem)) << problem;
+        EXPECT_EQ(0, ReadFolder(work + "/" + game, "update.ini", &input.game, &problem)) << problem;
+        ResetProgramGlobals();
+        ControlFont.font = 0;
+        EXPECT_EQ(0, CheckPatch(input, &report, &problem)) << problem;
+        return report;
+    }
     // What a standard tool prints, for the hashes and xdelta3's own decoding.
     static std::string Output(const std::string& command) {
         std::string text;
@@ -675,16 +689,7 @@ TEST_F(DeltaTest, BothToolsPrintTheSameBytesSaved) {
     const int64_t saved = 300008 - (int64_t)Read("patch/deltas/0001.vcdiff").size() - (int64_t)Read("patch/deltas.txt").size();
     EXPECT_NE(std::string::npos, out.find("Deltas save " + std::to_string(saved) + " bytes: ")) << saved << "\n" << out;
 
-    CheckInput input;
-    input.patchPath = "C:\\Patch";
-    input.gamePath = "C:\\Game";
-    std::string problem;
-    ASSERT_EQ(0, ReadFolder(work + "/patch", "update.ini", &input.patch, &problem)) << problem;
-    ASSERT_EQ(0, ReadFolder(work + "/old", "update.ini", &input.game, &problem)) << problem;
-    ResetProgramGlobals();
-    ControlFont.font = 0;
-    CheckReport report;
-    ASSERT_EQ(0, CheckPatch(input, &report, &problem)) << problem;
+    const CheckReport report = Check("patch", "old");
     EXPECT_EQ(saved, report.deltaBytesSaved);
     const std::string text = ReportAsText(report, false);
     EXPECT_NE(std::string::npos, text.find("Saved by deltas: " + std::to_string(saved) + " bytes: ")) << text;
@@ -724,16 +729,7 @@ TEST_F(DeltaTest, OnePatchForTwoOldVersionsIsProvenOnEachAndAThirdIsRefused) {
     Write("old102/data/archive.dat", Edited(Noise(300000, 1), 2000, "1.02, which the patch does not know"));
     Write("old102/data/voice.dat", Read("old/data/voice.dat"));
     Write("old102/data/small.dat", Read("old/data/small.dat"));
-    CheckInput input;
-    input.patchPath = "C:\\Patch";
-    input.gamePath = "C:\\Game";
-    std::string problem;
-    ASSERT_EQ(0, ReadFolder(work + "/patch", "update.ini", &input.patch, &problem)) << problem;
-    ASSERT_EQ(0, ReadFolder(work + "/old102", "update.ini", &input.game, &problem)) << problem;
-    ResetProgramGlobals();
-    ControlFont.font = 0;
-    CheckReport report;
-    ASSERT_EQ(0, CheckPatch(input, &report, &problem)) << problem;
+    CheckReport report = Check("patch", "old102");
     EXPECT_FALSE(report.completes);
     ASSERT_FALSE(report.boxes.empty());
     EXPECT_EQ("data\\archive.datのバージョンが違うため、アップデートできません。", report.boxes[0].text);
@@ -749,12 +745,7 @@ TEST_F(DeltaTest, OnePatchForTwoOldVersionsIsProvenOnEachAndAThirdIsRefused) {
         << err << out;
     EXPECT_EQ(Read("new/data/archive.dat"), Read("patch2/whole/data/archive.dat"));
     EXPECT_NE(std::string::npos, out.find("--also-whole costs 400008 bytes: ")) << out;
-    input.patch = FolderRead();
-    ASSERT_EQ(0, ReadFolder(work + "/patch2", "update.ini", &input.patch, &problem)) << problem;
-    ResetProgramGlobals();
-    ControlFont.font = 0;
-    report = CheckReport();
-    ASSERT_EQ(0, CheckPatch(input, &report, &problem)) << problem;
+    report = Check("patch2", "old102");
     EXPECT_TRUE(report.completes);
     ASSERT_FALSE(report.deltas.empty());
     EXPECT_EQ("whole", report.deltas[0].outcome);

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "codec/sha256.h"
 #include "description/update_description.h"
 #include "platform/memory/platform_memory.h"
 #include "shell/font_holder.h"
@@ -37,3 +38,14 @@ void PrepareMakerGame(const char* caption) {
 
 std::string GameFile(const std::string& relative) { return "C:\\Game\\" + relative; }
 std::string PatchFile(const std::string& relative) { return "C:\\Patch\\update\\" + relative; }
+
+std::string Hex(const std::string& bytes) {
+    Sha256State state;
+    Sha256Begin(&state);
+    Sha256Add(&state, bytes.data(), bytes.size());
+    unsigned char digest[32];
+    Sha256Finish(&state, digest);
+    char text[65];
+    Sha256ToHex(digest, text);
+    return text;
+}

@@ -20,4 +20,7 @@ void PrepareMakerGame(const char* caption);
 std::string GameFile(const std::string& relative);
 std::string PatchFile(const std::string& relative);
 
+// The SHA-256 of bytes in 64 hex digits, as deltas.txt writes it.
+std::string Hex(const std::string& bytes);
+
 #endif

@@ -45,17 +45,6 @@ std::string Generated(size_t size, unsigned seed) {
     return bytes;
 }
 
-std::string Hex(const std::string& bytes) {
-    Sha256State state;
-    Sha256Begin(&state);
-    Sha256Add(&state, bytes.data(), bytes.size());
-    unsigned char digest[32];
-    Sha256Finish(&state, digest);
-    char text[65];
-    Sha256ToHex(digest, text);
-    return text;
-}
-
 // The delta from old to new as the patch maker's encoder writes it; extra
 // encoder options before the files.
 std::string Encode(const std::string& oldBytes, const std::string& newBytes, const std::string& options = "") {

@@ -115,17 +115,6 @@ TEST_F(ProgressReports, AStoppedRunEndsBeforeItsFirstBox) {
     EXPECT_EQ((std::vector<std::string>{"end at 0 (boxes so far: 0)"}), Reports);
 }
 
-std::string Hex(const std::string& bytes) {
-    Sha256State state;
-    Sha256Begin(&state);
-    Sha256Add(&state, bytes.data(), bytes.size());
-    unsigned char digest[32];
-    Sha256Finish(&state, digest);
-    char text[65];
-    Sha256ToHex(digest, text);
-    return text;
-}
-
 // A delta that makes bytes whatever its source: one window of one ADD.
 std::string DeltaAdding(const std::string& bytes) {
     auto number = [](uint64_t value) {
