@@ -94,7 +94,9 @@ TEST_F(WholeFileCopy, ReplacesAPlainOrMissingFileAndRefusesWhatCopyFileRefuses) 
         }
         EXPECT_EQ(c.result, Copy("source.dat", "game.dat"));
         EXPECT_EQ(c.result == 0 ? "new content" : "old", Content("game.dat"));
-        if (c.result != 0) EXPECT_EQ(c.marks, Attributes("game.dat"));
+        if (c.result != 0) {
+            EXPECT_EQ(c.marks, Attributes("game.dat"));
+        }
         EXPECT_EQ((std::vector<std::string>{"game.dat", "source.dat"}), Names());
         Mark("game.dat", FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(ShiftJisToWide(Path("game.dat")).c_str());
