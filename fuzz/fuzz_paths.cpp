@@ -39,6 +39,7 @@
 #include "shell/command_line_choices_reader.h"
 #include "shell/program_folder.h"
 #include "state/window_handles.h"
+#include "update/game_folder.h"
 #include "update/room_check.h"
 #include "update/update_run.h"
 
