@@ -26,7 +26,8 @@ void (*besideWork)(void* context);
 void* besideContext;
 
 // About 50 to 200 microseconds of looking, depending on the processor: longer
-// than a hand-over between the two threads, far shorter than the work.
+// than a hand-over between the two threads, far shorter than the work. On a
+// machine of one processor the looking only puts the sleep off by that much.
 const int LooksBeforeSleeping = 4000;
 
 // Waits until *flag is 1 and sets it back to 0.
