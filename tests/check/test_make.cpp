@@ -845,6 +845,63 @@ TEST_F(DeltaTest, ADeltaTheDecoderDoesNotTurnIntoNewLeavesNothingWritten) {
     }
 }
 
+// With one old version the proof begins while the last delta is encoded and
+// reads it as it is written. An encoder that writes its delta in three parts,
+// the last only once the patch's update.ini is there (written for the proof
+// begun beside it), gives the patch the real encoder gives; one whose delta
+// has a byte changed gives a patch that is not proven, and nothing is written.
+TEST_F(DeltaTest, TheProofReadsTheLastDeltaWhileItsEncoderWritesIt) {
+    Write("old/data/archive.dat", Noise(300000, 1));
+    Write("new/data/archive.dat", Edited(Noise(300000, 1), 150000, "a line of the script, fixed"));
+    Write("old/data/small.dat", "small");
+    Write("new/data/small.dat", "small, changed");
+    std::string out, err;
+    ASSERT_EQ(MadeAndProven, Make({}, &out, &err)) << err << out;
+    system(("mv '" + work + "/patch' '" + work + "/by-the-encoder'").c_str());
+
+    const std::string real = Output("command -v xdelta3").substr(0, Output("command -v xdelta3").size() - 1);
+    Write("slow/xdelta3",
+          "#!/bin/sh\n"
+          "for out; do :; done\n"
+          "n=$#; i=0; for a; do i=$((i+1)); [ $i -lt $n ] && set -- \"$@\" \"$a\"; done; shift $n\n"
+          "'" + real + "' \"$@\" \"$out.real\" || exit 1\n"
+          "size=$(stat -c %s \"$out.real\"); third=$((size / 3 + 1))\n"
+          "if [ -n \"$FLIP_A_BYTE\" ]; then\n"
+          "  at=$((size - 3)); b=$(od -An -tu1 -j$at -N1 \"$out.real\" | tr -d ' ')\n"
+          "  printf \"\\\\$(printf %o $(( (b + 1) % 256 )))\" | dd of=\"$out.real\" bs=1 seek=$at conv=notrunc 2>/dev/null\n"
+          "fi\n"
+          ": >\"$out\"\n"
+          "dd if=\"$out.real\" bs=$third count=1 2>/dev/null >>\"$out\"; sleep 0.2\n"
+          "dd if=\"$out.real\" bs=$third skip=1 count=1 2>/dev/null >>\"$out\"\n"
+          "when=after; for t in $(seq 50); do\n"
+          "  [ -f \"$(dirname \"$(dirname \"$out\")\")/update.ini\" ] && when=beside && break; sleep 0.1\n"
+          "done\n"
+          "echo $when >>'" + work + "/slow.log'\n"
+          "dd if=\"$out.real\" bs=$third skip=2 2>/dev/null >>\"$out\"; rm \"$out.real\"\n");
+    chmod((work + "/slow/xdelta3").c_str(), 0755);
+    const std::string path = getenv("PATH");
+    setenv("PATH", (work + "/slow:" + path).c_str(), 1);
+    out.clear();
+    int status = Make({}, &out, &err);
+    EXPECT_EQ(MadeAndProven, status) << err << out;
+    for (const char* file : {"deltas.txt", "deltas/0001.vcdiff", "update.ini", "update.exe", "update/data/small.dat"})
+        EXPECT_EQ(Read(std::string("by-the-encoder/") + file), Read(std::string("patch/") + file)) << file;
+    EXPECT_EQ(Output("cd '" + work + "/by-the-encoder' && find . | sort"), Output("cd '" + work + "/patch' && find . | sort"));
+    system(("rm -rf '" + work + "/patch' '" + work + "/by-the-encoder'").c_str());
+    setenv("FLIP_A_BYTE", "1", 1);
+    std::string damagedOut;
+    int damagedStatus = Make({}, &damagedOut, &err);
+    unsetenv("FLIP_A_BYTE");
+    setenv("PATH", path.c_str(), 1);
+
+    EXPECT_EQ("beside\nbeside\n", Read("slow.log")) << "the proof did not begin while the encoder wrote";
+    EXPECT_EQ(RefusedOrNotProven, damagedStatus) << damagedOut;
+    EXPECT_FALSE(Exists("patch"));
+    EXPECT_NE(std::string::npos, damagedOut.find("Deltas decoded by update.exe's own decoder from OLD's files: 0 of 1 give "
+                                                 "NEW's file byte for byte"))
+        << damagedOut;
+}
+
 TEST_F(DeltaTest, TheLargest256FilesBecomeDeltasAndTheRestTravelsWhole) {
     for (int i = 0; i < 257; ++i) {
         std::string name = "data/f" + std::to_string(1000 + i) + ".dat";

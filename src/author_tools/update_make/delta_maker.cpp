@@ -152,8 +152,36 @@ bool DeltaCandidate(const PlannedFile& file) {
     return true;
 }
 
+namespace {
+
+bool ByPlan(const DeltaFile& a, const DeltaFile& b) { return a.replaced < b.replaced; }
+
+// The deltas in the plan's order, each named as the patch will hold it
+// ("deltas\0001.vcdiff"); readFrom gets the file each is in now.
+std::vector<DeltaFile> InPlanOrder(std::vector<DeltaFile> deltas, std::vector<std::string>* readFrom) {
+    std::stable_sort(deltas.begin(), deltas.end(), ByPlan);
+    for (size_t n = 0; n < deltas.size(); ++n) {
+        readFrom->push_back(deltas[n].file);
+        deltas[n].file = "deltas\\" + Numbered(n + 1);
+    }
+    return deltas;
+}
+
+// Calls overlap->ended once, whichever way the last encoding ends.
+struct OverlapEnd {
+    WhileLastEncodes* overlap = nullptr;
+    void operator()(bool complete) {
+        if (overlap) overlap->ended(complete);
+        overlap = nullptr;
+    }
+    ~OverlapEnd() { (*this)(false); }
+};
+
+}  // namespace
+
 int MakeDeltas(const PatchPlan& plan, const std::vector<OldVersionFiles>& olds, const FolderRead& newRead,
-               const std::string& newFolder, const std::string& patch, DeltaResult* result, std::string* problem) {
+               const std::string& newFolder, const std::string& patch, DeltaResult* result, std::string* problem,
+               WhileLastEncodes* overlap) {
     std::vector<size_t> order;
     for (size_t i = 0; i < plan.replaced.size(); ++i)
         if (DeltaCandidate(plan.replaced[i])) order.push_back(i);
@@ -174,6 +202,14 @@ int MakeDeltas(const PatchPlan& plan, const std::vector<OldVersionFiles>& olds, 
 
     std::vector<DeltaFile> kept, whole;
     std::vector<char> buffer(ChunkSize);
+    // The last encoding, which the overlap runs beside: one old version, and
+    // no more candidates than the patch may hold.
+    size_t last = SIZE_MAX;
+    // (A test that damages a delta once it is encoded wants it decoded after.)
+    if (overlap && olds.size() == 1 && order.size() <= DeltaCountLimit && !DeltaEncodedHook)
+        for (size_t i : order)
+            if (!FirstHasNew(plan, plan.replaced[i])) last = i;
+    OverlapEnd overlapEnd;
     for (size_t i : order) {
         const PlannedFile& file = plan.replaced[i];
         const std::string newPath = LocalPath(newFolder, newRead.entries[file.source].relativePath);
@@ -235,7 +271,23 @@ int MakeDeltas(const PatchPlan& plan, const std::vector<OldVersionFiles>& olds, 
             std::string hashProblem;
             int hashed = (made.oldHash.empty() && HashFile(made.oldLocal, &buffer, &made.oldHash, &hashProblem) != 0) ||
                          (base.newHash.empty() && HashFile(newPath, &buffer, &base.newHash, &hashProblem) != 0);
-            if (FinishEncoding(&process, problem) != 0) {
+            if (i == last && hashed == 0 && !Interrupted()) {
+                made.newHash = base.newHash;
+                DeltaResult expected;
+                expected.encoder = result->encoder;
+                std::vector<std::string> readFrom;
+                std::vector<DeltaFile> all = kept;
+                all.push_back(made);
+                expected.deltas = InPlanOrder(all, &readFrom);
+                expected.whole = whole;
+                std::stable_sort(expected.whole.begin(), expected.whole.end(), ByPlan);
+                if (WriteLocalFile(patch + "/deltas.txt", Manifest(expected.deltas), problem) != 0) return 1;
+                overlapEnd.overlap = overlap;
+                overlap->started(expected, readFrom, made.file);
+            }
+            int finished = FinishEncoding(&process, problem);
+            overlapEnd(finished == 0 && hashed == 0 && !Interrupted());
+            if (finished != 0) {
                 *problem = Utf8(file.path) + ": " + *problem;
                 return 1;
             }
@@ -264,22 +316,23 @@ int MakeDeltas(const PatchPlan& plan, const std::vector<OldVersionFiles>& olds, 
     }
 
     // Numbered in the plan's order, as the manifest lists them.
-    auto byPlan = [](const DeltaFile& a, const DeltaFile& b) { return a.replaced < b.replaced; };
-    std::stable_sort(kept.begin(), kept.end(), byPlan);
-    std::stable_sort(whole.begin(), whole.end(), byPlan);
+    std::vector<std::string> readFrom;
+    kept = InPlanOrder(kept, &readFrom);
+    std::stable_sort(whole.begin(), whole.end(), ByPlan);
     for (size_t n = 0; n < kept.size(); ++n) {
-        if (RenameLocalFile(kept[n].file, folder + "/" + Numbered(n + 1), problem) != 0) return 1;
-        kept[n].file = "deltas\\" + Numbered(n + 1);
+        if (RenameLocalFile(readFrom[n], folder + "/" + Numbered(n + 1), problem) != 0) return 1;
         result->deltaBytes += kept[n].deltaSize;
     }
     result->deltas = kept;
     result->whole = whole;
     if (kept.empty()) {
         RemoveLocalTree(folder);
+        RemoveLocalTree(patch + "/deltas.txt");  // as written for the last delta's overlap
         return 0;
     }
     std::string manifest = Manifest(kept);
     result->manifestBytes = manifest.size();
+    RemoveLocalTree(patch + "/deltas.txt");  // as written for the last delta's overlap
     return WriteLocalFile(patch + "/deltas.txt", manifest, problem);
 }
 

@@ -65,8 +65,23 @@ struct OldVersionFiles {
 // it has in them (by size and SHA-256) but NEW's, in the order of the
 // versions; it travels whole when a version lacks it or any delta is more
 // than half the file. olds[0] is the version the plan was made from.
+//
+// With one old version, what the caller gives in overlap runs while the last
+// delta is encoded, once every hash is known and deltas.txt is written as it
+// will be if that delta is kept: started gets the deltas as they will be then
+// (numbered in the plan's order, with their names in the patch), the file each
+// is read from meanwhile and the one still being written; ended is called as
+// soon as that encoder has ended (complete: its delta is whole), before any
+// file is renamed, and whatever reads the deltas must be done when it returns.
+struct WhileLastEncodes {
+    std::function<void(const DeltaResult& expected, const std::vector<std::string>& readFrom,
+                       const std::string& writing)>
+        started;
+    std::function<void(bool complete)> ended;
+};
 int MakeDeltas(const PatchPlan& plan, const std::vector<OldVersionFiles>& olds, const FolderRead& newRead,
-               const std::string& newFolder, const std::string& patch, DeltaResult* result, std::string* problem);
+               const std::string& newFolder, const std::string& patch, DeltaResult* result, std::string* problem,
+               WhileLastEncodes* overlap = nullptr);
 
 // Decodes each delta in patch with the program's decoder from OLD's file and
 // compares the result with NEW's file; what differs, or what the decoder

@@ -1,5 +1,6 @@
 #include "author_tools/update_make/make_tool.h"
 
+#include <string.h>
 #include <unistd.h>
 
 #include <set>
@@ -17,6 +18,7 @@
 #include "author_tools/update_make/old_versions.h"
 #include "author_tools/update_make/parallel_compare.h"
 #include "author_tools/update_make/patch_maker.h"
+#include "author_tools/update_make/proof_ahead.h"
 #include "author_tools/update_make/release_program.h"
 #include "text/shift_jis.h"
 #include "text/text.h"
@@ -149,6 +151,11 @@ struct MakeRun {
     std::string description;
     std::string temporary;     // the patch as it is built, beside the patch folder
     std::set<size_t> byDelta;  // NEW's files the deltas make
+    // The first version's proof, begun while the last delta was encoded, and
+    // what the patch written for it counted; provenAhead: it holds for the patch.
+    ProofAhead ahead;
+    MakeReport aheadReport;
+    bool provenAhead = false;
     std::string problem;
     std::string* err;
 
@@ -283,18 +290,107 @@ int PlanThePatch(MakeRun& run) {
     return 0;
 }
 
+bool InPatchFolder(const std::string& relativePath, const char* folder) {
+    size_t length = strlen(folder);
+    return EqualIgnoringAsciiCase(relativePath.substr(0, length).c_str(), folder);
+}
+
+// The run reads deltas.txt, the deltas and the whole files from the disk.
+void PointAtPatchFiles(const std::string& temporary, FolderRead* patchRead) {
+    for (mp::TreeEntry& entry : patchRead->entries)
+        if (!entry.directory && entry.diskPath.empty() &&
+            (EqualIgnoringAsciiCase(entry.relativePath.c_str(), "deltas.txt") ||
+             InPatchFolder(entry.relativePath, "deltas\\") || InPatchFolder(entry.relativePath, "whole\\")))
+            entry.diskPath = LocalPath(temporary, entry.relativePath);
+}
+
+// The deltas' lines and the files that travel whole: the same in both.
+bool SameDeltas(const DeltaResult& a, const DeltaResult& b) {
+    auto same = [](const std::vector<DeltaFile>& x, const std::vector<DeltaFile>& y) {
+        if (x.size() != y.size()) return false;
+        for (size_t i = 0; i < x.size(); ++i)
+            if (x[i].replaced != y[i].replaced || x[i].file != y[i].file || x[i].oldHash != y[i].oldHash ||
+                x[i].newHash != y[i].newHash)
+                return false;
+        return true;
+    };
+    return same(a.deltas, b.deltas) && same(a.whole, b.whole);
+}
+
+// What StartProofAhead writes beside the deltas, taken away again.
+void RemoveWrittenBeside(const std::string& temporary) {
+    for (const char* written : {"update.ini", "update.exe", "update", "whole"}) RemoveLocalTree(temporary + "/" + written);
+}
+
+// Whether a file may be read while the encoder writes it: on Windows an
+// encoder may keep its output to itself (a share mode of none), and there the
+// proof waits for the encoder to end.
+#ifdef _WIN32
+const bool ReadWhileWritten = false;
+#else
+const bool ReadWhileWritten = true;
+#endif
+
+// The patch written as it will be if the last delta is kept (update.ini,
+// update.exe, update\ and whole\ beside the deltas.txt already there), read
+// back with each delta read from where it is now, and the program's run on a
+// copy of OLD begun beside the encoder, reading the delta it writes as it comes.
+void StartProofAhead(MakeRun& run, const DeltaResult& expected, const std::vector<std::string>& readFrom,
+                     const std::string& writing) {
+    run.aheadReport = run.report;
+    run.aheadReport.deltas = expected;
+    FolderRead oldRead = run.oldRead, patchRead;
+    std::set<size_t> byDelta;
+    std::string problem;
+    for (const DeltaFile& delta : expected.deltas)
+        for (const auto& [v, k] : delta.from) {
+            byDelta.insert(run.report.plan.replaced[delta.replaced].source);
+            oldRead.entries[k].diskPath = LocalPath(run.options.oldFolder, oldRead.entries[k].relativePath);
+        }
+    if (WritePatch(run.options, run.newRead, run.report.plan, run.description, run.temporary, &run.aheadReport,
+                   &problem) != 0 ||
+        ReadFolder(run.temporary, "update.ini", &patchRead, &problem) != 0) {
+        RemoveWrittenBeside(run.temporary);  // the patch is written and proven after the encoder, as without this
+        return;
+    }
+    std::vector<mp::TreeEntry> entries;
+    for (mp::TreeEntry& entry : patchRead.entries)
+        if (!InPatchFolder(entry.relativePath, "deltas\\") || entry.directory) entries.push_back(std::move(entry));
+    for (size_t n = 0; n < expected.deltas.size(); ++n)
+        entries.push_back(mp::TreeEntry{expected.deltas[n].file, false, LocalFileSize(readFrom[n]), 0, readFrom[n]});
+    patchRead.entries = std::move(entries);
+    PointAtPatchFiles(run.temporary, &patchRead);
+    const MakeRun& made = run;
+    run.ahead.Start(writing, [&made, oldRead, patchRead, byDelta](ProofResult* proof, std::string* problem) mutable {
+        return ProvePatch(std::move(oldRead), made.newRead, std::move(patchRead), made.report.plan, byDelta,
+                          made.report.settings, proof, problem);
+    });
+}
+
 // The patch built in its temporary folder beside the patch folder: the deltas
 // first, then update.ini, update.exe and update\, read back for the proof.
+// With one old version the proof begins while the last delta is encoded; it
+// counts where the deltas came out as expected, else the patch is written and
+// proven again after them.
 int MakeDeltasAndWrite(MakeRun& run) {
     const MakeOptions& options = run.options;
     MakeReport& report = run.report;
     run.temporary = TemporaryBeside(options.patchFolder);
     std::vector<OldVersionFiles> olds{{options.oldFolder, &run.oldRead, run.firstLabel}};
     for (const OldVersion& old : run.laterOld) olds.push_back({old.folder, &old.read, old.label});
+    DeltaResult expected;
+    WhileLastEncodes overlap{[&](const DeltaResult& deltas, const std::vector<std::string>& readFrom,
+                                 const std::string& writing) {
+                                 expected = deltas;
+                                 StartProofAhead(run, deltas, readFrom, writing);
+                             },
+                             [&](bool complete) { run.ahead.EncoderEnded(complete); }};
     bool made = MakeLocalFolder(run.temporary, &run.problem) == 0 &&
                 (report.deltas.encoder.empty() ||
                  MakeDeltas(report.plan, olds, run.newRead, options.newFolder, run.temporary, &report.deltas,
-                            &run.problem) == 0);
+                            &run.problem, run.laterOld.empty() && ReadWhileWritten ? &overlap : nullptr) == 0);
+    run.provenAhead = made && run.ahead.Started() && SameDeltas(expected, report.deltas);
+    if (made && run.ahead.Started() && !run.provenAhead) RemoveWrittenBeside(run.temporary);
     // The run reads the files deltas patch, deltas.txt and the deltas from the
     // disk; each version's run must replace the files it has a delta for.
     for (const DeltaFile& delta : report.deltas.deltas)
@@ -303,6 +399,13 @@ int MakeDeltasAndWrite(MakeRun& run) {
             (v == 0 ? run.byDelta : run.laterOld[v - 1].byDelta).insert(report.plan.replaced[delta.replaced].source);
             read.entries[k].diskPath = LocalPath(olds[v].folder, read.entries[k].relativePath);
         }
+    if (run.provenAhead) {
+        // Written as it is: what it counted goes to the report.
+        DeltaResult deltas = std::move(report.deltas);
+        report = std::move(run.aheadReport);
+        report.deltas = std::move(deltas);
+        return 0;
+    }
     bool written = made &&
                    WritePatch(options, run.newRead, report.plan, run.description, run.temporary, &report,
                               &run.problem) == 0 &&
@@ -311,11 +414,7 @@ int MakeDeltasAndWrite(MakeRun& run) {
         RemoveLocalTree(run.temporary);
         return run.Fail(MakeUsageOrReadError, run.problem + "; nothing was written");
     }
-    for (mp::TreeEntry& entry : run.patchRead.entries)
-        if (!entry.directory && (EqualIgnoringAsciiCase(entry.relativePath.c_str(), "deltas.txt") ||
-                                 EqualIgnoringAsciiCase(entry.relativePath.substr(0, 7).c_str(), "deltas\\") ||
-                                 EqualIgnoringAsciiCase(entry.relativePath.substr(0, 6).c_str(), "whole\\")))
-            entry.diskPath = LocalPath(run.temporary, entry.relativePath);
+    PointAtPatchFiles(run.temporary, &run.patchRead);
     return 0;
 }
 
@@ -340,8 +439,16 @@ int ProveAndPlace(MakeRun& run) {
             report.laterDifferences.push_back(ProofDifference{difference.path, "(" + old.label + ") " +
                                                                                    difference.message});
     }
-    if (ProvePatch(std::move(run.oldRead), run.newRead, std::move(run.patchRead), report.plan, run.byDelta,
-                   report.settings, &report.proof, &run.problem) != 0) {
+    int proved = 0;
+    if (run.provenAhead) {
+        proved = run.ahead.status;
+        report.proof = std::move(run.ahead.proof);
+        run.problem = run.ahead.problem;
+    } else {
+        proved = ProvePatch(std::move(run.oldRead), run.newRead, std::move(run.patchRead), report.plan, run.byDelta,
+                            report.settings, &report.proof, &run.problem);
+    }
+    if (proved != 0) {
         RemoveLocalTree(run.temporary);
         return run.Fail(MakeUsageOrReadError, run.problem + "; nothing was written");
     }

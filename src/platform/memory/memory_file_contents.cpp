@@ -4,12 +4,17 @@
 #include <string.h>
 
 #include <algorithm>
+#include <chrono>
+#include <map>
 #include <memory>
 
 #include "platform/memory/memory_machine.h"
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
+#else
+#include <sys/stat.h>
 #endif
 
 namespace memory_platform {
@@ -19,6 +24,7 @@ struct OpenReader {
     std::string path;       // as the program named it
     std::string content;    // a copy of a kept content
     FILE* disk = nullptr;   // or the loaded file's bytes on disk
+    std::shared_ptr<LateFile> late;  // which another program may still be writing
     uint64_t size = 0;
     uint64_t position = 0;  // of PlatformReadFile
 };
@@ -45,7 +51,90 @@ int SeekDiskFile(FILE* file, uint64_t offset) {
 #endif
 }
 
+// Where the file ends now, asked of the file itself: a seek of the stream to
+// its end would leave the stream's buffer and its file's position apart.
+uint64_t DiskFileSize(FILE* file) {
+#ifdef _WIN32
+    __int64 end = _filelengthi64(_fileno(file));
+    return end < 0 ? 0 : (uint64_t)end;
+#else
+    struct stat status;
+    return fstat(fileno(file), &status) == 0 ? (uint64_t)status.st_size : 0;
+#endif
+}
+
+// The late files by disk path: registered by the thread that starts their
+// writers, looked up by the one that runs the program.
+std::mutex lateFilesLock;
+std::map<std::string, std::shared_ptr<LateFile>> lateFiles;
+
+std::shared_ptr<LateFile> FindLateFile(const std::string& diskPath) {
+    if (diskPath.empty()) return nullptr;
+    std::lock_guard<std::mutex> hold(lateFilesLock);
+    auto found = lateFiles.find(diskPath);
+    return found == lateFiles.end() ? nullptr : found->second;
+}
+
 }  // namespace
+
+void LateFile::Ended(bool complete) {
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        state_ = complete ? Complete : Refused;
+    }
+    changed_.notify_all();
+}
+
+int LateFile::WaitToOpen(const std::string& diskPath, FILE** file) {
+    std::unique_lock<std::mutex> hold(lock_);
+    for (;;) {
+        State state = state_;
+        if (state == Refused) return 1;
+        if ((*file = OpenDiskFile(diskPath)) != nullptr) return 0;
+        if (state == Complete) return 1;
+        changed_.wait_for(hold, std::chrono::milliseconds(2));
+    }
+}
+
+int LateFile::WaitBeyond(FILE* file, uint64_t offset, uint64_t* size) {
+    std::unique_lock<std::mutex> hold(lock_);
+    for (;;) {
+        State state = state_;  // before the size: a file that has ended has all its bytes
+        if (state == Refused) return 1;
+        *size = DiskFileSize(file);
+        if (*size > offset || state == Complete) return 0;
+        // The writer says nothing as it writes: a look every 2 ms.
+        changed_.wait_for(hold, std::chrono::milliseconds(2));
+    }
+}
+
+int LateFile::WaitForEnd(FILE* file, uint64_t* size) {
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [&] { return state_ != Writing; });
+    if (state_ == Refused) return 1;
+    *size = DiskFileSize(file);
+    return 0;
+}
+
+void SetLateFile(const std::string& diskPath, std::shared_ptr<LateFile> late) {
+    std::lock_guard<std::mutex> hold(lateFilesLock);
+    if (late)
+        lateFiles[diskPath] = std::move(late);
+    else
+        lateFiles.erase(diskPath);
+}
+
+int SettleLateSize(Node* node) {
+    std::shared_ptr<LateFile> late = FindLateFile(node->diskPath);
+    if (!late) return 0;
+    FILE* file = OpenDiskFile(node->diskPath);
+    if (!file) return 1;
+    uint64_t size = 0;
+    int status = late->WaitForEnd(file, &size);
+    fclose(file);
+    if (status == 0) node->size = size;
+    return status;
+}
 
 std::string FileContent(const std::string& path) {
     Node* node = Find(path);
@@ -85,8 +174,10 @@ int PlatformOpenFileForReading(const char* path, FileReader* reader) {
     open->path = path;
     open->size = node->size;
     if (!node->diskPath.empty()) {
-        open->disk = OpenDiskFile(node->diskPath);
-        if (!open->disk) return 1;
+        open->late = FindLateFile(node->diskPath);
+        if (open->late ? open->late->WaitToOpen(node->diskPath, &open->disk) != 0
+                       : (open->disk = OpenDiskFile(node->diskPath)) == nullptr)
+            return 1;
     } else {
         open->content = node->content;
         open->size = node->content.size();
@@ -108,6 +199,7 @@ int PlatformReadFileAt(FileReader reader, uint64_t offset, void* buffer, size_t 
     OpenReader* open = (OpenReader*)reader;
     *count = 0;
     if (Injected(Operation::ReadFile, open->path, nullptr)) return 1;
+    if (open->late && open->late->WaitBeyond(open->disk, offset, &open->size) != 0) return 1;
     if (offset >= open->size) return 0;
     size_t wanted = (size_t)std::min<uint64_t>(size, open->size - offset);
     if (!open->disk) {

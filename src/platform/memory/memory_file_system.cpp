@@ -121,7 +121,7 @@ int PlatformGetFileAttributes(const char* path, unsigned* attributes) {
 
 int PlatformGetFileSize(const char* path, uint64_t* size) {
     Node* node = Find(path);
-    if (!node || node->directory) return 1;
+    if (!node || node->directory || SettleLateSize(node) != 0) return 1;
     *size = node->size;
     return 0;
 }

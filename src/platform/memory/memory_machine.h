@@ -155,6 +155,9 @@ Node* Child(Node* folder, const std::string& name);
 Node* Resolve(const ParsedPath& parsed, size_t drop = 0);
 // A file named with a separator after it is not found, as on Windows.
 Node* Find(const std::string& path);
+// A late file's final size put in node->size once its writer has ended (an
+// other file's stays): 0, or 1 when it is not to be read.
+int SettleLateSize(Node* node);
 // Forgets the folders Find remembers: called before any node is destroyed or
 // a folder turns into a file.
 void ForgetFolders();

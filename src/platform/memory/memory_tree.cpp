@@ -187,7 +187,7 @@ bool IsDirectory(const std::string& path) {
 
 uint64_t FileSize(const std::string& path) {
     Node* node = Find(path);
-    return node && !node->directory ? node->size : 0;
+    return node && !node->directory && SettleLateSize(node) == 0 ? node->size : 0;
 }
 
 unsigned Attributes(const std::string& path) {

@@ -17,7 +17,11 @@
 #define UPDATE_PLATFORM_MEMORY_H
 
 #include <stdint.h>
+#include <stdio.h>
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -87,6 +91,31 @@ struct TreeEntry {
     unsigned attributes;   // read-only, hidden, system
     std::string diskPath;  // UTF-8, this machine's; empty: no bytes to read
 };
+// A loaded file whose bytes another program is still writing: update-make
+// proves a delta while its encoder writes it. A read past the bytes there
+// waits for more, or for the end; a question of its size waits for the end.
+// Ended(false): the file is not to be read after all, and every read fails.
+class LateFile {
+public:
+    void Ended(bool complete);
+    // The file opened for reading once its writer has made it: 0, or 1 when it
+    // ended without making it or is not to be read.
+    int WaitToOpen(const std::string& diskPath, FILE** file);
+    // How many bytes are there now: more than offset, or all there will be.
+    // 0, or 1 once the file is not to be read.
+    int WaitBeyond(FILE* file, uint64_t offset, uint64_t* size);
+    // Its final size: 0, or 1 when it is not to be read.
+    int WaitForEnd(FILE* file, uint64_t* size);
+
+private:
+    enum State { Writing, Complete, Refused };
+    std::mutex lock_;
+    std::condition_variable changed_;
+    State state_ = Writing;
+};
+// The file at diskPath (UTF-8) is read as late until the registration is
+// taken back (late empty).
+void SetLateFile(const std::string& diskPath, std::shared_ptr<LateFile> late);
 // Places the entries below root (created when missing), parents before their
 // children. An entry whose name Windows would not keep as it stands, or whose
 // name is already taken in its folder under any letter case, is refused: 0 when
