@@ -141,6 +141,36 @@ bool ReadFileBytes(const std::string& path, std::string* bytes) {
     return ReadFileBytes(ShiftJisToWide(path), bytes);
 }
 
+namespace {
+
+void WalkTree(const std::wstring& root, const std::wstring& relative,
+              const std::function<std::string(const std::wstring& path, DWORD attributes)>& describe,
+              std::map<std::wstring, std::string>* objects) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((root + L"\\" + relative + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            (*objects)[relative + name + L"\\"] = "";
+            WalkTree(root, relative + name + L"\\", describe, objects);
+        } else {
+            (*objects)[relative + name] = describe(root + L"\\" + relative + name, found.dwFileAttributes);
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+}  // namespace
+
+std::map<std::wstring, std::string> TreeBelow(
+    const std::wstring& root, const std::function<std::string(const std::wstring& path, DWORD attributes)>& describe) {
+    std::map<std::wstring, std::string> objects;
+    WalkTree(root, L"", describe, &objects);
+    return objects;
+}
+
 bool CopyFileOver(const std::wstring& source, const std::wstring& destination) {
     return CopyFileW(source.c_str(), destination.c_str(), FALSE) != 0;
 }

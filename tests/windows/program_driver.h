@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <map>
 #include <string>
 
 // Text in a code page to UTF-16 and back, whatever the ANSI code page. A
@@ -52,6 +54,10 @@ bool ReadFileBytes(const std::string& path, std::string* bytes);
 bool ReadFileBytes(const std::wstring& path, std::string* bytes);
 bool CopyFileOver(const std::string& source, const std::string& destination);
 bool CopyFileOver(const std::wstring& source, const std::wstring& destination);
+// Every object below root: a file's path relative to it -> what describe says
+// of the file (given its full path and attributes), a folder's "path\\" -> "".
+std::map<std::wstring, std::string> TreeBelow(
+    const std::wstring& root, const std::function<std::string(const std::wstring& path, DWORD attributes)>& describe);
 
 // A window's text, read in UTF-16; the first form converts it to Shift-JIS.
 std::string WindowText(HWND window);

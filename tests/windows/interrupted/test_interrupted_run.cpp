@@ -62,30 +62,13 @@ void ReadWhole(const std::wstring& path, std::string* bytes) {
 }
 
 // Every object below a folder: "path" (as stored) -> read-only mark and content,
-// folders as "path\" -> "".
-void Snapshot(const std::wstring& root, const std::wstring& relative, std::map<std::wstring, std::string>* objects) {
-    WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileW((root + relative + L"*").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            (*objects)[relative + name + L"\\"] = "";
-            Snapshot(root, relative + name + L"\\", objects);
-            continue;
-        }
-        std::string bytes;
-        ReadWhole(root + relative + name, &bytes);
-        (*objects)[relative + name] = std::string((data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) ? "R:" : "W:") + bytes;
-    } while (FindNextFileW(search, &data));
-    FindClose(search);
-}
-
+// folders as "path\\" -> "".
 std::map<std::wstring, std::string> Snapshot(const std::wstring& root) {
-    std::map<std::wstring, std::string> objects;
-    Snapshot(root + L"\\", L"", &objects);
-    return objects;
+    return TreeBelow(root, [](const std::wstring& path, DWORD attributes) {
+        std::string bytes;
+        ReadWhole(path, &bytes);
+        return std::string((attributes & FILE_ATTRIBUTE_READONLY) ? "R:" : "W:") + bytes;
+    });
 }
 
 std::wstring Lower(std::wstring text) {

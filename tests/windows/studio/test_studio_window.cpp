@@ -30,24 +30,13 @@ std::string Utf8(const std::wstring& text) { return WideToCodePage(text, CP_UTF8
 
 bool JapaneseSystemForShot() { return GetACP() == 932; }
 
-// Every file below a folder, relative path -> bytes.
-void ReadTree(const std::wstring& root, const std::wstring& relative, std::map<std::wstring, std::string>* files) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((root + L"\\" + relative + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            (*files)[relative + name + L"\\"] = "";
-            ReadTree(root, relative + name + L"\\", files);
-        } else {
-            std::string bytes;
-            ReadFileBytes(root + L"\\" + relative + name, &bytes);
-            (*files)[relative + name] = bytes;
-        }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+// Every file below a folder, relative path -> bytes (folders: "path\\" -> "").
+std::map<std::wstring, std::string> FilesBelow(const std::wstring& root) {
+    return TreeBelow(root, [](const std::wstring& path, DWORD) {
+        std::string bytes;
+        ReadFileBytes(path, &bytes);
+        return bytes;
+    });
 }
 
 // Names in a folder that start with a prefix.
@@ -79,13 +68,11 @@ std::map<std::wstring, std::string> PatchOfUpdateMake(const std::vector<std::wst
     for (const std::wstring& argument : arguments) command += L" \"" + argument + L"\"";
     command += L" \"" + patch + L"\"";
     DrivenProgram make;
-    std::map<std::wstring, std::string> files;
     EXPECT_TRUE(make.Start(exe, command));
     DWORD exitCode = 99;
     EXPECT_TRUE(make.WaitForExit(&exitCode, 60000));
     EXPECT_LE(exitCode, 1u) << Utf8(command);
-    ReadTree(patch, L"", &files);
-    return files;
+    return FilesBelow(patch);
 }
 
 // Two patches equal file for file and byte for byte.
@@ -249,27 +236,18 @@ TEST_F(StudioWindow, MakesThePatchUpdateMakeMakes) {
     EXPECT_NE(report.find(L"データ\\追加.txt"), std::wstring::npos) << Utf8(report);
 
     // update-make with the same texts as options, and with the saved texts file.
-    std::wstring exe = BuiltFileWide(UPDATE_MAKE_EXE_PATH);
     const wchar_t* options[] = {L"--game-name", L"--reg-path", L"--caption",  L"--width",
                                 L"--height",    L"--comment0", L"--comment1", L"--attention1"};
-    std::wstring byOptions = L"\"" + exe + L"\"";
-    for (int i = 0; i < 8; ++i) byOptions += std::wstring(L" ") + options[i] + L" \"" + texts.values[i] + L"\"";
-    const std::wstring byTexts = L"\"" + exe + L"\" --texts \"" + project + L"\"";
-    std::map<std::wstring, std::string> made;
-    ReadTree(patch, L"", &made);
+    std::vector<std::wstring> byOptions, byTexts = {L"--texts", project};
+    for (int i = 0; i < 8; ++i) byOptions.insert(byOptions.end(), {options[i], texts.values[i]});
+    const std::map<std::wstring, std::string> made = FilesBelow(patch);
     EXPECT_GE(made.size(), 5u);  // update.exe, update.ini, update\, update\データ\, two files
     EXPECT_TRUE(made.count(L"update\\データ\\追加.txt"));
     int n = 2;
-    for (const std::wstring& command : {byOptions, byTexts}) {
-        const std::wstring console = folder_ + L"\\パッチ " + std::to_wstring(n++);
-        DrivenProgram make;
-        ASSERT_TRUE(make.Start(exe, command + L" \"" + oldGame_ + L"\" \"" + newGame_ + L"\" \"" + console + L"\""));
-        DWORD exitCode = 99;
-        ASSERT_TRUE(make.WaitForExit(&exitCode, 60000));
-        EXPECT_LE(exitCode, 1u);
-        std::map<std::wstring, std::string> madeByConsole;
-        ReadTree(console, L"", &madeByConsole);
-        ExpectSamePatch(made, madeByConsole, Utf8(command));
+    for (std::vector<std::wstring> arguments : {byOptions, byTexts}) {
+        arguments.insert(arguments.end(), {oldGame_, newGame_});
+        ExpectSamePatch(made, PatchOfUpdateMake(arguments, folder_ + L"\\パッチ " + std::to_wstring(n++)),
+                        Utf8(arguments[0]));
     }
 }
 
@@ -336,8 +314,7 @@ TEST_F(StudioWindow, SeveralOldVersionsMakeUpdateMakesPatchAndReopen) {
         << Utf8(report);
     TakeScreenshot(JapaneseSystemForShot() ? "author-window-ja.png" : "author-window-en.png", window_);
 
-    std::map<std::wstring, std::string> made;
-    ReadTree(patch, L"", &made);
+    std::map<std::wstring, std::string> made = FilesBelow(patch);
     size_t deltas = 0, whole = 0;
     for (const auto& file : made) {
         deltas += file.first.rfind(L"deltas\\", 0) == 0 && file.first.back() != L'\\';
