@@ -145,6 +145,18 @@ bool DeltaResult::Uses(size_t replaced) const {
     return false;
 }
 
+bool DeltaResult::SameLinesAs(const DeltaResult& other) const {
+    auto same = [](const std::vector<DeltaFile>& x, const std::vector<DeltaFile>& y) {
+        if (x.size() != y.size()) return false;
+        for (size_t i = 0; i < x.size(); ++i)
+            if (x[i].replaced != y[i].replaced || x[i].file != y[i].file || x[i].oldHash != y[i].oldHash ||
+                x[i].newHash != y[i].newHash)
+                return false;
+        return true;
+    };
+    return same(deltas, other.deltas) && same(whole, other.whole);
+}
+
 bool DeltaCandidate(const PlannedFile& file) {
     if (file.size < DeltaMinimumSize) return false;
     for (const char* engine : EngineExecutables)
@@ -271,8 +283,8 @@ int MakeDeltas(const PatchPlan& plan, const std::vector<OldVersionFiles>& olds, 
             std::string hashProblem;
             int hashed = (made.oldHash.empty() && HashFile(made.oldLocal, &buffer, &made.oldHash, &hashProblem) != 0) ||
                          (base.newHash.empty() && HashFile(newPath, &buffer, &base.newHash, &hashProblem) != 0);
+            made.newHash = base.newHash;
             if (i == last && hashed == 0 && !Interrupted()) {
-                made.newHash = base.newHash;
                 DeltaResult expected;
                 expected.encoder = result->encoder;
                 std::vector<std::string> readFrom;
@@ -281,9 +293,12 @@ int MakeDeltas(const PatchPlan& plan, const std::vector<OldVersionFiles>& olds, 
                 expected.deltas = InPlanOrder(all, &readFrom);
                 expected.whole = whole;
                 std::stable_sort(expected.whole.begin(), expected.whole.end(), ByPlan);
-                if (WriteLocalFile(patch + "/deltas.txt", Manifest(expected.deltas), problem) != 0) return 1;
-                overlapEnd.overlap = overlap;
-                overlap->started(expected, readFrom, made.file);
+                // The encoder runs: a manifest that cannot be written leaves the proof for after it.
+                std::string unwritten;
+                if (WriteLocalFile(patch + "/deltas.txt", Manifest(expected.deltas), &unwritten) == 0) {
+                    overlapEnd.overlap = overlap;
+                    overlap->started(expected, readFrom, made.file);
+                }
             }
             int finished = FinishEncoding(&process, problem);
             overlapEnd(finished == 0 && hashed == 0 && !Interrupted());
@@ -293,7 +308,6 @@ int MakeDeltas(const PatchPlan& plan, const std::vector<OldVersionFiles>& olds, 
             }
             if (hashed != 0) return *problem = hashProblem, 1;
             if (Interrupted()) return *problem = "interrupted", 1;
-            made.newHash = base.newHash;
             made.deltaSize = LocalFileSize(made.file);
             lines.push_back(made);
             if (made.deltaSize > file.size / 2) {

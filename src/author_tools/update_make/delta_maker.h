@@ -44,6 +44,8 @@ struct DeltaResult {
     uint64_t manifestBytes = 0, deltaBytes = 0;
     std::vector<ProofDifference> rejected;  // deltas whose decoding does not give NEW's file
     bool Uses(size_t replaced) const;
+    // The same deltas.txt lines, and the same files travelling whole.
+    bool SameLinesAs(const DeltaResult& other) const;
 };
 
 // The replaced files a delta may be tried for: not an engine executable, NEW

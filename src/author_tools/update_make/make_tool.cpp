@@ -304,17 +304,23 @@ void PointAtPatchFiles(const std::string& temporary, FolderRead* patchRead) {
             entry.diskPath = LocalPath(temporary, entry.relativePath);
 }
 
-// The deltas' lines and the files that travel whole: the same in both.
-bool SameDeltas(const DeltaResult& a, const DeltaResult& b) {
-    auto same = [](const std::vector<DeltaFile>& x, const std::vector<DeltaFile>& y) {
-        if (x.size() != y.size()) return false;
-        for (size_t i = 0; i < x.size(); ++i)
-            if (x[i].replaced != y[i].replaced || x[i].file != y[i].file || x[i].oldHash != y[i].oldHash ||
-                x[i].newHash != y[i].newHash)
-                return false;
-        return true;
-    };
-    return same(a.deltas, b.deltas) && same(a.whole, b.whole);
+// An old version as its run reads the deltas: its folder on this machine, the
+// folder as read, and the NEW files its run must make from deltas.
+struct DeltaSources {
+    std::string folder;
+    FolderRead* read;
+    std::set<size_t>* byDelta;
+};
+
+// The run reads the files deltas patch, deltas.txt and the deltas from the
+// disk; each version's run must replace the files it has a delta for.
+void MarkDeltaSources(const DeltaResult& deltas, const PatchPlan& plan, const std::vector<DeltaSources>& versions) {
+    for (const DeltaFile& delta : deltas.deltas)
+        for (const auto& [v, k] : delta.from) {
+            const DeltaSources& version = versions[v];
+            version.byDelta->insert(plan.replaced[delta.replaced].source);
+            version.read->entries[k].diskPath = LocalPath(version.folder, version.read->entries[k].relativePath);
+        }
 }
 
 // What StartProofAhead writes beside the deltas, taken away again.
@@ -342,11 +348,7 @@ void StartProofAhead(MakeRun& run, const DeltaResult& expected, const std::vecto
     FolderRead oldRead = run.oldRead, patchRead;
     std::set<size_t> byDelta;
     std::string problem;
-    for (const DeltaFile& delta : expected.deltas)
-        for (const auto& [v, k] : delta.from) {
-            byDelta.insert(run.report.plan.replaced[delta.replaced].source);
-            oldRead.entries[k].diskPath = LocalPath(run.options.oldFolder, oldRead.entries[k].relativePath);
-        }
+    MarkDeltaSources(expected, run.report.plan, {{run.options.oldFolder, &oldRead, &byDelta}});
     if (WritePatch(run.options, run.newRead, run.report.plan, run.description, run.temporary, &run.aheadReport,
                    &problem) != 0 ||
         ReadFolder(run.temporary, "update.ini", &patchRead, &problem) != 0) {
@@ -389,23 +391,18 @@ int MakeDeltasAndWrite(MakeRun& run) {
                 (report.deltas.encoder.empty() ||
                  MakeDeltas(report.plan, olds, run.newRead, options.newFolder, run.temporary, &report.deltas,
                             &run.problem, run.laterOld.empty() && ReadWhileWritten ? &overlap : nullptr) == 0);
-    run.provenAhead = made && run.ahead.Started() && SameDeltas(expected, report.deltas);
+    run.provenAhead = made && run.ahead.Started() && report.deltas.SameLinesAs(expected);
     if (made && run.ahead.Started() && !run.provenAhead) RemoveWrittenBeside(run.temporary);
-    // The run reads the files deltas patch, deltas.txt and the deltas from the
-    // disk; each version's run must replace the files it has a delta for.
-    for (const DeltaFile& delta : report.deltas.deltas)
-        for (const auto& [v, k] : delta.from) {
-            FolderRead& read = v == 0 ? run.oldRead : run.laterOld[v - 1].read;
-            (v == 0 ? run.byDelta : run.laterOld[v - 1].byDelta).insert(report.plan.replaced[delta.replaced].source);
-            read.entries[k].diskPath = LocalPath(olds[v].folder, read.entries[k].relativePath);
-        }
     if (run.provenAhead) {
-        // Written as it is: what it counted goes to the report.
+        // Written and proven as it is: what it counted goes to the report.
         DeltaResult deltas = std::move(report.deltas);
         report = std::move(run.aheadReport);
         report.deltas = std::move(deltas);
         return 0;
     }
+    std::vector<DeltaSources> sources{{options.oldFolder, &run.oldRead, &run.byDelta}};
+    for (OldVersion& old : run.laterOld) sources.push_back({old.folder, &old.read, &old.byDelta});
+    MarkDeltaSources(report.deltas, report.plan, sources);
     bool written = made &&
                    WritePatch(options, run.newRead, report.plan, run.description, run.temporary, &report,
                               &run.problem) == 0 &&
