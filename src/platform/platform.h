@@ -187,6 +187,9 @@ struct FontDescription {
     char faceName[32];
 };
 typedef void* FontHandle;
+// The face the program's texts ask for (Shift-JIS), with the Shift-JIS
+// character set: the system maps it to a Japanese font wherever it runs.
+const char ProgramFontFace[] = "ＭＳ ゴシック";
 // The created font, or none (0) when creation failed.
 FontHandle PlatformCreateFont(const FontDescription* description);
 void PlatformDeleteFont(FontHandle font);

@@ -7,7 +7,7 @@ FontHolder::FontHolder() : font(0) {
     description.height = 23;
     description.weight = 400;   // FW_NORMAL
     description.charSet = 128;  // SHIFTJIS_CHARSET
-    strcpy(description.faceName, "ＭＳ ゴシック");
+    strcpy(description.faceName, ProgramFontFace);
 }
 
 FontHolder::~FontHolder() { ReleaseFont(); }

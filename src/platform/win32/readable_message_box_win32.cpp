@@ -3,6 +3,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "platform/platform.h"
 #include "platform/windows_text.h"
 
 namespace {
@@ -41,9 +42,8 @@ void Reshape(HWND window, HWND parent, int dx, int dy, int dw, int dh) {
 }
 
 // Where the box's font lacks a glyph for a character of the text, the text gets
-// a font of the box's size and weight with the face and character set the main
-// window's font asks for (shell/font_holder.cpp), which the system maps to a
-// Japanese font. The text keeps the width it was given or wraps at half the
+// a font of the box's size and weight with the program's face and the
+// Shift-JIS character set, which the system maps to a Japanese font. The text keeps the width it was given or wraps at half the
 // screen, whichever is wider; its control grows to hold it, the buttons move
 // down (and stay centred below it), and the box grows about its centre.
 void UseJapaneseFontWhereNeeded(HWND box, BoxRequest* request) {
@@ -56,9 +56,9 @@ void UseJapaneseFontWhereNeeded(HWND box, BoxRequest* request) {
     HDC dc = GetDC(textControl);
     HGDIOBJ original = SelectObject(dc, boxFont);
     description.lfCharSet = SHIFTJIS_CHARSET;
-    memcpy(description.lfFaceName, L"ＭＳ ゴシック", sizeof L"ＭＳ ゴシック");
     HFONT japanese;
-    if (LacksGlyph(dc, text, count) && (japanese = request->font = CreateFontIndirectW(&description))) {
+    if (LacksGlyph(dc, text, count) && ToWide(ProgramFontFace, description.lfFaceName, LF_FACESIZE) == 0 &&
+        (japanese = request->font = CreateFontIndirectW(&description))) {
         SelectObject(dc, japanese);
         SendMessageW(textControl, WM_SETFONT, (WPARAM)japanese, TRUE);
 
